@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Shared set-up of run.sh and test.sh: installs what a fresh Debian 12 machine lacks,
+# then configures and builds. Sourced, not run.
+set -euo pipefail
+
+KORVEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+KORVEL_BUILD="${KORVEL_BUILD:-$KORVEL_ROOT/build}"
+
+KORVEL_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev
+  libgtest-dev libgmock-dev
+  libdxflib-dev libwmf-dev libwmf-bin liblua5.4-dev libzip-dev
+  libxcb1-dev libxcb-ewmh-dev
+  dbus dbus-x11 xvfb x11-utils xdotool imagemagick
+  fonts-ipafont-gothic fonts-ipafont-mincho
+  python3 python3-openpyxl python3-ezdxf
+)
+
+korvel_install_packages() {
+  local missing=()
+  for p in "${KORVEL_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+korvel_build() {
+  cmake -S "$KORVEL_ROOT" -B "$KORVEL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  # Two cores and plenty of memory: two jobs keep both busy.
+  cmake --build "$KORVEL_BUILD" -j "$(nproc)"
+}

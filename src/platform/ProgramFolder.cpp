@@ -1,0 +1,21 @@
+#include "ProgramFolder.h"
+
+#include <QCoreApplication>
+
+namespace platform {
+namespace {
+QString& overrideFolder() {
+    static QString folder;
+    return folder;
+}
+} // namespace
+
+QString programFolder() {
+    if (!overrideFolder().isEmpty())
+        return overrideFolder();
+    return QCoreApplication::applicationDirPath();
+}
+
+void setProgramFolderForTesting(const QString& folder) { overrideFolder() = folder; }
+
+} // namespace platform

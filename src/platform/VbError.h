@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+#include <string>
+
+namespace platform {
+
+// A failure as the system reports it: a VB-style error number and its description.
+// Numbers of the platform's own failures follow VB (53 file not found, 75 path/file
+// access error, 76 path not found); automation errors carry the CAD's numbers.
+class VbError : public std::exception {
+public:
+    VbError(qint32 number, QString description)
+        : m_number(number), m_description(std::move(description)),
+          m_what(m_description.toStdString()) {}
+
+    qint32 number() const noexcept { return m_number; }
+    const QString& description() const noexcept { return m_description; }
+    const char* what() const noexcept override { return m_what.c_str(); }
+
+private:
+    qint32 m_number;
+    QString m_description;
+    std::string m_what;
+};
+
+// Raised by every call into an automation server (the CAD, the spreadsheet).
+class AutomationError : public VbError {
+public:
+    using VbError::VbError;
+};
+
+namespace vberr {
+inline constexpr qint32 FileNotFound = 53;
+inline constexpr qint32 PathFileAccess = 75;
+inline constexpr qint32 PathNotFound = 76;
+inline constexpr qint32 SubscriptOutOfRange = 9;
+inline constexpr qint32 TypeMismatch = 13;
+inline constexpr qint32 InvalidProcedureCall = 5;
+} // namespace vberr
+
+// The CAD's error numbers the viewer tells apart. Stored as the signed 32-bit value
+// a Long holds, so they print in decimal as the CAD's own error boxes show them.
+namespace acaderr {
+inline constexpr qint32 KeyNotFound = static_cast<qint32>(0x80200014u);
+inline constexpr qint32 FrozenLayerCurrent = static_cast<qint32>(0x80210056u);
+} // namespace acaderr
+
+} // namespace platform

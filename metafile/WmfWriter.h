@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QPointF>
+#include <QPolygonF>
+#include <QRectF>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace metafile {
+
+// Writes a placeable Windows metafile from drawing entities given in world
+// coordinates (y up, the CAD's convention).
+//
+// The world window is mapped onto a fixed logical space whose longer side is
+// `kLogicalLongSide` units; the units-per-inch field makes the longer side
+// `naturalLongSideInches` long. The bounding box and the window extents depend
+// only on the window and the natural size, never on what is drawn, so every
+// picture of one refresh lies exactly over the others when they are scaled
+// into boxes of the same geometry.
+//
+// Objects are kept to a minimum: one pen, one brush and one font at a time,
+// recreated only when the colour (or font) changes, and the old one deleted,
+// so the object table never grows with the number of entities.
+class WmfWriter {
+public:
+    static constexpr int kLogicalLongSide = 30000;
+
+    explicit WmfWriter(const QRectF& worldWindow, double naturalLongSideInches = 10.0);
+
+    // Pen colour for lines and outlines, brush colour for fills, text colour.
+    void setColor(QColor color);
+
+    void polyline(const QPolygonF& world, bool closed = false);
+    void filledPolygon(const QPolygonF& world);
+    // heightWorld is the character height; rotation counter-clockwise in degrees.
+    void text(const QPointF& world, const QString& text, double heightWorld, double rotationDegrees,
+              Qt::Alignment align = Qt::AlignLeft | Qt::AlignBaseline);
+
+    QByteArray toBytes() const;
+    // Written through a temporary file and renamed, so a failed write never
+    // leaves half a picture behind. Returns false when the file could not be written.
+    bool save(const QString& path) const;
+
+    // Geometry of the logical space, for callers and tests.
+    int logicalWidth() const { return m_logicalWidth; }
+    int logicalHeight() const { return m_logicalHeight; }
+    int unitsPerInch() const { return m_unitsPerInch; }
+    QPointF toLogical(const QPointF& world) const;
+    int recordCount() const { return m_recordCount; }
+
+private:
+    struct Point16 {
+        int16_t x;
+        int16_t y;
+    };
+
+    void beginRecord(uint16_t function, uint32_t sizeWords);
+    void word(uint16_t w) { m_words.push_back(w); }
+    void ensurePen();
+    void ensureBrush();
+    void ensureTextColor();
+    void ensureFont(int height, int escapement);
+    void ensureTextAlign(uint16_t align);
+    int allocateObject();
+    void deleteObject(int index);
+    void emitPoints(uint16_t function, const Point16* points, int count);
+    void toLogicalPoints(const QPolygonF& world, bool closed);
+
+    double m_scale = 1.0;
+    double m_worldLeft = 0.0;
+    double m_worldTop = 0.0;
+    int m_logicalWidth = 1;
+    int m_logicalHeight = 1;
+    int m_unitsPerInch = 1;
+
+    QColor m_color = Qt::black;
+    std::vector<uint16_t> m_words;
+    std::vector<Point16> m_scratch; // reused for every entity: no per-record allocation
+    std::vector<bool> m_slots;      // object table occupancy, lowest free slot first
+    int m_maxObjects = 0;
+    uint32_t m_maxRecordWords = 3;
+    int m_recordCount = 0;
+
+    int m_pen = -1;
+    QRgb m_penColor = 0;
+    int m_brush = -1;
+    QRgb m_brushColor = 0;
+    int m_font = -1;
+    int m_fontHeight = 0;
+    int m_fontEscapement = 0;
+    bool m_textColorSet = false;
+    QRgb m_textColor = 0;
+    int m_textAlign = -1;
+};
+
+} // namespace metafile

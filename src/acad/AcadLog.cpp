@@ -1,0 +1,3 @@
+#include "AcadLog.h"
+
+Q_LOGGING_CATEGORY(lcAcad, "korvel.acad", QtWarningMsg)

@@ -1,0 +1,301 @@
+#include "DBusBackend.h"
+
+#include "AcadLog.h"
+#include "platform/VbError.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+namespace acad {
+namespace {
+
+const QString kAppPath = QStringLiteral("/Application");
+const QString kAppInterface = QStringLiteral("AutoCAD.Application");
+const QString kDocInterface = QStringLiteral("AutoCAD.Document");
+const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString kCadErrorName = QStringLiteral("AutoCAD.Error");
+
+// Qt hands variants and object paths over wrapped; callers want the plain value.
+QVariant unwrap(const QVariant& v) {
+    if (v.userType() == qMetaTypeId<QDBusVariant>())
+        return unwrap(qvariant_cast<QDBusVariant>(v).variant());
+    if (v.userType() == qMetaTypeId<QDBusObjectPath>())
+        return qvariant_cast<QDBusObjectPath>(v).path();
+    if (v.userType() == qMetaTypeId<QDBusArgument>()) {
+        const auto arg = qvariant_cast<QDBusArgument>(v);
+        if (arg.currentSignature() == QLatin1String("as"))
+            return qdbus_cast<QStringList>(arg);
+    }
+    return v;
+}
+
+// One synchronous call; the reply's arguments, or the failure as an automation error.
+QList<QVariant> call(const QDBusConnection& bus, const QString& service, const QString& path,
+                     const QString& interface, const QString& method, const QVariantList& args,
+                     int timeoutMs = dbustimeout::kCallMs) {
+    QDBusMessage msg = QDBusMessage::createMethodCall(service, path, interface, method);
+    msg.setArguments(args);
+    // The references are bound to one process; never let a call start a new one.
+    msg.setAutoStartService(false);
+    QElapsedTimer timer;
+    timer.start();
+    const QDBusMessage reply = bus.call(msg, QDBus::Block, timeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        const QDBusError error(reply);
+        qCDebug(lcAcad) << method << path << "failed after" << timer.elapsed()
+                        << "ms:" << error.name() << error.message();
+        throw toAutomationError(error);
+    }
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        throw platform::AutomationError(dbuserr::RpcCallFailed,
+                                        QStringLiteral("The remote procedure call failed."));
+    qCDebug(lcAcad) << method << path << "took" << timer.elapsed() << "ms";
+    return reply.arguments();
+}
+
+QVariant callValue(const QDBusConnection& bus, const QString& service, const QString& path,
+                   const QString& interface, const QString& method, const QVariantList& args,
+                   int timeoutMs = dbustimeout::kCallMs) {
+    const QList<QVariant> out = call(bus, service, path, interface, method, args, timeoutMs);
+    if (out.isEmpty())
+        throw platform::AutomationError(dbuserr::ServerFault,
+                                        method + QStringLiteral(": the server sent no value"));
+    return unwrap(out.first());
+}
+
+[[noreturn]] void throwBadReply(const QString& what) {
+    throw platform::AutomationError(dbuserr::ServerFault,
+                                    what + QStringLiteral(": unexpected reply type"));
+}
+
+QString asString(const QVariant& v, const QString& what) {
+    if (v.typeId() != QMetaType::QString)
+        throwBadReply(what);
+    return v.toString();
+}
+
+int asInt(const QVariant& v, const QString& what) {
+    bool ok = false;
+    const qlonglong n = v.toLongLong(&ok);
+    if (!ok || v.typeId() == QMetaType::QString || v.typeId() == QMetaType::Bool || n < INT32_MIN ||
+        n > INT32_MAX)
+        throwBadReply(what);
+    return static_cast<int>(n);
+}
+
+// The CAD's layer properties travel as variants of their own type.
+QVariant wrap(const QVariant& v) {
+    return QVariant::fromValue(QDBusVariant(v));
+}
+
+QVariant getProperty(const QDBusConnection& bus, const QString& service, const QString& path,
+                     const QString& interface, const QString& name) {
+    return callValue(bus, service, path, kPropertiesInterface, QStringLiteral("Get"),
+                     {interface, name});
+}
+
+} // namespace
+
+platform::AutomationError toAutomationError(const QDBusError& error) {
+    if (error.name() == kCadErrorName) {
+        static const QRegularExpression numbered(QStringLiteral("^([0-9A-Fa-f]{8}): ?(.*)$"),
+                                                 QRegularExpression::DotMatchesEverythingOption);
+        const auto m = numbered.match(error.message());
+        if (m.hasMatch()) {
+            const quint32 number = m.captured(1).toUInt(nullptr, 16);
+            return platform::AutomationError(static_cast<qint32>(number), m.captured(2));
+        }
+        return platform::AutomationError(dbuserr::ServerFault, error.message());
+    }
+    if (error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
+        return platform::AutomationError(dbuserr::RpcServerUnavailable,
+                                         QStringLiteral("The RPC server is unavailable."));
+    switch (error.type()) {
+    case QDBusError::ServiceUnknown:
+    case QDBusError::Disconnected:
+        return platform::AutomationError(dbuserr::RpcServerUnavailable,
+                                         QStringLiteral("The RPC server is unavailable."));
+    case QDBusError::NoReply:
+    case QDBusError::Timeout:
+    case QDBusError::TimedOut:
+        return platform::AutomationError(dbuserr::RpcCallFailed,
+                                         QStringLiteral("The remote procedure call failed."));
+    default:
+        break;
+    }
+    // Unknown object or method, bad arguments: the server could not serve the call.
+    const QString text = error.message().isEmpty() ? error.name() : error.message();
+    return platform::AutomationError(dbuserr::ServerFault, text);
+}
+
+// ---- application ----
+
+DBusApplicationBackend::DBusApplicationBackend(QDBusConnection bus, QString service)
+    : m_bus(std::move(bus)), m_service(std::move(service)) {}
+
+bool DBusApplicationBackend::visible() {
+    const QVariant v =
+        getProperty(m_bus, m_service, kAppPath, kAppInterface, QStringLiteral("Visible"));
+    if (v.typeId() != QMetaType::Bool)
+        throwBadReply(QStringLiteral("Visible"));
+    return v.toBool();
+}
+
+void DBusApplicationBackend::setVisible(bool visible) {
+    call(m_bus, m_service, kAppPath, kPropertiesInterface, QStringLiteral("Set"),
+         {kAppInterface, QStringLiteral("Visible"), wrap(visible)});
+}
+
+QString DBusApplicationBackend::caption() {
+    return asString(
+        getProperty(m_bus, m_service, kAppPath, kAppInterface, QStringLiteral("Caption")),
+        QStringLiteral("Caption"));
+}
+
+std::shared_ptr<DocumentBackend> DBusApplicationBackend::activeDocument() {
+    const QString path = asString(
+        callValue(m_bus, m_service, kAppPath, kAppInterface, QStringLiteral("ActiveDocument"), {}),
+        QStringLiteral("ActiveDocument"));
+    return std::make_shared<DBusDocumentBackend>(m_bus, m_service, path);
+}
+
+void DBusApplicationBackend::loadDVB(const QString& path) {
+    call(m_bus, m_service, kAppPath, kAppInterface, QStringLiteral("LoadDVB"), {path},
+         dbustimeout::kLoadDvbMs);
+}
+
+void DBusApplicationBackend::runMacro(const QString& name) {
+    call(m_bus, m_service, kAppPath, kAppInterface, QStringLiteral("RunMacro"), {name},
+         dbustimeout::kRunMacroMs);
+}
+
+std::shared_ptr<DocumentBackend> DBusApplicationBackend::open(const QString& path) {
+    // Opening reads a whole drawing file; give it the time a macro load gets.
+    const QString doc = asString(callValue(m_bus, m_service, kAppPath, kAppInterface,
+                                           QStringLiteral("Open"), {path}, dbustimeout::kLoadDvbMs),
+                                 QStringLiteral("Open"));
+    return std::make_shared<DBusDocumentBackend>(m_bus, m_service, doc);
+}
+
+std::shared_ptr<DocumentBackend> DBusApplicationBackend::add() {
+    const QString doc =
+        asString(callValue(m_bus, m_service, kAppPath, kAppInterface, QStringLiteral("Add"), {}),
+                 QStringLiteral("Add"));
+    return std::make_shared<DBusDocumentBackend>(m_bus, m_service, doc);
+}
+
+// ---- document ----
+
+DBusDocumentBackend::DBusDocumentBackend(QDBusConnection bus, QString service, QString path)
+    : m_bus(std::move(bus)), m_service(std::move(service)), m_path(std::move(path)) {}
+
+QString DBusDocumentBackend::name() {
+    return asString(getProperty(m_bus, m_service, m_path, kDocInterface, QStringLiteral("Name")),
+                    QStringLiteral("Name"));
+}
+
+QString DBusDocumentBackend::fullName() {
+    return asString(
+        getProperty(m_bus, m_service, m_path, kDocInterface, QStringLiteral("FullName")),
+        QStringLiteral("FullName"));
+}
+
+QString DBusDocumentBackend::getActiveLayer() {
+    return asString(
+        callValue(m_bus, m_service, m_path, kDocInterface, QStringLiteral("GetActiveLayer"), {}),
+        QStringLiteral("GetActiveLayer"));
+}
+
+void DBusDocumentBackend::setActiveLayer(const QString& name) {
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("SetActiveLayer"), {name});
+}
+
+void DBusDocumentBackend::regen(int which) {
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("Regen"), {which});
+}
+
+int DBusDocumentBackend::layerCount() {
+    return asInt(
+        callValue(m_bus, m_service, m_path, kDocInterface, QStringLiteral("LayerCount"), {}),
+        QStringLiteral("LayerCount"));
+}
+
+QString DBusDocumentBackend::layerName(int index) {
+    return asString(
+        callValue(m_bus, m_service, m_path, kDocInterface, QStringLiteral("LayerName"), {index}),
+        QStringLiteral("LayerName"));
+}
+
+QVariant DBusDocumentBackend::getLayerProperty(const QString& layer, const QString& property) {
+    return callValue(m_bus, m_service, m_path, kDocInterface, QStringLiteral("GetLayerProperty"),
+                     {layer, property});
+}
+
+void DBusDocumentBackend::setLayerProperty(const QString& layer, const QString& property,
+                                           const QVariant& value) {
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("SetLayerProperty"),
+         {layer, property, wrap(value)});
+}
+
+QStringList DBusDocumentBackend::linetypeNames() {
+    const QVariant v =
+        callValue(m_bus, m_service, m_path, kDocInterface, QStringLiteral("LinetypeNames"), {});
+    if (v.typeId() != QMetaType::QStringList)
+        throwBadReply(QStringLiteral("LinetypeNames"));
+    return v.toStringList();
+}
+
+int DBusDocumentBackend::selectionSetCount() {
+    return asInt(
+        callValue(m_bus, m_service, m_path, kDocInterface, QStringLiteral("SelectionSetCount"), {}),
+        QStringLiteral("SelectionSetCount"));
+}
+
+void DBusDocumentBackend::deleteSelectionSet(int index) {
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("DeleteSelectionSet"), {index});
+}
+
+void DBusDocumentBackend::addSelectionSet(const QString& name) {
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("AddSelectionSet"), {name});
+}
+
+void DBusDocumentBackend::clearSelectionSet(const QString& name) {
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("ClearSelectionSet"), {name});
+}
+
+void DBusDocumentBackend::selectAll(const QString& name, const QList<int>& codes,
+                                    const QVariantList& values) {
+    // A QVariantList goes out as "av", each filter datum a variant of its own type.
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("SelectAll"),
+         {name, QVariant::fromValue(codes), QVariant::fromValue(values)});
+}
+
+int DBusDocumentBackend::selectionSetSize(const QString& name) {
+    return asInt(callValue(m_bus, m_service, m_path, kDocInterface,
+                           QStringLiteral("SelectionSetSize"), {name}),
+                 QStringLiteral("SelectionSetSize"));
+}
+
+void DBusDocumentBackend::addLayer(const QString& name) {
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("AddLayer"), {name});
+}
+
+void DBusDocumentBackend::deleteLayer(const QString& name) {
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("DeleteLayer"), {name});
+}
+
+void DBusDocumentBackend::save() {
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("Save"), {},
+         dbustimeout::kLoadDvbMs);
+}
+
+void DBusDocumentBackend::saveAs(const QString& path) {
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("SaveAs"), {path},
+         dbustimeout::kLoadDvbMs);
+}
+
+} // namespace acad

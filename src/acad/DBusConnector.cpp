@@ -1,0 +1,63 @@
+#include "DBusConnector.h"
+
+#include "AcadLog.h"
+#include "DBusBackend.h"
+#include "platform/VbError.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+
+namespace acad {
+namespace {
+
+// What VB's GetObject/CreateObject raise when the class cannot be reached.
+platform::AutomationError cannotCreate(const QString& detail) {
+    qCDebug(lcAcad) << "cannot reach the CAD:" << detail;
+    return platform::AutomationError(429, QStringLiteral("ActiveX component can't create object"));
+}
+
+const QString kBusService = QStringLiteral("org.freedesktop.DBus");
+const QString kBusPath = QStringLiteral("/org/freedesktop/DBus");
+const QString kBusInterface = QStringLiteral("org.freedesktop.DBus");
+
+} // namespace
+
+DBusConnector::DBusConnector(QDBusConnection bus, QString serviceName)
+    : m_bus(std::move(bus)), m_serviceName(std::move(serviceName)) {}
+
+QString DBusConnector::ownerOrThrow() {
+    if (!m_bus.isConnected())
+        throw cannotCreate(QStringLiteral("no session bus: ") + m_bus.lastError().message());
+    QDBusMessage msg = QDBusMessage::createMethodCall(kBusService, kBusPath, kBusInterface,
+                                                      QStringLiteral("GetNameOwner"));
+    msg.setArguments({m_serviceName});
+    const QDBusMessage reply = m_bus.call(msg, QDBus::Block, dbustimeout::kCallMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        throw cannotCreate(reply.errorMessage());
+    return reply.arguments().first().toString();
+}
+
+std::shared_ptr<ApplicationBackend> DBusConnector::attach() {
+    const QString owner = ownerOrThrow();
+    qCDebug(lcAcad) << "attached to" << m_serviceName << "at" << owner;
+    return std::make_shared<DBusApplicationBackend>(m_bus, owner);
+}
+
+std::shared_ptr<ApplicationBackend> DBusConnector::create() {
+    if (!m_bus.isConnected())
+        throw cannotCreate(QStringLiteral("no session bus"));
+    // The bus answers once the started host owns the name, or fails when there is no
+    // service file or the host exits first; our timeout covers a host that hangs.
+    QDBusMessage msg = QDBusMessage::createMethodCall(kBusService, kBusPath, kBusInterface,
+                                                      QStringLiteral("StartServiceByName"));
+    msg.setArguments({m_serviceName, 0u});
+    const QDBusMessage reply = m_bus.call(msg, QDBus::Block, kStartTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        throw cannotCreate(reply.errorName() + QStringLiteral(": ") + reply.errorMessage());
+    // "Already running" (2) also counts: a host that came up meanwhile is a host.
+    const QString owner = ownerOrThrow();
+    qCDebug(lcAcad) << "started" << m_serviceName << "at" << owner;
+    return std::make_shared<DBusApplicationBackend>(m_bus, owner);
+}
+
+} // namespace acad

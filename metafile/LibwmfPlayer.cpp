@@ -1,0 +1,625 @@
+#include "metafile/LibwmfPlayer.h"
+
+#include <QElapsedTimer>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStringDecoder>
+#include <QtEndian>
+
+#include <cmath>
+#include <cstring>
+
+extern "C" {
+#include <libwmf/api.h>
+#include <libwmf/defs.h>
+#include <libwmf/ipa.h>
+#include <libwmf/macro.h>
+}
+
+namespace metafile {
+
+namespace {
+
+// A file that takes longer than this to play is treated as hostile.
+constexpr qint64 kPlayDeadlineMs = 5000;
+
+struct Device {
+    QPicture picture;
+    QPainter painter;
+    QRectF drawn;
+    QStringList texts;
+    int primitives = 0;
+    QElapsedTimer clock;
+    // Window origin and unit size of the first drawing call: how libwmf maps
+    // the file's logical units onto the device units we record in.
+    bool mapped = false;
+    double originX = 0, originY = 0, unitX = 1, unitY = 1;
+};
+
+void track(Device* d, const wmfDC* dc) {
+    if (d->mapped || !dc)
+        return;
+    d->mapped = true;
+    d->originX = dc->Window.Ox;
+    d->originY = dc->Window.Oy;
+    d->unitX = dc->pixel_width;
+    d->unitY = dc->pixel_height;
+}
+
+Device* device(wmfAPI* api) {
+    return static_cast<Device*>(api->device_data);
+}
+
+QColor qcolor(const wmfRGB& c) {
+    return QColor(c.r, c.g, c.b);
+}
+
+QPointF qpoint(const wmfD_Coord& c) {
+    return QPointF(c.x, c.y);
+}
+
+void note(Device* d, const QRectF& r) {
+    const QRectF n = r.normalized();
+    // A zero-width or zero-height shape (a horizontal line) still has extent.
+    d->drawn = d->drawn.isNull() ? n : d->drawn.united(n);
+    if (d->drawn.isNull())
+        d->drawn = QRectF(n.topLeft(), QSizeF(1e-9, 1e-9));
+    ++d->primitives;
+}
+
+void notePoints(Device* d, const wmfD_Coord* pt, int count) {
+    if (count <= 0)
+        return;
+    double x0 = pt[0].x, x1 = pt[0].x, y0 = pt[0].y, y1 = pt[0].y;
+    for (int i = 1; i < count; ++i) {
+        x0 = std::min<double>(x0, pt[i].x);
+        x1 = std::max<double>(x1, pt[i].x);
+        y0 = std::min<double>(y0, pt[i].y);
+        y1 = std::max<double>(y1, pt[i].y);
+    }
+    note(d, QRectF(QPointF(x0, y0), QPointF(x1, y1)));
+}
+
+QPen penFor(wmfDC* dc) {
+    wmfPen* pen = WMF_DC_PEN(dc);
+    if (!pen || WMF_PEN_STYLE(pen) == PS_NULL)
+        return Qt::NoPen;
+    QPen p(qcolor(*WMF_PEN_COLOR(pen)));
+    // libwmf raises every width to at least one logical unit; a pen of one
+    // unit is a hairline and stays one pixel wide at every zoom.
+    const double unit = std::abs(dc->pixel_width);
+    const double w = WMF_PEN_WIDTH(pen);
+    if (w <= unit * 1.0001)
+        p.setWidth(0);
+    else
+        p.setWidthF(w);
+    p.setCosmetic(p.widthF() == 0.0);
+    switch (WMF_PEN_STYLE(pen)) {
+    case PS_DASH:
+        p.setStyle(Qt::DashLine);
+        break;
+    case PS_DOT:
+    case PS_ALTERNATE:
+        p.setStyle(Qt::DotLine);
+        break;
+    case PS_DASHDOT:
+        p.setStyle(Qt::DashDotLine);
+        break;
+    case PS_DASHDOTDOT:
+        p.setStyle(Qt::DashDotDotLine);
+        break;
+    default:
+        p.setStyle(Qt::SolidLine);
+        break;
+    }
+    switch (WMF_PEN_ENDCAP(pen)) {
+    case PS_ENDCAP_SQUARE:
+        p.setCapStyle(Qt::SquareCap);
+        break;
+    case PS_ENDCAP_FLAT:
+        p.setCapStyle(Qt::FlatCap);
+        break;
+    default:
+        p.setCapStyle(Qt::RoundCap);
+        break;
+    }
+    switch (WMF_PEN_JOIN(pen)) {
+    case PS_JOIN_BEVEL:
+        p.setJoinStyle(Qt::BevelJoin);
+        break;
+    case PS_JOIN_MITER:
+        p.setJoinStyle(Qt::MiterJoin);
+        break;
+    default:
+        p.setJoinStyle(Qt::RoundJoin);
+        break;
+    }
+    return p;
+}
+
+QBrush brushFor(wmfDC* dc) {
+    wmfBrush* brush = WMF_DC_BRUSH(dc);
+    if (!brush)
+        return Qt::NoBrush;
+    const QColor c = qcolor(*WMF_BRUSH_COLOR(brush));
+    switch (WMF_BRUSH_STYLE(brush)) {
+    case BS_NULL:
+        return Qt::NoBrush;
+    case BS_HATCHED: {
+        static const Qt::BrushStyle hatch[] = {Qt::HorPattern,   Qt::VerPattern,
+                                               Qt::FDiagPattern, Qt::BDiagPattern,
+                                               Qt::CrossPattern, Qt::DiagCrossPattern};
+        const unsigned h = WMF_BRUSH_HATCH(brush);
+        return QBrush(c, h < 6 ? hatch[h] : Qt::SolidPattern);
+    }
+    case BS_PATTERN:
+    case BS_DIBPATTERN:
+    case BS_DIBPATTERNPT:
+    case BS_DIBPATTERN8X8:
+    case BS_PATTERN8X8: {
+        const auto* image = static_cast<const QImage*>(WMF_BRUSH_BITMAP(brush)->data);
+        if (image && !image->isNull())
+            return QBrush(*image);
+        return QBrush(c);
+    }
+    default:
+        return QBrush(c);
+    }
+}
+
+void applyState(Device* d, wmfDC* dc, bool fill) {
+    d->painter.setPen(penFor(dc));
+    d->painter.setBrush(fill ? brushFor(dc) : QBrush(Qt::NoBrush));
+    if (WMF_DC_OPAQUE(dc)) {
+        d->painter.setBackgroundMode(Qt::OpaqueMode);
+        d->painter.setBackground(qcolor(*WMF_DC_BACKGROUND(dc)));
+    } else {
+        d->painter.setBackgroundMode(Qt::TransparentMode);
+    }
+}
+
+Qt::FillRule fillRule(wmfDC* dc) {
+    return WMF_DC_POLYFILL(dc) == WINDING ? Qt::WindingFill : Qt::OddEvenFill;
+}
+
+// --- the device layer --------------------------------------------------------
+
+void deviceOpen(wmfAPI*) {}
+void deviceClose(wmfAPI*) {}
+
+void deviceBegin(wmfAPI* api) {
+    Device* d = device(api);
+    d->painter.begin(&d->picture);
+    d->painter.setRenderHint(QPainter::Antialiasing, false);
+}
+
+void deviceEnd(wmfAPI* api) {
+    Device* d = device(api);
+    if (d->painter.isActive())
+        d->painter.end();
+}
+
+void floodFill(wmfAPI*, wmfFlood_t*) {
+    // Flood fills depend on pixels already on the device; a vector picture has none.
+}
+
+void drawPixel(wmfAPI* api, wmfDrawPixel_t* px) {
+    Device* d = device(api);
+    track(d, px->dc);
+    const QRectF r(qpoint(px->pt), QSizeF(px->pixel_width, px->pixel_height));
+    d->painter.fillRect(r, qcolor(px->color));
+    note(d, r);
+}
+
+QRectF arcRect(const wmfDrawArc_t* a) {
+    return QRectF(qpoint(a->TL), qpoint(a->BR)).normalized();
+}
+
+// Angle, in Qt's degrees, of a point seen from the centre of an ellipse.
+double arcAngle(const QRectF& r, const wmfD_Coord& p) {
+    const double rx = r.width() / 2, ry = r.height() / 2;
+    if (rx <= 0 || ry <= 0)
+        return 0;
+    const double dx = (p.x - r.center().x()) / rx;
+    const double dy = (p.y - r.center().y()) / ry;
+    return std::atan2(-dy, dx) * 180.0 / M_PI;
+}
+
+void arcLike(wmfAPI* api, wmfDrawArc_t* a, int kind) // 0 arc, 1 pie, 2 chord
+{
+    Device* d = device(api);
+    track(d, a->dc);
+    const QRectF r = arcRect(a);
+    const double start = arcAngle(r, a->start);
+    double sweep = arcAngle(r, a->end) - start;
+    if (sweep <= 0)
+        sweep += 360; // arcs run counter-clockwise from start to end
+    QPainterPath path;
+    if (kind == 1) {
+        path.moveTo(r.center());
+        path.arcTo(r, start, sweep);
+        path.closeSubpath();
+    } else {
+        path.arcMoveTo(r, start);
+        path.arcTo(r, start, sweep);
+        if (kind == 2)
+            path.closeSubpath();
+    }
+    applyState(d, a->dc, kind != 0);
+    d->painter.drawPath(path);
+    note(d, r);
+}
+
+void drawArc(wmfAPI* api, wmfDrawArc_t* a) {
+    arcLike(api, a, 0);
+}
+void drawPie(wmfAPI* api, wmfDrawArc_t* a) {
+    arcLike(api, a, 1);
+}
+void drawChord(wmfAPI* api, wmfDrawArc_t* a) {
+    arcLike(api, a, 2);
+}
+
+void drawEllipse(wmfAPI* api, wmfDrawArc_t* a) {
+    Device* d = device(api);
+    track(d, a->dc);
+    applyState(d, a->dc, true);
+    d->painter.drawEllipse(arcRect(a));
+    note(d, arcRect(a));
+}
+
+void drawLine(wmfAPI* api, wmfDrawLine_t* l) {
+    Device* d = device(api);
+    track(d, l->dc);
+    applyState(d, l->dc, false);
+    d->painter.drawLine(qpoint(l->from), qpoint(l->to));
+    note(d, QRectF(qpoint(l->from), qpoint(l->to)));
+}
+
+QPolygonF polygonOf(const wmfD_Coord* pt, int count) {
+    QPolygonF poly;
+    poly.reserve(count);
+    for (int i = 0; i < count; ++i)
+        poly.append(QPointF(pt[i].x, pt[i].y));
+    return poly;
+}
+
+void polyLine(wmfAPI* api, wmfPolyLine_t* pl) {
+    Device* d = device(api);
+    track(d, pl->dc);
+    if (pl->count < 1)
+        return;
+    applyState(d, pl->dc, false);
+    d->painter.drawPolyline(polygonOf(pl->pt, pl->count));
+    notePoints(d, pl->pt, pl->count);
+}
+
+void drawPolygon(wmfAPI* api, wmfPolyLine_t* pl) {
+    Device* d = device(api);
+    track(d, pl->dc);
+    if (pl->count < 1)
+        return;
+    applyState(d, pl->dc, true);
+    d->painter.drawPolygon(polygonOf(pl->pt, pl->count), fillRule(pl->dc));
+    notePoints(d, pl->pt, pl->count);
+}
+
+void drawPolyPolygon(wmfAPI* api, wmfPolyPoly_t* pp) {
+    Device* d = device(api);
+    track(d, pp->dc);
+    QPainterPath path;
+    path.setFillRule(fillRule(pp->dc));
+    for (unsigned i = 0; i < pp->npoly; ++i) {
+        if (!pp->pt[i] || pp->count[i] < 1)
+            continue;
+        path.addPolygon(polygonOf(pp->pt[i], pp->count[i]));
+        path.closeSubpath();
+        notePoints(d, pp->pt[i], pp->count[i]);
+    }
+    applyState(d, pp->dc, true);
+    d->painter.drawPath(path);
+}
+
+void drawRectangle(wmfAPI* api, wmfDrawRectangle_t* rc) {
+    Device* d = device(api);
+    track(d, rc->dc);
+    const QRectF r = QRectF(qpoint(rc->TL), qpoint(rc->BR)).normalized();
+    applyState(d, rc->dc, true);
+    if (rc->width > 0 && rc->height > 0)
+        d->painter.drawRoundedRect(r, rc->width / 2, rc->height / 2);
+    else
+        d->painter.drawRect(r);
+    note(d, r);
+}
+
+void ropDraw(wmfAPI* api, wmfROP_Draw_t* rop) {
+    Device* d = device(api);
+    track(d, rop->dc);
+    const QRectF r = QRectF(qpoint(rop->TL), qpoint(rop->BR)).normalized();
+    switch (rop->ROP) {
+    case 0x00F00021: // PATCOPY
+        d->painter.fillRect(r, brushFor(rop->dc));
+        break;
+    case 0x00000042: // BLACKNESS
+        d->painter.fillRect(r, Qt::black);
+        break;
+    case 0x00FF0062: // WHITENESS
+        d->painter.fillRect(r, Qt::white);
+        break;
+    default:
+        return; // raster operations that combine with the destination have no vector equivalent
+    }
+    note(d, r);
+}
+
+void bmpRead(wmfAPI*, wmfBMP_Read_t* read) {
+    read->bmp.data = nullptr;
+    read->bmp.width = 0;
+    read->bmp.height = 0;
+    if (!read->buffer || read->length < 40 || read->length > (1 << 28))
+        return;
+    // The record holds a device-independent bitmap without its file header;
+    // put one in front and let Qt's reader (which bounds its allocations) decode it.
+    const uint32_t headerSize = qFromLittleEndian<uint32_t>(read->buffer);
+    const uint16_t bitCount = qFromLittleEndian<uint16_t>(read->buffer + 14);
+    uint32_t colors = headerSize >= 40 ? qFromLittleEndian<uint32_t>(read->buffer + 32) : 0;
+    if (colors == 0 && bitCount <= 8)
+        colors = 1u << bitCount;
+    const uint32_t compression =
+        headerSize >= 40 ? qFromLittleEndian<uint32_t>(read->buffer + 16) : 0;
+    const uint32_t masks = (compression == 3 && headerSize == 40) ? 12 : 0;
+    const uint32_t offset = 14 + headerSize + masks + colors * (headerSize == 12 ? 3 : 4);
+    QByteArray file(14, '\0');
+    file[0] = 'B';
+    file[1] = 'M';
+    qToLittleEndian<uint32_t>(static_cast<uint32_t>(14 + read->length), file.data() + 2);
+    qToLittleEndian<uint32_t>(offset, file.data() + 10);
+    file.append(reinterpret_cast<const char*>(read->buffer), read->length);
+    auto* image = new QImage;
+    if (!image->loadFromData(file, "BMP") || image->isNull()) {
+        delete image;
+        return;
+    }
+    read->bmp.data = image;
+    read->bmp.width = static_cast<U16>(std::min(image->width(), 65535));
+    read->bmp.height = static_cast<U16>(std::min(image->height(), 65535));
+}
+
+void bmpFree(wmfAPI*, wmfBMP* bmp) {
+    delete static_cast<QImage*>(bmp->data);
+    bmp->data = nullptr;
+}
+
+void bmpDraw(wmfAPI* api, wmfBMP_Draw_t* draw) {
+    Device* d = device(api);
+    track(d, draw->dc);
+    const auto* image = static_cast<const QImage*>(draw->bmp.data);
+    if (!image || image->isNull())
+        return;
+    const QRectF source(draw->crop.x, draw->crop.y, draw->crop.w, draw->crop.h);
+    const QRectF target(qpoint(draw->pt), QSizeF(draw->crop.w * draw->pixel_width,
+                                                 draw->crop.h * draw->pixel_height));
+    d->painter.drawImage(target, *image, source);
+    note(d, target);
+}
+
+QString decodeText(const char* str, const wmfFont* font) {
+    const QByteArray bytes(str);
+    if (font && font->lfCharSet == 128) { // SHIFTJIS_CHARSET
+        QStringDecoder decoder("Shift_JIS");
+        if (decoder.isValid())
+            return decoder.decode(bytes);
+    }
+    QStringDecoder decoder("windows-1252");
+    return decoder.isValid() ? QString(decoder.decode(bytes)) : QString::fromLatin1(bytes);
+}
+
+void drawText(wmfAPI* api, wmfDrawText_t* t) {
+    Device* d = device(api);
+    track(d, t->dc);
+    if (!t->str || !*t->str)
+        return;
+    wmfFont* font = WMF_DC_FONT(t->dc);
+    const QString text = decodeText(t->str, font);
+    d->texts.append(text);
+
+    // The baseline runs from the estimated box's bottom-left to bottom-right;
+    // taking the direction from there follows libwmf's own rotation.
+    const QPointF bl = qpoint(t->bbox.BL), br = qpoint(t->bbox.BR);
+    double angle = 0;
+    if (QLineF(bl, br).length() > 0)
+        angle = std::atan2(br.y() - bl.y(), br.x() - bl.x()) * 180.0 / M_PI;
+    else if (font)
+        angle = -font->lfEscapement / 10.0;
+
+    const double height = std::abs(t->font_height);
+    if (height <= 0 || !std::isfinite(height))
+        return;
+    QFont qf(font && font->lfFaceName ? QString::fromLatin1(font->lfFaceName) : QString());
+    constexpr int kDesignSize = 100; // drawn at a fixed size and scaled: no rounding of small sizes
+    qf.setPixelSize(kDesignSize);
+    if (font) {
+        qf.setWeight(font->lfWeight >= 600 ? QFont::Bold : QFont::Normal);
+        qf.setItalic(font->lfItalic != 0);
+        qf.setUnderline(font->lfUnderline != 0);
+        qf.setStrikeOut(font->lfStrikeOut != 0);
+    }
+    d->painter.save();
+    d->painter.translate(qpoint(t->pt));
+    d->painter.rotate(angle);
+    const double k = height / kDesignSize;
+    d->painter.scale(k * (t->font_ratio > 0 ? t->font_ratio : 1.0), k);
+    d->painter.setFont(qf);
+    d->painter.setPen(qcolor(*WMF_DC_TEXTCOLOR(t->dc)));
+    d->painter.setBackgroundMode(Qt::TransparentMode);
+    d->painter.drawText(QPointF(0, 0), text);
+    d->painter.restore();
+
+    QPolygonF box;
+    box << qpoint(t->bbox.TL) << qpoint(t->bbox.TR) << qpoint(t->bbox.BL) << qpoint(t->bbox.BR);
+    note(d, box.boundingRect());
+}
+
+void udataNoop(wmfAPI*, wmfUserData_t*) {}
+
+void regionFrame(wmfAPI* api, wmfPolyRectangle_t* pr) {
+    Device* d = device(api);
+    track(d, pr->dc);
+    QPen pen(brushFor(pr->dc), std::max<float>(pr->width, pr->height));
+    for (unsigned i = 0; i < pr->count; ++i) {
+        const QRectF r = QRectF(qpoint(pr->TL[i]), qpoint(pr->BR[i])).normalized();
+        d->painter.setPen(pen);
+        d->painter.setBrush(Qt::NoBrush);
+        d->painter.drawRect(r);
+        note(d, r);
+    }
+}
+
+void regionPaint(wmfAPI* api, wmfPolyRectangle_t* pr) {
+    Device* d = device(api);
+    track(d, pr->dc);
+    const QBrush brush = brushFor(pr->dc);
+    for (unsigned i = 0; i < pr->count; ++i) {
+        const QRectF r = QRectF(qpoint(pr->TL[i]), qpoint(pr->BR[i])).normalized();
+        d->painter.fillRect(r, brush);
+        note(d, r);
+    }
+}
+
+void regionClip(wmfAPI* api, wmfPolyRectangle_t* pr) {
+    Device* d = device(api);
+    if (pr->count == 0) {
+        d->painter.setClipping(false);
+        return;
+    }
+    QPainterPath path;
+    for (unsigned i = 0; i < pr->count; ++i)
+        path.addRect(QRectF(qpoint(pr->TL[i]), qpoint(pr->BR[i])).normalized());
+    d->painter.setClipPath(path);
+}
+
+void installDevice(wmfAPI* api) {
+    auto* fr = static_cast<wmfFunctionReference*>(api->function_reference);
+    fr->device_open = deviceOpen;
+    fr->device_close = deviceClose;
+    fr->device_begin = deviceBegin;
+    fr->device_end = deviceEnd;
+    fr->flood_interior = floodFill;
+    fr->flood_exterior = floodFill;
+    fr->draw_pixel = drawPixel;
+    fr->draw_pie = drawPie;
+    fr->draw_chord = drawChord;
+    fr->draw_arc = drawArc;
+    fr->draw_ellipse = drawEllipse;
+    fr->draw_line = drawLine;
+    fr->poly_line = polyLine;
+    fr->draw_polygon = drawPolygon;
+    fr->draw_polypolygon = drawPolyPolygon;
+    fr->draw_rectangle = drawRectangle;
+    fr->rop_draw = ropDraw;
+    fr->bmp_draw = bmpDraw;
+    fr->bmp_read = bmpRead;
+    fr->bmp_free = bmpFree;
+    fr->draw_text = drawText;
+    fr->udata_init = udataNoop;
+    fr->udata_copy = udataNoop;
+    fr->udata_set = udataNoop;
+    fr->udata_free = udataNoop;
+    fr->region_frame = regionFrame;
+    fr->region_paint = regionPaint;
+    fr->region_clip = regionClip;
+}
+
+void fontMap(wmfAPI*, wmfFont*) {
+    // Fonts are resolved by Qt when the text is drawn.
+}
+
+// Width of a string at a size of one, as libwmf wants it for alignment. Text
+// here is mostly CP932 in a fixed-pitch face, where every byte is half an em.
+float stringWidth(wmfAPI*, wmfFont*, char* str) {
+    return str ? 0.5f * static_cast<float>(std::strlen(str)) : 0.0f;
+}
+
+int statusCheck(void* context, float) {
+    return static_cast<Device*>(context)->clock.elapsed() > kPlayDeadlineMs ? 1 : 0;
+}
+
+} // namespace
+
+std::shared_ptr<const MetafilePicture> LibwmfPlayer::play(const WmfValidator::Result& checked) {
+    if (!checked.ok)
+        return nullptr;
+    wmfAPI_Options options{};
+    options.function = installDevice;
+    const unsigned long flags =
+        WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+    wmfAPI* api = nullptr;
+    if (wmf_lite_create(&api, flags, &options) != wmf_E_None || !api) {
+        if (api)
+            wmf_lite_destroy(api);
+        return nullptr;
+    }
+    Device dev;
+    dev.clock.start();
+    api->device_data = &dev;
+    auto* fonts = static_cast<wmfFontData*>(wmf_malloc(api, sizeof(wmfFontData)));
+    if (!fonts) {
+        wmf_lite_destroy(api);
+        return nullptr;
+    }
+    fonts->map = fontMap;
+    fonts->stringwidth = stringWidth;
+    fonts->user_data = nullptr;
+    api->font_data = fonts;
+    wmf_status_function(api, &dev, statusCheck);
+
+    QByteArray bytes = checked.playable; // libwmf wants a mutable buffer
+    wmfD_Rect bbox{};
+    bool ok = wmf_mem_open(api, reinterpret_cast<unsigned char*>(bytes.data()), bytes.size()) ==
+              wmf_E_None;
+    ok = ok && wmf_scan(api, 0, &bbox) == wmf_E_None;
+    ok = ok && wmf_play(api, 0, &bbox) == wmf_E_None;
+    if (dev.painter.isActive())
+        dev.painter.end();
+    wmf_mem_close(api);
+    wmf_lite_destroy(api);
+    if (!ok)
+        return nullptr;
+
+    auto picture = std::shared_ptr<MetafilePicture>(new MetafilePicture);
+    picture->m_picture = dev.picture;
+    picture->m_texts = dev.texts;
+    picture->m_primitives = dev.primitives;
+    QRectF frame =
+        QRectF(QPointF(bbox.TL.x, bbox.TL.y), QPointF(bbox.BR.x, bbox.BR.y)).normalized();
+    if (checked.placeable && checked.right != checked.left && checked.top != checked.bottom) {
+        // The placeable box is the picture, whatever falls inside or outside it.
+        if (!dev.mapped) {
+            dev.originX = checked.left;
+            dev.originY = checked.top;
+            dev.unitX = dev.unitY = 72.0 / checked.unitsPerInch;
+        }
+        frame = QRectF(QPointF((checked.left - dev.originX) * dev.unitX,
+                               (checked.top - dev.originY) * dev.unitY),
+                       QPointF((checked.right - dev.originX) * dev.unitX,
+                               (checked.bottom - dev.originY) * dev.unitY))
+                    .normalized();
+    }
+    picture->m_frame = frame;
+    if (dev.drawn.isValid() && frame.width() > 0 && frame.height() > 0)
+        picture->m_drawnBounds =
+            QRectF((dev.drawn.left() - frame.left()) / frame.width(),
+                   (dev.drawn.top() - frame.top()) / frame.height(),
+                   dev.drawn.width() / frame.width(), dev.drawn.height() / frame.height());
+    if (checked.placeable && checked.right != checked.left && checked.top != checked.bottom)
+        picture->m_naturalTwips =
+            QSizeF(std::abs(checked.right - checked.left) * 1440.0 / checked.unitsPerInch,
+                   std::abs(checked.bottom - checked.top) * 1440.0 / checked.unitsPerInch);
+    else
+        picture->m_naturalTwips = frame.size() * 20.0; // libwmf's device unit is the point
+    return picture;
+}
+
+} // namespace metafile

@@ -1,0 +1,211 @@
+#include "metafile/WmfValidator.h"
+
+#include "metafile/WmfRecords.h"
+
+#include <QtEndian>
+
+#include <algorithm>
+#include <vector>
+
+namespace metafile {
+
+namespace {
+
+uint16_t u16(const uint8_t* p) {
+    return qFromLittleEndian<uint16_t>(p);
+}
+uint32_t u32(const uint8_t* p) {
+    return qFromLittleEndian<uint32_t>(p);
+}
+
+bool createsObject(uint16_t function) {
+    switch (function) {
+    case META_CREATEPENINDIRECT:
+    case META_CREATEBRUSHINDIRECT:
+    case META_CREATEFONTINDIRECT:
+    case 0x00F7: // CREATEPALETTE
+    case 0x01F9: // CREATEPATTERNBRUSH
+    case 0x0142: // DIBCREATEPATTERNBRUSH
+    case 0x06FF: // CREATEREGION
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Smallest parameter count each record needs, and for records with their own
+// counts, whether those counts fit inside the record.
+bool paramsFit(uint16_t function, const uint8_t* p, uint32_t words) {
+    auto need = [&](uint32_t n) { return words >= n; };
+    switch (function) {
+    case META_POLYLINE:
+    case META_POLYGON: {
+        if (!need(1))
+            return false;
+        const int16_t n = static_cast<int16_t>(u16(p));
+        return n >= 0 && 1u + 2u * static_cast<uint32_t>(n) <= words;
+    }
+    case META_POLYPOLYGON: {
+        if (!need(1))
+            return false;
+        const int16_t polys = static_cast<int16_t>(u16(p));
+        if (polys < 0 || 1u + static_cast<uint32_t>(polys) > words)
+            return false;
+        uint32_t points = 0;
+        for (int i = 0; i < polys; ++i) {
+            const int16_t n = static_cast<int16_t>(u16(p + 2 + 2 * i));
+            if (n < 0)
+                return false;
+            points += static_cast<uint32_t>(n);
+        }
+        return 1u + static_cast<uint32_t>(polys) + 2u * points <= words;
+    }
+    case META_TEXTOUT: {
+        if (!need(1))
+            return false;
+        const int16_t n = static_cast<int16_t>(u16(p));
+        return n >= 0 && 1u + (static_cast<uint32_t>(n) + 1) / 2 + 2 <= words;
+    }
+    case META_EXTTEXTOUT: {
+        if (!need(4))
+            return false;
+        const int16_t n = static_cast<int16_t>(u16(p + 4));
+        const uint16_t options = u16(p + 6);
+        const uint32_t rect = (options & 0x0006) ? 4 : 0;
+        return n >= 0 && 4u + rect + (static_cast<uint32_t>(n) + 1) / 2 <= words;
+    }
+    case META_CREATEFONTINDIRECT:
+        return need(9);
+    case META_CREATEPENINDIRECT:
+        return need(5);
+    case META_CREATEBRUSHINDIRECT:
+        return need(4);
+    case META_SELECTOBJECT:
+    case META_DELETEOBJECT:
+    case META_SETMAPMODE:
+    case META_SETBKMODE:
+    case META_SETPOLYFILLMODE:
+    case META_SETTEXTALIGN:
+        return need(1);
+    case META_SETWINDOWORG:
+    case META_SETWINDOWEXT:
+    case META_SETTEXTCOLOR:
+    case 0x020D: // SETVIEWPORTORG
+    case 0x020E: // SETVIEWPORTEXT
+    case 0x0213: // LINETO
+    case 0x0214: // MOVETO
+    case 0x0201: // SETBKCOLOR
+        return need(2);
+    case 0x041B: // RECTANGLE
+    case 0x0418: // ELLIPSE
+    case 0x0416: // INTERSECTCLIPRECT
+    case 0x0415: // EXCLUDECLIPRECT
+        return need(4);
+    case 0x061C: // ROUNDRECT
+        return need(6);
+    case 0x0817: // ARC
+    case 0x081A: // PIE
+    case 0x0830: // CHORD
+        return need(8);
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+WmfValidator::Result WmfValidator::check(const QByteArray& bytes, const RecordVisitor& visit) {
+    Result r;
+    if (bytes.size() < 18 || bytes.size() > kMaxFileBytes)
+        return r;
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+    const qsizetype size = bytes.size();
+    qsizetype pos = 0;
+
+    if (u32(data) == kAldusKey) {
+        if (size < 22 + 18)
+            return r;
+        r.placeable = true;
+        r.left = static_cast<int16_t>(u16(data + 6));
+        r.top = static_cast<int16_t>(u16(data + 8));
+        r.right = static_cast<int16_t>(u16(data + 10));
+        r.bottom = static_cast<int16_t>(u16(data + 12));
+        r.unitsPerInch = u16(data + 14);
+        pos = 22;
+    }
+    const qsizetype headerPos = pos;
+    const uint16_t type = u16(data + pos);
+    const uint16_t headerWords = u16(data + pos + 2);
+    if ((type != 1 && type != 2) || headerWords != 9)
+        return r;
+    pos += 18;
+
+    // Replay the object table the way GDI fills it, to know how many table
+    // the records really use.
+    std::vector<bool> table;
+    int maxSlots = 0;
+    uint32_t maxRecord = 3;
+    bool sawEnd = false;
+
+    while (pos + 6 <= size) {
+        const uint32_t words = u32(data + pos);
+        const uint16_t function = u16(data + pos + 4);
+        if (words < 3 || static_cast<qsizetype>(words) > (size - pos) / 2)
+            return r; // truncated or a size pointing past the end
+        if (function == META_EOF) {
+            pos += static_cast<qsizetype>(words) * 2;
+            sawEnd = true;
+            break;
+        }
+        if (++r.records > kMaxRecords)
+            return r;
+        const uint8_t* params = data + pos + 6;
+        const uint32_t paramWords = words - 3;
+        if (!paramsFit(function, params, paramWords))
+            return r;
+        if (createsObject(function)) {
+            auto it = std::find(table.begin(), table.end(), false);
+            if (it == table.end())
+                table.push_back(true);
+            else
+                *it = true;
+            maxSlots = std::max<int>(maxSlots, static_cast<int>(table.size()));
+            if (maxSlots > 0xFFFF)
+                return r;
+        } else if (function == META_DELETEOBJECT) {
+            const uint16_t index = u16(params);
+            if (index < table.size())
+                table[index] = false;
+        }
+        maxRecord = std::max(maxRecord, words);
+        if (visit)
+            visit(function, params, paramWords);
+        pos += static_cast<qsizetype>(words) * 2;
+    }
+    if (!sawEnd)
+        return r;
+
+    r.playable = bytes.left(pos);
+    auto* out = reinterpret_cast<uint8_t*>(r.playable.data());
+    if (r.placeable) {
+        if (r.unitsPerInch == 0)
+            qToLittleEndian<uint16_t>(r.unitsPerInch = 1440, out + 14);
+        uint16_t head[10];
+        for (int i = 0; i < 10; ++i)
+            head[i] = u16(out + 2 * i);
+        qToLittleEndian<uint16_t>(aldusChecksum(head), out + 20);
+    }
+    const uint32_t fileWords = static_cast<uint32_t>((pos - headerPos) / 2);
+    uint8_t* h = out + headerPos;
+    qToLittleEndian<uint16_t>(static_cast<uint16_t>(fileWords & 0xFFFF), h + 6);
+    qToLittleEndian<uint16_t>(static_cast<uint16_t>(fileWords >> 16), h + 8);
+    const uint16_t declared = u16(h + 10);
+    r.objects = std::max<uint16_t>(declared, static_cast<uint16_t>(maxSlots));
+    qToLittleEndian<uint16_t>(r.objects, h + 10);
+    qToLittleEndian<uint16_t>(static_cast<uint16_t>(maxRecord & 0xFFFF), h + 12);
+    qToLittleEndian<uint16_t>(static_cast<uint16_t>(maxRecord >> 16), h + 14);
+    r.ok = true;
+    return r;
+}
+
+} // namespace metafile

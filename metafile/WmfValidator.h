@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <functional>
+
+namespace metafile {
+
+// Checks a metafile's structure before libwmf sees it: headers, every
+// record's size against the bytes present, the parameter counts of the
+// records whose contents index further into the record, and an end record.
+// libwmf trusts much of this; malformed input must become "no picture", not
+// a crash or a long hang in the viewer.
+//
+// On success `playable` holds the bytes up to the end record with the
+// header's file size, largest record and object count made consistent with
+// what the records actually need, so a file whose writer got those header
+// fields slightly wrong still shows.
+class WmfValidator {
+public:
+    static constexpr qsizetype kMaxFileBytes = 64 * 1024 * 1024;
+    static constexpr int kMaxRecords = 4'000'000;
+
+    struct Result {
+        bool ok = false;
+        bool placeable = false;
+        int16_t left = 0, top = 0, right = 0, bottom = 0;
+        uint16_t unitsPerInch = 0;
+        int records = 0; // not counting the end record
+        uint16_t objects = 0;
+        QByteArray playable;
+    };
+
+    // Called for every record before the end record: function, parameter
+    // words (little-endian bytes) and their count. Lets tests walk the records.
+    using RecordVisitor =
+        std::function<void(uint16_t function, const uint8_t* params, uint32_t words)>;
+
+    static Result check(const QByteArray& bytes, const RecordVisitor& visit = {});
+};
+
+} // namespace metafile

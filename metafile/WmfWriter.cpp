@@ -1,0 +1,400 @@
+#include "metafile/WmfWriter.h"
+
+#include "metafile/WmfRecords.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringEncoder>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace metafile {
+
+namespace {
+
+constexpr uint16_t kMaxPointsPerRecord = 32767; // point counts are signed 16-bit
+
+int16_t clamp16(double v) {
+    if (!(v > -32768.0)) // also catches NaN
+        return -32768;
+    if (v > 32767.0)
+        return 32767;
+    return static_cast<int16_t>(std::lround(v));
+}
+
+uint16_t textAlignFor(Qt::Alignment align) {
+    uint16_t ta = TA_LEFT;
+    if (align & Qt::AlignRight)
+        ta = TA_RIGHT;
+    else if (align & Qt::AlignHCenter)
+        ta = TA_CENTER;
+    if (align & Qt::AlignTop)
+        ta |= TA_TOP;
+    else if (align & Qt::AlignBottom)
+        ta |= TA_BOTTOM;
+    else
+        ta |= TA_BASELINE; // baseline, and vertical centre which is placed from the baseline
+    return ta;
+}
+
+} // namespace
+
+WmfWriter::WmfWriter(const QRectF& worldWindow, double naturalLongSideInches) {
+    QRectF window = worldWindow.normalized();
+    const bool finite = std::isfinite(window.left()) && std::isfinite(window.top()) &&
+                        std::isfinite(window.width()) && std::isfinite(window.height());
+    if (!finite)
+        window = QRectF(0, 0, 1, 1);
+    // An empty drawing or a single horizontal line still needs a window with
+    // area; widen the degenerate sides around the centre rather than divide by zero.
+    double w = window.width();
+    double h = window.height();
+    const double longSide = std::max(w, h);
+    if (longSide <= 0.0) {
+        window = QRectF(window.center() - QPointF(0.5, 0.5), QSizeF(1, 1));
+        w = h = 1.0;
+    }
+    const double side = std::max(w, h);
+    m_scale = kLogicalLongSide / side;
+    m_logicalWidth = std::max(1, static_cast<int>(std::lround(w * m_scale)));
+    m_logicalHeight = std::max(1, static_cast<int>(std::lround(h * m_scale)));
+    m_worldLeft = window.left();
+    m_worldTop = window.bottom(); // y up: the top of the picture is the window's greatest y
+
+    if (!(naturalLongSideInches > 0.0) || !std::isfinite(naturalLongSideInches))
+        naturalLongSideInches = 10.0;
+    // The inch field is 16 bits: a tiny natural size cannot be expressed exactly.
+    const double upi = kLogicalLongSide / naturalLongSideInches;
+    m_unitsPerInch = static_cast<int>(std::clamp(std::lround(upi), 1L, 65535L));
+
+    m_words.reserve(4096);
+    m_scratch.reserve(256);
+
+    // Fixed prologue: the logical space is the same for every picture of a window.
+    beginRecord(META_SETWINDOWORG, 5);
+    word(0);
+    word(0);
+    beginRecord(META_SETWINDOWEXT, 5);
+    word(static_cast<uint16_t>(m_logicalHeight));
+    word(static_cast<uint16_t>(m_logicalWidth));
+    beginRecord(META_SETBKMODE, 4);
+    word(TRANSPARENT);
+    beginRecord(META_SETPOLYFILLMODE, 4);
+    word(ALTERNATE);
+}
+
+QPointF WmfWriter::toLogical(const QPointF& world) const {
+    return QPointF((world.x() - m_worldLeft) * m_scale, (m_worldTop - world.y()) * m_scale);
+}
+
+void WmfWriter::setColor(QColor color) {
+    m_color = color.isValid() ? color : QColor(Qt::black);
+}
+
+void WmfWriter::beginRecord(uint16_t function, uint32_t sizeWords) {
+    word(static_cast<uint16_t>(sizeWords & 0xFFFF));
+    word(static_cast<uint16_t>(sizeWords >> 16));
+    word(function);
+    m_maxRecordWords = std::max(m_maxRecordWords, sizeWords);
+    ++m_recordCount;
+}
+
+int WmfWriter::allocateObject() {
+    // GDI hands out the lowest free slot; the reader replays the same rule.
+    auto it = std::find(m_slots.begin(), m_slots.end(), false);
+    int index = static_cast<int>(it - m_slots.begin());
+    if (it == m_slots.end())
+        m_slots.push_back(true);
+    else
+        *it = true;
+    m_maxObjects = std::max<int>(m_maxObjects, static_cast<int>(m_slots.size()));
+    return index;
+}
+
+void WmfWriter::deleteObject(int index) {
+    if (index < 0)
+        return;
+    beginRecord(META_DELETEOBJECT, 4);
+    word(static_cast<uint16_t>(index));
+    m_slots[static_cast<size_t>(index)] = false;
+}
+
+static uint32_t colorRef(QRgb rgb) {
+    return static_cast<uint32_t>(qRed(rgb)) | (static_cast<uint32_t>(qGreen(rgb)) << 8) |
+           (static_cast<uint32_t>(qBlue(rgb)) << 16);
+}
+
+void WmfWriter::ensurePen() {
+    const QRgb rgb = m_color.rgb();
+    if (m_pen >= 0 && m_penColor == rgb)
+        return;
+    const int old = m_pen;
+    m_pen = allocateObject();
+    m_penColor = rgb;
+    beginRecord(META_CREATEPENINDIRECT, 8);
+    word(PS_SOLID);
+    word(0); // width 0: one device pixel at every scale
+    word(0);
+    const uint32_t cr = colorRef(rgb);
+    word(static_cast<uint16_t>(cr & 0xFFFF));
+    word(static_cast<uint16_t>(cr >> 16));
+    beginRecord(META_SELECTOBJECT, 4);
+    word(static_cast<uint16_t>(m_pen));
+    deleteObject(old);
+}
+
+void WmfWriter::ensureBrush() {
+    const QRgb rgb = m_color.rgb();
+    if (m_brush >= 0 && m_brushColor == rgb)
+        return;
+    const int old = m_brush;
+    m_brush = allocateObject();
+    m_brushColor = rgb;
+    beginRecord(META_CREATEBRUSHINDIRECT, 7);
+    word(BS_SOLID);
+    const uint32_t cr = colorRef(rgb);
+    word(static_cast<uint16_t>(cr & 0xFFFF));
+    word(static_cast<uint16_t>(cr >> 16));
+    word(0); // hatch
+    beginRecord(META_SELECTOBJECT, 4);
+    word(static_cast<uint16_t>(m_brush));
+    deleteObject(old);
+}
+
+void WmfWriter::ensureTextColor() {
+    const QRgb rgb = m_color.rgb();
+    if (m_textColorSet && m_textColor == rgb)
+        return;
+    m_textColorSet = true;
+    m_textColor = rgb;
+    beginRecord(META_SETTEXTCOLOR, 5);
+    const uint32_t cr = colorRef(rgb);
+    word(static_cast<uint16_t>(cr & 0xFFFF));
+    word(static_cast<uint16_t>(cr >> 16));
+}
+
+void WmfWriter::ensureFont(int height, int escapement) {
+    if (m_font >= 0 && m_fontHeight == height && m_fontEscapement == escapement)
+        return;
+    const int old = m_font;
+    m_font = allocateObject();
+    m_fontHeight = height;
+    m_fontEscapement = escapement;
+    // LOGFONT16: 9 words of metrics and flags, then a 32-byte face name.
+    static const char kFace[32] = "MS Gothic";
+    beginRecord(META_CREATEFONTINDIRECT, 3 + 9 + 16);
+    word(static_cast<uint16_t>(-height)); // negative: character height, not cell height
+    word(0);                              // width: the font's own proportions
+    word(static_cast<uint16_t>(escapement));
+    word(static_cast<uint16_t>(escapement));                  // orientation follows the escapement
+    word(400);                                                // normal weight
+    word(0);                                                  // italic, underline
+    word(static_cast<uint16_t>(0 | (SHIFTJIS_CHARSET << 8))); // strike-out, charset
+    word(0);                                                  // out and clip precision
+    word(0);                                                  // quality, pitch and family
+    for (int i = 0; i < 32; i += 2)
+        word(static_cast<uint16_t>(static_cast<uint8_t>(kFace[i]) |
+                                   (static_cast<uint8_t>(kFace[i + 1]) << 8)));
+    beginRecord(META_SELECTOBJECT, 4);
+    word(static_cast<uint16_t>(m_font));
+    deleteObject(old);
+}
+
+void WmfWriter::ensureTextAlign(uint16_t align) {
+    if (m_textAlign == align)
+        return;
+    m_textAlign = align;
+    beginRecord(META_SETTEXTALIGN, 4);
+    word(align);
+}
+
+void WmfWriter::toLogicalPoints(const QPolygonF& world, bool closed) {
+    m_scratch.clear();
+    for (const QPointF& p : world) {
+        if (!std::isfinite(p.x()) || !std::isfinite(p.y()))
+            continue;
+        const Point16 q{clamp16((p.x() - m_worldLeft) * m_scale),
+                        clamp16((m_worldTop - p.y()) * m_scale)};
+        // Points that fall on the same logical unit add bytes but nothing visible.
+        if (!m_scratch.empty() && m_scratch.back().x == q.x && m_scratch.back().y == q.y)
+            continue;
+        m_scratch.push_back(q);
+    }
+    if (closed && m_scratch.size() > 2 &&
+        (m_scratch.front().x != m_scratch.back().x || m_scratch.front().y != m_scratch.back().y))
+        m_scratch.push_back(m_scratch.front());
+}
+
+void WmfWriter::emitPoints(uint16_t function, const Point16* points, int count) {
+    beginRecord(function, 4 + 2 * static_cast<uint32_t>(count));
+    word(static_cast<uint16_t>(count));
+    for (int i = 0; i < count; ++i) {
+        word(static_cast<uint16_t>(points[i].x));
+        word(static_cast<uint16_t>(points[i].y));
+    }
+}
+
+void WmfWriter::polyline(const QPolygonF& world, bool closed) {
+    toLogicalPoints(world, closed);
+    if (m_scratch.empty())
+        return;
+    if (m_scratch.size() == 1) // a zero-length line still marks its point
+        m_scratch.push_back(m_scratch.front());
+    ensurePen();
+    // Long polylines go out in pieces that share their end points, so the
+    // line stays unbroken.
+    const size_t n = m_scratch.size();
+    size_t start = 0;
+    while (start + 1 < n) {
+        const size_t count = std::min<size_t>(kMaxPointsPerRecord, n - start);
+        emitPoints(META_POLYLINE, m_scratch.data() + start, static_cast<int>(count));
+        start += count - 1;
+    }
+}
+
+void WmfWriter::filledPolygon(const QPolygonF& world) {
+    toLogicalPoints(world, false);
+    if (m_scratch.size() > 1 && m_scratch.front().x == m_scratch.back().x &&
+        m_scratch.front().y == m_scratch.back().y)
+        m_scratch.pop_back(); // a polygon closes itself
+    if (m_scratch.empty())
+        return;
+    // A polygon cannot be cut into pieces without changing its fill; one with
+    // more points than a record holds is thinned evenly instead. At that
+    // density neighbouring points are about one logical unit apart.
+    if (m_scratch.size() > kMaxPointsPerRecord) {
+        const size_t n = m_scratch.size();
+        for (size_t i = 0; i < kMaxPointsPerRecord; ++i)
+            m_scratch[i] = m_scratch[i * n / kMaxPointsPerRecord];
+        m_scratch.resize(kMaxPointsPerRecord);
+    }
+    ensurePen();
+    ensureBrush();
+    emitPoints(META_POLYGON, m_scratch.data(), static_cast<int>(m_scratch.size()));
+}
+
+void WmfWriter::text(const QPointF& world, const QString& str, double heightWorld,
+                     double rotationDegrees, Qt::Alignment align) {
+    if (str.isEmpty() || !std::isfinite(world.x()) || !std::isfinite(world.y()))
+        return;
+    QStringEncoder encoder("Shift_JIS");
+    QByteArray bytes = encoder.encode(str);
+    if (encoder.hasError() || bytes.isEmpty())
+        return;
+    // The byte count is a signed 16-bit field; cut at a character boundary.
+    if (bytes.size() > 32766) {
+        int cut = 0;
+        for (int i = 0; i < bytes.size() && i < 32766;) {
+            const uint8_t b = static_cast<uint8_t>(bytes[i]);
+            const int len = ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) ? 2 : 1;
+            if (i + len > 32766)
+                break;
+            i += len;
+            cut = i;
+        }
+        bytes.truncate(cut);
+    }
+    const double h = std::abs(heightWorld) * m_scale;
+    const int height = static_cast<int>(std::clamp(std::lround(h), 1L, 32767L));
+    double rot = std::isfinite(rotationDegrees) ? std::fmod(rotationDegrees, 360.0) : 0.0;
+    if (rot < 0)
+        rot += 360.0;
+    const int escapement = static_cast<int>(std::lround(rot * 10.0)) % 3600;
+
+    QPointF anchor = world;
+    if ((align & Qt::AlignVCenter) && !(align & (Qt::AlignTop | Qt::AlignBottom))) {
+        // No vertical-centre alignment exists in the format: put the baseline
+        // half a character height below the point, along the text's own up direction.
+        const double rad = rot * M_PI / 180.0;
+        const double half = std::abs(heightWorld) * 0.5;
+        anchor -= QPointF(-std::sin(rad) * half, std::cos(rad) * half);
+    }
+
+    ensureFont(height, escapement);
+    ensureTextColor();
+    ensureTextAlign(textAlignFor(align));
+
+    const QPointF l = toLogical(anchor);
+    const int count = static_cast<int>(bytes.size());
+    const uint32_t strWords = static_cast<uint32_t>((count + 1) / 2);
+    beginRecord(META_EXTTEXTOUT, 3 + 4 + strWords);
+    word(static_cast<uint16_t>(clamp16(l.y())));
+    word(static_cast<uint16_t>(clamp16(l.x())));
+    word(static_cast<uint16_t>(count));
+    word(0); // no options, so no rectangle and no spacing array
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+    for (int i = 0; i < count; i += 2)
+        word(static_cast<uint16_t>(data[i] | ((i + 1 < count ? data[i + 1] : 0) << 8)));
+}
+
+QByteArray WmfWriter::toBytes() const {
+    const uint32_t bodyWords = static_cast<uint32_t>(m_words.size()) + 3; // + end record
+    const uint32_t totalWords = 9 + bodyWords;
+    QByteArray out;
+    out.resize(22 + static_cast<qsizetype>(totalWords) * 2);
+    auto* p = reinterpret_cast<uint8_t*>(out.data());
+
+    // Placeable header: the bounding box is the whole logical space.
+    uint16_t aldus[11];
+    aldus[0] = static_cast<uint16_t>(kAldusKey & 0xFFFF);
+    aldus[1] = static_cast<uint16_t>(kAldusKey >> 16);
+    aldus[2] = 0; // handle
+    aldus[3] = 0; // left
+    aldus[4] = 0; // top
+    aldus[5] = static_cast<uint16_t>(m_logicalWidth);
+    aldus[6] = static_cast<uint16_t>(m_logicalHeight);
+    aldus[7] = static_cast<uint16_t>(m_unitsPerInch);
+    aldus[8] = 0; // reserved
+    aldus[9] = 0;
+    aldus[10] = aldusChecksum(aldus);
+    for (int i = 0; i < 11; ++i)
+        qToLittleEndian<uint16_t>(aldus[i], p + 2 * i);
+    p += 22;
+
+    uint16_t head[9];
+    head[0] = 1;      // on disk
+    head[1] = 9;      // header size in words
+    head[2] = 0x0300; // Windows 3.0 records
+    head[3] = static_cast<uint16_t>(totalWords & 0xFFFF);
+    head[4] = static_cast<uint16_t>(totalWords >> 16);
+    head[5] = static_cast<uint16_t>(m_maxObjects);
+    head[6] = static_cast<uint16_t>(m_maxRecordWords & 0xFFFF);
+    head[7] = static_cast<uint16_t>(m_maxRecordWords >> 16);
+    head[8] = 0;
+    for (int i = 0; i < 9; ++i)
+        qToLittleEndian<uint16_t>(head[i], p + 2 * i);
+    p += 18;
+
+    if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+        std::memcpy(p, m_words.data(), m_words.size() * 2);
+        p += m_words.size() * 2;
+    } else {
+        for (uint16_t w : m_words) {
+            qToLittleEndian<uint16_t>(w, p);
+            p += 2;
+        }
+    }
+    const uint16_t eof[3] = {3, 0, 0};
+    for (uint16_t w : eof) {
+        qToLittleEndian<uint16_t>(w, p);
+        p += 2;
+    }
+    return out;
+}
+
+bool WmfWriter::save(const QString& path) const {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = toBytes();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace metafile

@@ -1,5 +1,9 @@
 #include "WindowSystem.h"
 
+#include "WindowSystemX11.h"
+
+#include <QGuiApplication>
+
 namespace platform {
 namespace {
 std::unique_ptr<WindowSystem>& slot() {
@@ -20,8 +24,13 @@ void WindowSystem::setInstanceForTesting(std::unique_ptr<WindowSystem> replaceme
     slot() = std::move(replacement);
 }
 
-// Replaced by the X11 implementation; until then every platform gets the null one.
+// X11 only when Qt itself draws on X11: on offscreen or Wayland there are no X
+// windows of ours to find or raise, even if a DISPLAY happens to be set.
 std::unique_ptr<WindowSystem> createPlatformWindowSystem() {
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        if (auto x11 = X11WindowSystem::open())
+            return x11;
+    }
     return std::make_unique<NullWindowSystem>();
 }
 

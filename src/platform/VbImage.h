@@ -1,0 +1,55 @@
+#pragma once
+
+#include "VbPicture.h"
+
+#include <QWidget>
+
+namespace platform {
+
+// VB's Image control: a lightweight, transparent box showing a picture. With Stretch
+// off the control takes the picture's natural size; with Stretch on the picture is
+// scaled into whatever size the control has. Mouse events carry X/Y in twips relative
+// to the control, buttons and shift state as VB numbers them (1 left, 2 right,
+// 4 middle; 1 shift, 2 ctrl, 4 alt).
+class VbImage : public QWidget {
+    Q_OBJECT
+public:
+    explicit VbImage(QWidget* parent = nullptr);
+
+    const VbPicturePtr& Picture() const { return m_picture; }
+    void setPicture(VbPicturePtr picture);
+    template <class P> void setPicture(std::shared_ptr<const P> picture) {
+        setPicture(makeVbPicture(std::move(picture)));
+    }
+    // Convenience for artwork: an icon shown at sizePixels.
+    void setPicture(const QIcon& icon, QSize sizePixels);
+
+    bool Stretch() const { return m_stretch; }
+    void setStretch(bool stretch);
+
+    static int vbButton(Qt::MouseButton button);
+    static int vbShift(Qt::KeyboardModifiers modifiers);
+
+signals:
+    void Click();
+    void DblClick();
+    void MouseDown(int button, int shift, double x, double y);
+    void MouseMove(int button, int shift, double x, double y);
+    void MouseUp(int button, int shift, double x, double y);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void takeNaturalSize();
+
+    VbPicturePtr m_picture;
+    bool m_stretch = false;
+    bool m_pressed = false;
+};
+
+} // namespace platform

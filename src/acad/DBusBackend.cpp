@@ -36,7 +36,7 @@ QVariant unwrap(const QVariant& v) {
 // One synchronous call; the reply's arguments, or the failure as an automation error.
 QList<QVariant> call(const QDBusConnection& bus, const QString& service, const QString& path,
                      const QString& interface, const QString& method, const QVariantList& args,
-                     int timeoutMs = dbustimeout::kCallMs) {
+                     int timeoutMs) {
     QDBusMessage msg = QDBusMessage::createMethodCall(service, path, interface, method);
     msg.setArguments(args);
     // The references are bound to one process; never let a call start a new one.
@@ -59,7 +59,7 @@ QList<QVariant> call(const QDBusConnection& bus, const QString& service, const Q
 
 QVariant callValue(const QDBusConnection& bus, const QString& service, const QString& path,
                    const QString& interface, const QString& method, const QVariantList& args,
-                   int timeoutMs = dbustimeout::kCallMs) {
+                   int timeoutMs) {
     const QList<QVariant> out = call(bus, service, path, interface, method, args, timeoutMs);
     if (out.isEmpty())
         throw platform::AutomationError(dbuserr::ServerFault,
@@ -93,9 +93,9 @@ QVariant wrap(const QVariant& v) {
 }
 
 QVariant getProperty(const QDBusConnection& bus, const QString& service, const QString& path,
-                     const QString& interface, const QString& name) {
+                     const QString& interface, const QString& name, int timeoutMs) {
     return callValue(bus, service, path, kPropertiesInterface, QStringLiteral("Get"),
-                     {interface, name});
+                     {interface, name}, timeoutMs);
 }
 
 } // namespace
@@ -134,12 +134,13 @@ platform::AutomationError toAutomationError(const QDBusError& error) {
 
 // ---- application ----
 
-DBusApplicationBackend::DBusApplicationBackend(QDBusConnection bus, QString service)
-    : m_bus(std::move(bus)), m_service(std::move(service)) {}
+DBusApplicationBackend::DBusApplicationBackend(QDBusConnection bus, QString service,
+                                               DBusTimeouts timeouts)
+    : m_bus(std::move(bus)), m_service(std::move(service)), m_timeouts(timeouts) {}
 
 bool DBusApplicationBackend::visible() {
-    const QVariant v =
-        getProperty(m_bus, m_service, kAppPath, kAppInterface, QStringLiteral("Visible"));
+    const QVariant v = getProperty(m_bus, m_service, kAppPath, kAppInterface,
+                                   QStringLiteral("Visible"), m_timeouts.callMs);
     if (v.typeId() != QMetaType::Bool)
         throwBadReply(QStringLiteral("Visible"));
     return v.toBool();
@@ -147,155 +148,165 @@ bool DBusApplicationBackend::visible() {
 
 void DBusApplicationBackend::setVisible(bool visible) {
     call(m_bus, m_service, kAppPath, kPropertiesInterface, QStringLiteral("Set"),
-         {kAppInterface, QStringLiteral("Visible"), wrap(visible)});
+         {kAppInterface, QStringLiteral("Visible"), wrap(visible)}, m_timeouts.callMs);
 }
 
 QString DBusApplicationBackend::caption() {
-    return asString(
-        getProperty(m_bus, m_service, kAppPath, kAppInterface, QStringLiteral("Caption")),
-        QStringLiteral("Caption"));
+    return asString(getProperty(m_bus, m_service, kAppPath, kAppInterface,
+                                QStringLiteral("Caption"), m_timeouts.callMs),
+                    QStringLiteral("Caption"));
 }
 
 std::shared_ptr<DocumentBackend> DBusApplicationBackend::activeDocument() {
-    const QString path = asString(
-        callValue(m_bus, m_service, kAppPath, kAppInterface, QStringLiteral("ActiveDocument"), {}),
-        QStringLiteral("ActiveDocument"));
-    return std::make_shared<DBusDocumentBackend>(m_bus, m_service, path);
+    const QString path =
+        asString(callValue(m_bus, m_service, kAppPath, kAppInterface,
+                           QStringLiteral("ActiveDocument"), {}, m_timeouts.callMs),
+                 QStringLiteral("ActiveDocument"));
+    return std::make_shared<DBusDocumentBackend>(m_bus, m_service, path, m_timeouts);
 }
 
 void DBusApplicationBackend::loadDVB(const QString& path) {
     call(m_bus, m_service, kAppPath, kAppInterface, QStringLiteral("LoadDVB"), {path},
-         dbustimeout::kLoadDvbMs);
+         m_timeouts.loadDvbMs);
 }
 
 void DBusApplicationBackend::runMacro(const QString& name) {
     call(m_bus, m_service, kAppPath, kAppInterface, QStringLiteral("RunMacro"), {name},
-         dbustimeout::kRunMacroMs);
+         m_timeouts.runMacroMs);
 }
 
 std::shared_ptr<DocumentBackend> DBusApplicationBackend::open(const QString& path) {
     // Opening reads a whole drawing file; give it the time a macro load gets.
     const QString doc = asString(callValue(m_bus, m_service, kAppPath, kAppInterface,
-                                           QStringLiteral("Open"), {path}, dbustimeout::kLoadDvbMs),
+                                           QStringLiteral("Open"), {path}, m_timeouts.loadDvbMs),
                                  QStringLiteral("Open"));
-    return std::make_shared<DBusDocumentBackend>(m_bus, m_service, doc);
+    return std::make_shared<DBusDocumentBackend>(m_bus, m_service, doc, m_timeouts);
 }
 
 std::shared_ptr<DocumentBackend> DBusApplicationBackend::add() {
-    const QString doc =
-        asString(callValue(m_bus, m_service, kAppPath, kAppInterface, QStringLiteral("Add"), {}),
-                 QStringLiteral("Add"));
-    return std::make_shared<DBusDocumentBackend>(m_bus, m_service, doc);
+    const QString doc = asString(callValue(m_bus, m_service, kAppPath, kAppInterface,
+                                           QStringLiteral("Add"), {}, m_timeouts.callMs),
+                                 QStringLiteral("Add"));
+    return std::make_shared<DBusDocumentBackend>(m_bus, m_service, doc, m_timeouts);
 }
 
 // ---- document ----
 
-DBusDocumentBackend::DBusDocumentBackend(QDBusConnection bus, QString service, QString path)
-    : m_bus(std::move(bus)), m_service(std::move(service)), m_path(std::move(path)) {}
+DBusDocumentBackend::DBusDocumentBackend(QDBusConnection bus, QString service, QString path,
+                                         DBusTimeouts timeouts)
+    : m_bus(std::move(bus)), m_service(std::move(service)), m_path(std::move(path)),
+      m_timeouts(timeouts) {}
 
 QString DBusDocumentBackend::name() {
-    return asString(getProperty(m_bus, m_service, m_path, kDocInterface, QStringLiteral("Name")),
+    return asString(getProperty(m_bus, m_service, m_path, kDocInterface, QStringLiteral("Name"),
+                                m_timeouts.callMs),
                     QStringLiteral("Name"));
 }
 
 QString DBusDocumentBackend::fullName() {
-    return asString(
-        getProperty(m_bus, m_service, m_path, kDocInterface, QStringLiteral("FullName")),
-        QStringLiteral("FullName"));
+    return asString(getProperty(m_bus, m_service, m_path, kDocInterface, QStringLiteral("FullName"),
+                                m_timeouts.callMs),
+                    QStringLiteral("FullName"));
 }
 
 QString DBusDocumentBackend::getActiveLayer() {
-    return asString(
-        callValue(m_bus, m_service, m_path, kDocInterface, QStringLiteral("GetActiveLayer"), {}),
-        QStringLiteral("GetActiveLayer"));
+    return asString(callValue(m_bus, m_service, m_path, kDocInterface,
+                              QStringLiteral("GetActiveLayer"), {}, m_timeouts.callMs),
+                    QStringLiteral("GetActiveLayer"));
 }
 
 void DBusDocumentBackend::setActiveLayer(const QString& name) {
-    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("SetActiveLayer"), {name});
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("SetActiveLayer"), {name},
+         m_timeouts.callMs);
 }
 
 void DBusDocumentBackend::regen(int which) {
-    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("Regen"), {which});
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("Regen"), {which},
+         m_timeouts.callMs);
 }
 
 int DBusDocumentBackend::layerCount() {
-    return asInt(
-        callValue(m_bus, m_service, m_path, kDocInterface, QStringLiteral("LayerCount"), {}),
-        QStringLiteral("LayerCount"));
+    return asInt(callValue(m_bus, m_service, m_path, kDocInterface, QStringLiteral("LayerCount"),
+                           {}, m_timeouts.callMs),
+                 QStringLiteral("LayerCount"));
 }
 
 QString DBusDocumentBackend::layerName(int index) {
-    return asString(
-        callValue(m_bus, m_service, m_path, kDocInterface, QStringLiteral("LayerName"), {index}),
-        QStringLiteral("LayerName"));
+    return asString(callValue(m_bus, m_service, m_path, kDocInterface, QStringLiteral("LayerName"),
+                              {index}, m_timeouts.callMs),
+                    QStringLiteral("LayerName"));
 }
 
 QVariant DBusDocumentBackend::getLayerProperty(const QString& layer, const QString& property) {
     return callValue(m_bus, m_service, m_path, kDocInterface, QStringLiteral("GetLayerProperty"),
-                     {layer, property});
+                     {layer, property}, m_timeouts.callMs);
 }
 
 void DBusDocumentBackend::setLayerProperty(const QString& layer, const QString& property,
                                            const QVariant& value) {
     call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("SetLayerProperty"),
-         {layer, property, wrap(value)});
+         {layer, property, wrap(value)}, m_timeouts.callMs);
 }
 
 QStringList DBusDocumentBackend::linetypeNames() {
-    const QVariant v =
-        callValue(m_bus, m_service, m_path, kDocInterface, QStringLiteral("LinetypeNames"), {});
+    const QVariant v = callValue(m_bus, m_service, m_path, kDocInterface,
+                                 QStringLiteral("LinetypeNames"), {}, m_timeouts.callMs);
     if (v.typeId() != QMetaType::QStringList)
         throwBadReply(QStringLiteral("LinetypeNames"));
     return v.toStringList();
 }
 
 int DBusDocumentBackend::selectionSetCount() {
-    return asInt(
-        callValue(m_bus, m_service, m_path, kDocInterface, QStringLiteral("SelectionSetCount"), {}),
-        QStringLiteral("SelectionSetCount"));
+    return asInt(callValue(m_bus, m_service, m_path, kDocInterface,
+                           QStringLiteral("SelectionSetCount"), {}, m_timeouts.callMs),
+                 QStringLiteral("SelectionSetCount"));
 }
 
 void DBusDocumentBackend::deleteSelectionSet(int index) {
-    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("DeleteSelectionSet"), {index});
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("DeleteSelectionSet"), {index},
+         m_timeouts.callMs);
 }
 
 void DBusDocumentBackend::addSelectionSet(const QString& name) {
-    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("AddSelectionSet"), {name});
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("AddSelectionSet"), {name},
+         m_timeouts.callMs);
 }
 
 void DBusDocumentBackend::clearSelectionSet(const QString& name) {
-    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("ClearSelectionSet"), {name});
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("ClearSelectionSet"), {name},
+         m_timeouts.callMs);
 }
 
 void DBusDocumentBackend::selectAll(const QString& name, const QList<int>& codes,
                                     const QVariantList& values) {
     // A QVariantList goes out as "av", each filter datum a variant of its own type.
     call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("SelectAll"),
-         {name, QVariant::fromValue(codes), QVariant::fromValue(values)});
+         {name, QVariant::fromValue(codes), QVariant::fromValue(values)}, m_timeouts.callMs);
 }
 
 int DBusDocumentBackend::selectionSetSize(const QString& name) {
     return asInt(callValue(m_bus, m_service, m_path, kDocInterface,
-                           QStringLiteral("SelectionSetSize"), {name}),
+                           QStringLiteral("SelectionSetSize"), {name}, m_timeouts.callMs),
                  QStringLiteral("SelectionSetSize"));
 }
 
 void DBusDocumentBackend::addLayer(const QString& name) {
-    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("AddLayer"), {name});
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("AddLayer"), {name},
+         m_timeouts.callMs);
 }
 
 void DBusDocumentBackend::deleteLayer(const QString& name) {
-    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("DeleteLayer"), {name});
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("DeleteLayer"), {name},
+         m_timeouts.callMs);
 }
 
 void DBusDocumentBackend::save() {
-    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("Save"), {},
-         dbustimeout::kLoadDvbMs);
+    call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("Save"), {}, m_timeouts.loadDvbMs);
 }
 
 void DBusDocumentBackend::saveAs(const QString& path) {
     call(m_bus, m_service, m_path, kDocInterface, QStringLiteral("SaveAs"), {path},
-         dbustimeout::kLoadDvbMs);
+         m_timeouts.loadDvbMs);
 }
 
 } // namespace acad

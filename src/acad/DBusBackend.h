@@ -21,6 +21,13 @@ inline constexpr int kLoadDvbMs = 60000;
 inline constexpr int kRunMacroMs = 600000;
 } // namespace dbustimeout
 
+// The timeouts one backend uses; tests of a hanging host shorten them.
+struct DBusTimeouts {
+    int callMs = dbustimeout::kCallMs;
+    int loadDvbMs = dbustimeout::kLoadDvbMs;
+    int runMacroMs = dbustimeout::kRunMacroMs;
+};
+
 // Error numbers for failures of the bus itself, as the CAD's automation reports them.
 namespace dbuserr {
 // The host is gone (name has no owner, connection lost).
@@ -41,7 +48,7 @@ platform::AutomationError toAutomationError(const QDBusError& error);
 class DBusApplicationBackend : public ApplicationBackend {
 public:
     // service: the host's unique bus name (see DBusConnector).
-    DBusApplicationBackend(QDBusConnection bus, QString service);
+    DBusApplicationBackend(QDBusConnection bus, QString service, DBusTimeouts timeouts = {});
 
     bool visible() override;
     void setVisible(bool visible) override;
@@ -57,12 +64,14 @@ public:
 private:
     QDBusConnection m_bus;
     QString m_service;
+    DBusTimeouts m_timeouts;
 };
 
 // One document at /Documents/<n>.
 class DBusDocumentBackend : public DocumentBackend {
 public:
-    DBusDocumentBackend(QDBusConnection bus, QString service, QString path);
+    DBusDocumentBackend(QDBusConnection bus, QString service, QString path,
+                        DBusTimeouts timeouts = {});
 
     QString name() override;
     QString fullName() override;
@@ -99,6 +108,7 @@ private:
     QDBusConnection m_bus;
     QString m_service;
     QString m_path;
+    DBusTimeouts m_timeouts;
 };
 
 } // namespace acad

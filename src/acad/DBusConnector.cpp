@@ -40,7 +40,7 @@ QString DBusConnector::ownerOrThrow() {
 std::shared_ptr<ApplicationBackend> DBusConnector::attach() {
     const QString owner = ownerOrThrow();
     qCDebug(lcAcad) << "attached to" << m_serviceName << "at" << owner;
-    return std::make_shared<DBusApplicationBackend>(m_bus, owner);
+    return std::make_shared<DBusApplicationBackend>(m_bus, owner, m_timeouts);
 }
 
 std::shared_ptr<ApplicationBackend> DBusConnector::create() {
@@ -57,7 +57,7 @@ std::shared_ptr<ApplicationBackend> DBusConnector::create() {
     // "Already running" (2) also counts: a host that came up meanwhile is a host.
     const QString owner = ownerOrThrow();
     qCDebug(lcAcad) << "started" << m_serviceName << "at" << owner;
-    return std::make_shared<DBusApplicationBackend>(m_bus, owner);
+    return std::make_shared<DBusApplicationBackend>(m_bus, owner, m_timeouts);
 }
 
 } // namespace acad

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acad/Connector.h"
+#include "acad/DBusBackend.h"
 
 #include <QDBusConnection>
 
@@ -22,11 +23,15 @@ public:
     // A CAD takes a while to come up; longer than this and the start counts as failed.
     static constexpr int kStartTimeoutMs = 30000;
 
+    // Handed to every backend this connector makes.
+    void setTimeouts(const DBusTimeouts& timeouts) { m_timeouts = timeouts; }
+
 private:
     QString ownerOrThrow();
 
     QDBusConnection m_bus;
     QString m_serviceName;
+    DBusTimeouts m_timeouts;
 };
 
 } // namespace acad

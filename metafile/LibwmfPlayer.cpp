@@ -28,7 +28,8 @@ constexpr qint64 kPlayDeadlineMs = 5000;
 struct Device {
     QPicture picture;
     QPainter painter;
-    QRectF drawn;
+    bool anyDrawn = false;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     QStringList texts;
     int primitives = 0;
     QElapsedTimer clock;
@@ -61,11 +62,21 @@ QPointF qpoint(const wmfD_Coord& c) {
 }
 
 void note(Device* d, const QRectF& r) {
+    // Kept as plain extremes: a horizontal line has no height and would be
+    // dropped by QRectF's union.
     const QRectF n = r.normalized();
-    // A zero-width or zero-height shape (a horizontal line) still has extent.
-    d->drawn = d->drawn.isNull() ? n : d->drawn.united(n);
-    if (d->drawn.isNull())
-        d->drawn = QRectF(n.topLeft(), QSizeF(1e-9, 1e-9));
+    if (!d->anyDrawn) {
+        d->x0 = n.left();
+        d->y0 = n.top();
+        d->x1 = n.right();
+        d->y1 = n.bottom();
+        d->anyDrawn = true;
+    } else {
+        d->x0 = std::min(d->x0, n.left());
+        d->y0 = std::min(d->y0, n.top());
+        d->x1 = std::max(d->x1, n.right());
+        d->y1 = std::max(d->y1, n.bottom());
+    }
     ++d->primitives;
 }
 
@@ -217,14 +228,14 @@ QRectF arcRect(const wmfDrawArc_t* a) {
     return QRectF(qpoint(a->TL), qpoint(a->BR)).normalized();
 }
 
-// Angle, in Qt's degrees, of a point seen from the centre of an ellipse.
+// Angle, in Qt's degrees (counter-clockwise on screen), of an arc's end
+// point; libwmf gives those relative to the ellipse's centre, in device
+// units with y down.
 double arcAngle(const QRectF& r, const wmfD_Coord& p) {
     const double rx = r.width() / 2, ry = r.height() / 2;
     if (rx <= 0 || ry <= 0)
         return 0;
-    const double dx = (p.x - r.center().x()) / rx;
-    const double dy = (p.y - r.center().y()) / ry;
-    return std::atan2(-dy, dx) * 180.0 / M_PI;
+    return std::atan2(-p.y / ry, p.x / rx) * 180.0 / M_PI;
 }
 
 void arcLike(wmfAPI* api, wmfDrawArc_t* a, int kind) // 0 arc, 1 pie, 2 chord
@@ -232,10 +243,12 @@ void arcLike(wmfAPI* api, wmfDrawArc_t* a, int kind) // 0 arc, 1 pie, 2 chord
     Device* d = device(api);
     track(d, a->dc);
     const QRectF r = arcRect(a);
-    const double start = arcAngle(r, a->start);
-    double sweep = arcAngle(r, a->end) - start;
+    // libwmf hands the points over in clockwise order on screen (the file's
+    // counter-clockwise in y-up logical units); Qt sweeps counter-clockwise.
+    const double start = arcAngle(r, a->end);
+    double sweep = arcAngle(r, a->start) - start;
     if (sweep <= 0)
-        sweep += 360; // arcs run counter-clockwise from start to end
+        sweep += 360;
     QPainterPath path;
     if (kind == 1) {
         path.moveTo(r.center());
@@ -290,6 +303,9 @@ void polyLine(wmfAPI* api, wmfPolyLine_t* pl) {
     Device* d = device(api);
     track(d, pl->dc);
     if (pl->count < 1)
+        return;
+    // A line with the null pen marks extent for libwmf's scan only; it is not drawing.
+    if (WMF_DC_PEN(pl->dc) && WMF_PEN_STYLE(WMF_DC_PEN(pl->dc)) == PS_NULL)
         return;
     applyState(d, pl->dc, false);
     d->painter.drawPolyline(polygonOf(pl->pt, pl->count));
@@ -608,11 +624,11 @@ std::shared_ptr<const MetafilePicture> LibwmfPlayer::play(const WmfValidator::Re
                     .normalized();
     }
     picture->m_frame = frame;
-    if (dev.drawn.isValid() && frame.width() > 0 && frame.height() > 0)
-        picture->m_drawnBounds =
-            QRectF((dev.drawn.left() - frame.left()) / frame.width(),
-                   (dev.drawn.top() - frame.top()) / frame.height(),
-                   dev.drawn.width() / frame.width(), dev.drawn.height() / frame.height());
+    if (dev.anyDrawn && frame.width() > 0 && frame.height() > 0)
+        picture->m_drawnBounds = QRectF(QPointF((dev.x0 - frame.left()) / frame.width(),
+                                                (dev.y0 - frame.top()) / frame.height()),
+                                        QPointF((dev.x1 - frame.left()) / frame.width(),
+                                                (dev.y1 - frame.top()) / frame.height()));
     if (checked.placeable && checked.right != checked.left && checked.top != checked.bottom)
         picture->m_naturalTwips =
             QSizeF(std::abs(checked.right - checked.left) * 1440.0 / checked.unitsPerInch,

@@ -34,6 +34,7 @@ constexpr uint16_t MM_ANISOTROPIC = 8;
 constexpr uint16_t TRANSPARENT = 1;
 constexpr uint16_t ALTERNATE = 1;
 constexpr uint16_t PS_SOLID = 0;
+constexpr uint16_t PS_NULL = 5;
 constexpr uint16_t BS_SOLID = 0;
 constexpr uint8_t SHIFTJIS_CHARSET = 128;
 constexpr uint16_t TA_LEFT = 0;

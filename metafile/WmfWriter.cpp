@@ -84,6 +84,23 @@ WmfWriter::WmfWriter(const QRectF& worldWindow, double naturalLongSideInches) {
     word(TRANSPARENT);
     beginRecord(META_SETPOLYFILLMODE, 4);
     word(ALTERNATE);
+
+    // An invisible diagonal across the whole box: readers that size a picture
+    // by what it draws (libwmf's converters) then see the same box in every
+    // file of a window, empty layers included.
+    m_pen = allocateObject();
+    m_penNull = true;
+    beginRecord(META_CREATEPENINDIRECT, 8);
+    word(PS_NULL);
+    word(0);
+    word(0);
+    word(0);
+    word(0);
+    beginRecord(META_SELECTOBJECT, 4);
+    word(static_cast<uint16_t>(m_pen));
+    const Point16 corners[2] = {
+        {0, 0}, {static_cast<int16_t>(m_logicalWidth), static_cast<int16_t>(m_logicalHeight)}};
+    emitPoints(META_POLYLINE, corners, 2);
 }
 
 QPointF WmfWriter::toLogical(const QPointF& world) const {
@@ -129,9 +146,10 @@ static uint32_t colorRef(QRgb rgb) {
 
 void WmfWriter::ensurePen() {
     const QRgb rgb = m_color.rgb();
-    if (m_pen >= 0 && m_penColor == rgb)
+    if (m_pen >= 0 && !m_penNull && m_penColor == rgb)
         return;
     const int old = m_pen;
+    m_penNull = false;
     m_pen = allocateObject();
     m_penColor = rgb;
     beginRecord(META_CREATEPENINDIRECT, 8);
@@ -282,7 +300,8 @@ void WmfWriter::text(const QPointF& world, const QString& str, double heightWorl
         return;
     QStringEncoder encoder("Shift_JIS");
     QByteArray bytes = encoder.encode(str);
-    if (encoder.hasError() || bytes.isEmpty())
+    // Characters CP932 lacks come out as substitutes rather than losing the whole text.
+    if (bytes.isEmpty())
         return;
     // The byte count is a signed 16-bit field; cut at a character boundary.
     if (bytes.size() > 32766) {

@@ -86,6 +86,7 @@ private:
     int m_recordCount = 0;
 
     int m_pen = -1;
+    bool m_penNull = false;
     QRgb m_penColor = 0;
     int m_brush = -1;
     QRgb m_brushColor = 0;

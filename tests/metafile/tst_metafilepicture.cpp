@@ -1,0 +1,229 @@
+#include "WmfTestWalker.h"
+#include "metafile/MetafilePicture.h"
+#include "metafile/WmfWriter.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+using namespace metafile;
+
+namespace {
+
+std::shared_ptr<const MetafilePicture> roundTrip(const WmfWriter& w) {
+    return MetafilePicture::fromBytes(w.toBytes());
+}
+
+QByteArray sampleBytes() {
+    WmfWriter w(QRectF(0, 0, 100, 100));
+    w.setColor(Qt::red);
+    w.polyline(QPolygonF({QPointF(10, 10), QPointF(90, 90), QPointF(90, 10)}), true);
+    w.filledPolygon(QPolygonF({QPointF(20, 60), QPointF(40, 60), QPointF(30, 80)}));
+    w.text(QPointF(50, 50), QString::fromUtf8("画層"), 5, 30);
+    return w.toBytes();
+}
+
+int darkPixelsInColumn(const QImage& img, int x) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        n += qGray(img.pixel(x, y)) < 128;
+    return n;
+}
+
+} // namespace
+
+TEST(MetafilePicture, DrawnExtentMatchesWhatWasWritten) {
+    WmfWriter w(QRectF(0, 0, 100, 100));
+    w.polyline(QPolygonF({QPointF(0, 0), QPointF(10, 0)}));
+    auto p = roundTrip(w);
+    ASSERT_TRUE(p);
+    const QRectF b = p->drawnBounds();
+    EXPECT_NEAR(b.left(), 0.0, 1e-3);
+    EXPECT_NEAR(b.right(), 0.1, 1e-3);
+    EXPECT_NEAR(b.top(), 1.0, 1e-3); // world y 0 is the bottom of the picture
+    EXPECT_NEAR(b.bottom(), 1.0, 1e-3);
+    EXPECT_EQ(p->primitiveCount(), 1);
+
+    // An off-centre window: extents still relative to the window, not to what is drawn.
+    WmfWriter v(QRectF(-50, 200, 200, 100));
+    v.polyline(QPolygonF({QPointF(0, 250), QPointF(100, 275)}));
+    auto q = roundTrip(v);
+    ASSERT_TRUE(q);
+    EXPECT_NEAR(q->drawnBounds().left(), 0.25, 1e-3);
+    EXPECT_NEAR(q->drawnBounds().right(), 0.75, 1e-3);
+    EXPECT_NEAR(q->drawnBounds().top(), 0.25, 1e-3);
+    EXPECT_NEAR(q->drawnBounds().bottom(), 0.5, 1e-3);
+}
+
+TEST(MetafilePicture, NaturalSizeComesFromThePlaceableBox) {
+    WmfWriter wide(QRectF(0, 0, 200, 100), 10.0);
+    auto a = roundTrip(wide);
+    ASSERT_TRUE(a);
+    EXPECT_NEAR(a->naturalSizeTwips().width(), 14400, 1);
+    EXPECT_NEAR(a->naturalSizeTwips().height(), 7200, 1);
+    EXPECT_TRUE(a->drawnBounds().isEmpty()); // nothing drawn, still a picture
+    EXPECT_NEAR(a->frame().width() / a->frame().height(), 2.0, 1e-3);
+
+    WmfWriter tall(QRectF(0, 0, 30, 120), 4.0);
+    auto b = roundTrip(tall);
+    ASSERT_TRUE(b);
+    EXPECT_NEAR(b->naturalSizeTwips().height(), 4 * 1440, 2);
+    EXPECT_NEAR(b->naturalSizeTwips().width(), 1440, 2);
+}
+
+TEST(MetafilePicture, JapaneseTextRoundTrips) {
+    const QStringList texts = {QString::fromUtf8("通り芯 Ｘ１"), QString::fromUtf8("①～－∥ｱｲｳ"),
+                               QString::fromUtf8("配管・ダクト"), QStringLiteral("ABC 123"),
+                               QString::fromUtf8("髙﨑")};
+    WmfWriter w(QRectF(0, 0, 100, 100));
+    double angle = 0;
+    for (const QString& t : texts)
+        w.text(QPointF(10, 10), t, 3, angle += 45);
+    auto p = roundTrip(w);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->texts(), texts);
+}
+
+TEST(MetafilePicture, ReadsFilesOtherProgramsWrite) {
+    auto p = MetafilePicture::load(QStringLiteral(KORVEL_TEST_DATA_DIR "/metafile/foreign.wmf"));
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->texts(), QStringList{QString::fromUtf8("Hello, café")});
+    EXPECT_GE(p->primitiveCount(), 8);
+    EXPECT_GT(p->naturalSizeTwips().width(), p->naturalSizeTwips().height());
+
+    // Render and look for the solid green ellipse and the bitmap's red half.
+    QImage img(400, 200, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    {
+        QPainter painter(&img);
+        p->paint(painter, QRectF(0, 0, 400, 200));
+    }
+    // Without a placeable box the picture is what the file draws; the file's
+    // viewport makes one logical unit half a point.
+    const QRectF f = p->frame();
+    auto at = [&](double lx, double ly) {
+        return img.pixelColor(int((lx * 0.5 - f.left()) / f.width() * 400),
+                              int((ly * 0.5 - f.top()) / f.height() * 200));
+    };
+    EXPECT_EQ(at(1000, 400), QColor(0, 200, 0)) << "ellipse fill";
+    EXPECT_EQ(at(1000, 400 - 150), QColor(0, 200, 0));
+    const QColor bitmapLeft = at(150, 150), bitmapRight = at(450, 250);
+    EXPECT_GT(bitmapLeft.red(), 200);
+    EXPECT_LT(bitmapLeft.green(), 60);
+    EXPECT_GT(bitmapRight.green(), 200);
+    EXPECT_LT(bitmapRight.red(), 60);
+    // The pie from 45 to 90 degrees: inside the wedge is red hatch or white,
+    // never the pen's blue outline that a full ellipse would put at its bottom.
+    const QColor belowPie = at(1700, 598);
+    EXPECT_NE(belowPie, QColor(0, 0, 255));
+}
+
+TEST(MetafilePicture, BadInputIsNoPictureAndQuick) {
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(MetafilePicture::fromBytes(QByteArray()));
+    EXPECT_FALSE(MetafilePicture::fromBytes(QByteArray("\xD7\xCD\xC6\x9A", 4)));
+    EXPECT_FALSE(MetafilePicture::load(QStringLiteral("/nonexistent/x.wmf")));
+
+    const QByteArray good = sampleBytes();
+    ASSERT_TRUE(MetafilePicture::fromBytes(good));
+    // Cut anywhere before the end record completes.
+    for (qsizetype cut = 0; cut < good.size(); cut += 3)
+        EXPECT_FALSE(MetafilePicture::fromBytes(good.left(cut))) << "cut at " << cut;
+
+    // Random garbage, with and without a believable header in front.
+    QRandomGenerator rng(4242);
+    for (int i = 0; i < 200; ++i) {
+        QByteArray junk(int(rng.bounded(2000)), '\0');
+        for (auto& c : junk)
+            c = char(rng.bounded(256));
+        if (i % 2)
+            junk.prepend(good.left(40));
+        (void)MetafilePicture::fromBytes(junk); // must simply not crash
+        EXPECT_FALSE(MetafilePicture::fromBytes(junk.left(10)));
+    }
+
+    auto patched = [&](qsizetype offset, uint32_t value, int bytes) {
+        QByteArray b = good;
+        if (bytes == 4)
+            qToLittleEndian<uint32_t>(value, b.data() + offset);
+        else
+            qToLittleEndian<uint16_t>(uint16_t(value), b.data() + offset);
+        return b;
+    };
+    const qsizetype firstRecord = 22 + 18;
+    EXPECT_FALSE(MetafilePicture::fromBytes(patched(firstRecord, 0xFFFFFFF0u, 4)))
+        << "huge record size";
+    EXPECT_FALSE(MetafilePicture::fromBytes(patched(firstRecord, 2, 4)))
+        << "record smaller than its header";
+    EXPECT_FALSE(MetafilePicture::fromBytes(patched(22 + 2, 12, 2))) << "wrong header size";
+
+    // A polyline claiming more points than its record holds.
+    const WalkedFile f = walk(good);
+    qsizetype pos = firstRecord;
+    for (const auto& r : f.records) {
+        if (r.function == 0x0325) {
+            EXPECT_FALSE(MetafilePicture::fromBytes(patched(pos + 6, 30000, 2))) << "point count";
+            break;
+        }
+        pos += 2 * (3 + qsizetype(r.params.size()));
+    }
+    EXPECT_LT(clock.elapsed(), 5000);
+}
+
+TEST(MetafilePicture, LyingHeaderCountsAreRepairedNotFatal) {
+    // Some writers get the object count or the largest record wrong; such
+    // files still show in other viewers, so they must show here.
+    QByteArray b = sampleBytes();
+    qToLittleEndian<uint16_t>(0, b.data() + 22 + 10); // no objects declared
+    qToLittleEndian<uint32_t>(3, b.data() + 22 + 12); // largest record: 3 words
+    qToLittleEndian<uint16_t>(0x1234, b.data() + 20); // wrong checksum
+    auto p = MetafilePicture::fromBytes(b);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->texts().size(), 1);
+}
+
+TEST(MetafilePicture, HugeTargetPaintsOnlyTheExposedPartWithHairlines) {
+    WmfWriter w(QRectF(0, 0, 100, 100));
+    w.setColor(Qt::black);
+    for (int i = 0; i < 2000; ++i) // plenty of geometry outside the exposed part
+        w.polyline(QPolygonF({QPointF(i % 100, 0), QPointF(100 - i % 100, 100)}));
+    w.polyline(QPolygonF({QPointF(0, 50), QPointF(100, 50)})); // horizontal through the middle
+    auto p = roundTrip(w);
+    ASSERT_TRUE(p);
+
+    // A 32767-pixel box; the device is the small exposed area around the
+    // middle of its left edge. Nothing is allocated for the box itself.
+    QImage view(64, 64, QImage::Format_RGB32);
+    view.fill(Qt::white);
+    QElapsedTimer clock;
+    clock.start();
+    {
+        QPainter painter(&view);
+        painter.setClipRect(view.rect());
+        p->paint(painter, QRectF(-0.0, -32767.0 / 2 + 32, 32767, 32767));
+    }
+    EXPECT_LT(clock.elapsed(), 2000);
+    // The horizontal line lies at the middle row of the view and is one pixel thick.
+    const int column = 63;
+    const int dark = darkPixelsInColumn(view, column);
+    EXPECT_GE(dark, 1);
+    EXPECT_LE(dark, 3); // the line itself plus at most a crossing diagonal
+    bool midRow = false;
+    for (int y = 30; y <= 34; ++y)
+        midRow |= qGray(view.pixel(column, y)) < 128;
+    EXPECT_TRUE(midRow);
+}
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

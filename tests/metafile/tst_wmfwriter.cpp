@@ -1,0 +1,287 @@
+#include "WmfTestWalker.h"
+#include "metafile/WmfRecords.h"
+#include "metafile/WmfWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace metafile;
+
+namespace {
+
+QPolygonF line(double x0, double y0, double x1, double y1) {
+    return QPolygonF({QPointF(x0, y0), QPointF(x1, y1)});
+}
+
+// Fills a writer with a bit of everything, so structural checks see all record kinds.
+void drawSample(WmfWriter& w, int entities) {
+    for (int i = 0; i < entities; ++i) {
+        w.setColor(QColor::fromHsv((i * 37) % 360, 255, 255));
+        w.polyline(line(i % 100, 0, 100 - i % 100, 50), i % 2 == 0);
+        if (i % 5 == 0)
+            w.filledPolygon(QPolygonF({QPointF(10, 10), QPointF(20, 10), QPointF(15, 20)}));
+        if (i % 7 == 0)
+            w.text(QPointF(50, 25), QString::fromUtf8("画層 %1").arg(i), 2.5, i * 15.0);
+    }
+}
+
+} // namespace
+
+TEST(WmfWriter, HeadersDescribeTheFileExactly) {
+    WmfWriter w(QRectF(0, 0, 200, 100), 10.0);
+    drawSample(w, 40);
+    const QByteArray bytes = w.toBytes();
+    const WalkedFile f = walk(bytes);
+    ASSERT_TRUE(f.header.ok);
+
+    EXPECT_EQ(f.aldus[0] | (uint32_t(f.aldus[1]) << 16), kAldusKey);
+    EXPECT_EQ(f.aldus[2], 0); // handle
+    EXPECT_EQ(f.header.left, 0);
+    EXPECT_EQ(f.header.top, 0);
+    EXPECT_EQ(f.header.right, 30000);
+    EXPECT_EQ(f.header.bottom, 15000);
+    EXPECT_EQ(f.header.unitsPerInch, 3000); // 30000 units over 10 inches
+    uint16_t sum = 0;
+    for (int i = 0; i < 10; ++i)
+        sum ^= f.aldus[i];
+    EXPECT_EQ(f.aldus[10], sum);
+
+    EXPECT_EQ(f.head[0], 1);
+    EXPECT_EQ(f.head[1], 9);
+    EXPECT_EQ(f.fileSizeWords() * 2 + 22, static_cast<uint32_t>(bytes.size()));
+    uint32_t largest = 0;
+    for (const auto& r : f.records)
+        largest = std::max<uint32_t>(largest, static_cast<uint32_t>(r.params.size()) + 3);
+    EXPECT_EQ(f.maxRecordWords(), largest);
+    // The validator recomputes the object table; the writer's own count must not be smaller.
+    EXPECT_GE(f.head[5], f.header.objects);
+    EXPECT_EQ(f.records.size(), static_cast<size_t>(w.recordCount()));
+}
+
+TEST(WmfWriter, SameWindowGivesSameBoxAndExtentsWhateverIsDrawn) {
+    const QRectF window(-1234.5, 300, 5000, 7000);
+    WmfWriter empty(window, 10.0);
+    WmfWriter full(window, 10.0);
+    drawSample(full, 300);
+    full.polyline(line(-1e9, -1e9, 1e9, 1e9)); // far outside the window
+
+    const WalkedFile a = walk(empty.toBytes());
+    const WalkedFile b = walk(full.toBytes());
+    ASSERT_TRUE(a.header.ok && b.header.ok);
+    EXPECT_EQ(std::vector<uint16_t>(a.aldus.begin(), a.aldus.end()),
+              std::vector<uint16_t>(b.aldus.begin(), b.aldus.end()));
+    auto ext = [](const WalkedFile& f) { return f.all(META_SETWINDOWEXT).at(0)->params; };
+    auto org = [](const WalkedFile& f) { return f.all(META_SETWINDOWORG).at(0)->params; };
+    EXPECT_EQ(ext(a), ext(b));
+    EXPECT_EQ(org(a), org(b));
+    // Portrait window: the height is the long side.
+    EXPECT_EQ(a.header.bottom, 30000);
+    EXPECT_EQ(a.header.right, static_cast<int16_t>(std::lround(5000 * 30000.0 / 7000)));
+    // Extents are (height, width) on the wire.
+    EXPECT_EQ(ext(a)[0], 30000);
+}
+
+TEST(WmfWriter, DegenerateWindowsStillGiveAPictureWithArea) {
+    for (const QRectF& window : {QRectF(5, 5, 100, 0), QRectF(5, 5, 0, 0), QRectF(0, 0, NAN, 3)}) {
+        WmfWriter w(window);
+        w.polyline(line(5, 5, 105, 5));
+        const WalkedFile f = walk(w.toBytes());
+        ASSERT_TRUE(f.header.ok);
+        EXPECT_GT(f.header.right, f.header.left);
+        EXPECT_GT(f.header.bottom, f.header.top);
+    }
+}
+
+TEST(WmfWriter, WorldMapsOntoLogicalSpaceWithYFlipped) {
+    WmfWriter w(QRectF(0, 0, 100, 50));
+    w.polyline(line(0, 0, 10, 0));
+    w.polyline(QPolygonF({QPointF(NAN, 1), QPointF(1e12, -1e12), QPointF(50, 50)}));
+    const WalkedFile f = walk(w.toBytes());
+    auto polylines = f.all(META_POLYLINE);
+    ASSERT_EQ(polylines.size(), 3u);
+    // First the invisible diagonal over the whole box.
+    EXPECT_EQ(polylines[0]->params, (std::vector<uint16_t>{2, 0, 0, 30000, 15000}));
+    polylines.erase(polylines.begin());
+    const auto& p = polylines[0]->params;
+    ASSERT_EQ(p[0], 2);
+    EXPECT_EQ(polylines[0]->s(1), 0);
+    EXPECT_EQ(polylines[0]->s(2), 15000); // world y 0 is the bottom edge
+    EXPECT_EQ(polylines[0]->s(3), 3000);
+    EXPECT_EQ(polylines[0]->s(4), 15000);
+    // The NaN point is dropped, the far one clamped into 16 bits rather than wrapped.
+    const auto* q = polylines[1];
+    ASSERT_EQ(q->params[0], 2);
+    EXPECT_EQ(q->s(1), 32767);
+    EXPECT_EQ(q->s(2), 32767);
+    EXPECT_EQ(q->s(3), 15000);
+    EXPECT_EQ(q->s(4), 0);
+}
+
+TEST(WmfWriter, ObjectsAreReusedPerColourAndDeleted) {
+    WmfWriter w(QRectF(0, 0, 100, 100));
+    w.setColor(Qt::red);
+    for (int i = 0; i < 1000; ++i)
+        w.polyline(line(i % 100, 0, i % 100, 100));
+    for (int i = 0; i < 500; ++i) {
+        w.setColor(i % 2 ? Qt::blue : Qt::green);
+        w.polyline(line(0, i % 100, 100, i % 100));
+        w.filledPolygon(QPolygonF({QPointF(1, 1), QPointF(2, 1), QPointF(2, 2)}));
+        w.text(QPointF(1, 1), QStringLiteral("A"), 1 + i % 3, 0);
+    }
+    const WalkedFile f = walk(w.toBytes());
+    ASSERT_TRUE(f.header.ok);
+    EXPECT_EQ(f.all(META_CREATEPENINDIRECT).size(),
+              1u + 1u + 500u); // the invisible extent pen first
+    EXPECT_EQ(f.all(META_CREATEBRUSHINDIRECT).size(), 500u);
+    EXPECT_EQ(f.all(META_CREATEFONTINDIRECT).size(), 500u);
+    // Every replaced object is deleted: the table never holds more than the
+    // selected pen, brush and font plus the one being replaced.
+    EXPECT_LE(f.head[5], 4);
+    EXPECT_EQ(f.all(META_DELETEOBJECT).size(), 501u + 499u + 499u);
+    // Pens are hairlines.
+    const auto pens = f.all(META_CREATEPENINDIRECT);
+    EXPECT_EQ(pens.front()->params[0], PS_NULL);
+    for (const auto* pen : pens)
+        EXPECT_EQ(pen->params[1], 0);
+    EXPECT_EQ(f.all(META_SETBKMODE).at(0)->params[0], TRANSPARENT);
+}
+
+TEST(WmfWriter, LongPolylinesAreSplitWithoutGapsAndPolygonsThinned) {
+    WmfWriter w(QRectF(0, 0, 1, 1));
+    QPolygonF wave;
+    const int n = 70000;
+    for (int i = 0; i < n; ++i)
+        wave << QPointF(double(i) / n, (i % 2) ? 0.9 : 0.1);
+    w.polyline(wave);
+    w.filledPolygon(wave);
+    const WalkedFile f = walk(w.toBytes());
+    ASSERT_TRUE(f.header.ok);
+    auto pieces = f.all(META_POLYLINE);
+    pieces.erase(pieces.begin()); // the invisible extent diagonal
+    ASSERT_EQ(pieces.size(), 3u);
+    size_t total = 0;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const auto& p = pieces[i]->params;
+        ASSERT_LE(p[0], 32767);
+        total += p[0];
+        if (i > 0) { // each piece starts where the previous one ended
+            const auto& prev = pieces[i - 1]->params;
+            EXPECT_EQ(p[1], prev[1 + 2 * (prev[0] - 1)]);
+            EXPECT_EQ(p[2], prev[2 + 2 * (prev[0] - 1)]);
+        }
+    }
+    EXPECT_EQ(total, size_t(n) + pieces.size() - 1);
+    const auto polygons = f.all(META_POLYGON);
+    ASSERT_EQ(polygons.size(), 1u);
+    EXPECT_EQ(polygons[0]->params[0], 32767);
+}
+
+TEST(WmfWriter, TextCarriesCp932FontHeightAndRotation) {
+    WmfWriter w(QRectF(0, 0, 300, 100));
+    const QString text = QString::fromUtf8("通り芯①～ABC");
+    w.setColor(QColor(10, 20, 30));
+    w.text(QPointF(150, 50), text, 3.0, 90.0, Qt::AlignHCenter | Qt::AlignBaseline);
+    w.text(QPointF(150, 50), QStringLiteral("x"), 3.0, -30.0, Qt::AlignRight | Qt::AlignTop);
+    const WalkedFile f = walk(w.toBytes());
+    ASSERT_TRUE(f.header.ok);
+
+    const auto fonts = f.all(META_CREATEFONTINDIRECT);
+    ASSERT_EQ(fonts.size(), 2u);
+    EXPECT_EQ(fonts[0]->s(0), -300); // 3 units at 100 logical units each
+    EXPECT_EQ(fonts[0]->s(2), 900);
+    EXPECT_EQ(fonts[0]->params[6] >> 8, SHIFTJIS_CHARSET);
+    EXPECT_EQ(fonts[1]->s(2), 3300);
+
+    const auto texts = f.all(META_EXTTEXTOUT);
+    ASSERT_EQ(texts.size(), 2u);
+    const auto& t = texts[0]->params;
+    EXPECT_EQ(texts[0]->s(0), 5000);  // y
+    EXPECT_EQ(texts[0]->s(1), 15000); // x
+    const QByteArray expected = QStringEncoder("Shift_JIS").encode(text);
+    ASSERT_EQ(t[2], expected.size());
+    QByteArray got;
+    for (int i = 0; i < expected.size(); ++i)
+        got.append(char(i % 2 ? t[4 + i / 2] >> 8 : t[4 + i / 2] & 0xFF));
+    EXPECT_EQ(got, expected);
+
+    const auto aligns = f.all(META_SETTEXTALIGN);
+    ASSERT_EQ(aligns.size(), 2u);
+    EXPECT_EQ(aligns[0]->params[0], TA_CENTER | TA_BASELINE);
+    EXPECT_EQ(aligns[1]->params[0], TA_RIGHT | TA_TOP);
+    const auto colors = f.all(META_SETTEXTCOLOR);
+    ASSERT_EQ(colors.size(), 1u);
+    EXPECT_EQ(colors[0]->params[0], 10 | (20 << 8));
+    EXPECT_EQ(colors[0]->params[1], 30);
+}
+
+TEST(WmfWriter, SaveWritesTheBytesOrFailsCleanly) {
+    QTemporaryDir dir;
+    WmfWriter w(QRectF(0, 0, 10, 10));
+    drawSample(w, 5);
+    const QString path = dir.filePath(QString::fromUtf8("画層.wmf"));
+    ASSERT_TRUE(w.save(path));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), w.toBytes());
+    EXPECT_FALSE(w.save(dir.filePath("missing/sub/x.wmf")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("missing")));
+}
+
+// libwmf's own converter is the independent judge of our files.
+TEST(WmfWriter, LibwmfConverterAcceptsOurFiles) {
+    const QString tool = QStandardPaths::findExecutable("wmf2svg");
+    if (tool.isEmpty())
+        GTEST_SKIP() << "wmf2svg (libwmf-bin) not installed";
+    // wmf2svg insists on loading a font; point its standard names at any TrueType font here.
+    QString font;
+    for (const char* dir :
+         {"/usr/share/fonts/truetype/dejavu", "/usr/share/fonts/truetype/ipafont-gothic",
+          "/usr/share/fonts/truetype"}) {
+        const QStringList found =
+            QDir(QString::fromLatin1(dir)).entryList({"*Sans.ttf", "*.ttf"}, QDir::Files);
+        if (!found.isEmpty()) {
+            font = QDir(QString::fromLatin1(dir)).filePath(found.first());
+            break;
+        }
+    }
+    if (font.isEmpty())
+        GTEST_SKIP() << "no TrueType font for wmf2svg";
+    QTemporaryDir dir;
+    QFile map(dir.filePath("Fontmap"));
+    ASSERT_TRUE(map.open(QIODevice::WriteOnly));
+    for (const char* name :
+         {"Times-Roman", "Times-Italic", "Times-Bold", "Times-BoldItalic", "Helvetica",
+          "Helvetica-Oblique", "Helvetica-Bold", "Helvetica-BoldOblique", "Courier",
+          "Courier-Oblique", "Courier-Bold", "Courier-BoldOblique", "Symbol"})
+        map.write(QStringLiteral("/%1 (%2) ;\n").arg(name, font).toUtf8());
+    map.close();
+
+    for (int variant = 0; variant < 3; ++variant) {
+        WmfWriter w(QRectF(0, 0, 100 + variant * 400, 50), 10.0);
+        drawSample(w, variant * 60);
+        const QString wmf = dir.filePath(QStringLiteral("f%1.wmf").arg(variant));
+        const QString svg = dir.filePath(QStringLiteral("f%1.svg").arg(variant));
+        ASSERT_TRUE(w.save(wmf));
+        QProcess p;
+        p.start(tool, {"--wmf-gs-fontmap=" + map.fileName(), "-o", svg, wmf});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        QFile out(svg);
+        ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+        const QByteArray content = out.readAll();
+        EXPECT_TRUE(content.contains("<svg"));
+        if (variant > 0) {
+            EXPECT_TRUE(content.contains("<polyline"));
+            EXPECT_TRUE(content.contains("<polygon"));
+            EXPECT_TRUE(content.contains("<text"));
+        }
+    }
+}

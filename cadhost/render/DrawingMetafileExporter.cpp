@@ -1,0 +1,130 @@
+#include "cadhost/render/DrawingMetafileExporter.h"
+
+#include "cadhost/model/AciPalette.h"
+#include "cadhost/model/Drawing.h"
+#include "metafile/WmfWriter.h"
+#include "platform/VbError.h"
+
+#include <QHash>
+#include <QPolygonF>
+#include <cmath>
+#include <cstdlib>
+
+namespace cadhost {
+
+namespace {
+
+Qt::Alignment alignmentOf(int halign) {
+    switch (halign) {
+    case 1:
+        return Qt::AlignHCenter | Qt::AlignBaseline;
+    case 2:
+        return Qt::AlignRight | Qt::AlignBaseline;
+    default:
+        return Qt::AlignLeft | Qt::AlignBaseline;
+    }
+}
+
+} // namespace
+
+QRectF DrawingMetafileExporter::windowFor(const QRectF& extents) {
+    const QRectF box = extents.normalized();
+    if (extents.isNull() || !std::isfinite(box.width()) || !std::isfinite(box.height()))
+        return QRectF(-0.5, -0.5, 1, 1); // empty, or one point at the origin
+    double margin = std::max(box.width(), box.height()) * kMargin;
+    if (margin <= 0.0)
+        margin = 0.5; // a single point: a unit square around it
+    return box.adjusted(-margin, -margin, margin, margin);
+}
+
+DrawingMetafileExporter::DrawingMetafileExporter(const Drawing& drawing)
+    : m_drawing(drawing), m_window(windowFor(drawing.extents())) {
+    const std::vector<Layer>& layers = drawing.layers();
+    m_byLayer.resize(layers.size());
+
+    // Layer lookups by name happen once per distinct name spelling, not per primitive.
+    QHash<QString, int> indexOf;
+    std::size_t count = 0;
+    for (const Entity& entity : drawing.entities())
+        count += std::size_t(entity.primitives.size());
+    m_items.reserve(count);
+    for (const Entity& entity : drawing.entities()) {
+        for (const Primitive& primitive : entity.primitives) {
+            auto it = indexOf.constFind(primitive.layer);
+            if (it == indexOf.constEnd())
+                it = indexOf.insert(primitive.layer, drawing.layerIndex(primitive.layer));
+            m_items.push_back({&primitive, *it});
+        }
+    }
+    for (const Item& item : m_items) {
+        if (item.layer >= 0)
+            m_byLayer[std::size_t(item.layer)].push_back(item);
+    }
+}
+
+template <typename Accept>
+void DrawingMetafileExporter::write(const QString& path, Accept accept,
+                                    const std::vector<Item>& items) const {
+    const std::vector<Layer>& layers = m_drawing.layers();
+    metafile::WmfWriter writer(m_window, kNaturalLongSideInches);
+    QPolygonF polygon;
+    bool drawn = false;
+    for (const Item& item : items) {
+        if (!accept(item))
+            continue;
+        drawn = true;
+        const Primitive& p = *item.primitive;
+        int aci = p.color;
+        if (aci == aci::ByLayer || aci == aci::ByBlock)
+            aci = item.layer >= 0 ? std::abs(layers[std::size_t(item.layer)].color) : 7;
+        writer.setColor(AciPalette::color(aci)); // 7 is black on the white picture
+
+        switch (p.kind) {
+        case Primitive::Kind::Polyline:
+            polygon = QPolygonF(p.points);
+            writer.polyline(polygon, p.closed);
+            break;
+        case Primitive::Kind::FilledPolygon:
+            polygon = QPolygonF(p.points);
+            writer.filledPolygon(polygon);
+            break;
+        case Primitive::Kind::Text:
+            writer.text(p.position, p.text, p.height, p.rotation, alignmentOf(p.halign));
+            break;
+        }
+    }
+    if (!drawn) {
+        // libwmf sizes a picture by what it draws and refuses one that draws nothing, so
+        // an empty layer's picture marks two corners of its window with white points.
+        writer.setColor(Qt::white);
+        writer.polyline(QPolygonF({m_window.topLeft()}));
+        writer.polyline(QPolygonF({m_window.bottomRight()}));
+    }
+    if (!writer.save(path)) {
+        throw platform::AutomationError(platform::vberr::PathFileAccess,
+                                        QStringLiteral("Cannot write picture %1").arg(path));
+    }
+}
+
+void DrawingMetafileExporter::writeVisible(const QString& path) const {
+    const std::vector<Layer>& layers = m_drawing.layers();
+    std::vector<char> visible(layers.size());
+    for (std::size_t i = 0; i < layers.size(); ++i)
+        visible[i] = layers[i].isVisible();
+    // A primitive on a layer the drawing does not list has nothing to hide it.
+    write(
+        path, [&](const Item& item) { return item.layer < 0 || visible[std::size_t(item.layer)]; },
+        m_items);
+}
+
+void DrawingMetafileExporter::writeLayer(const QString& layer, const QString& path) const {
+    const int index = m_drawing.layerIndex(layer);
+    if (index < 0 || std::size_t(index) >= m_byLayer.size()) {
+        throw platform::AutomationError(platform::acaderr::KeyNotFound,
+                                        QStringLiteral("Key not found: layer %1").arg(layer));
+    }
+    write(
+        path, [](const Item&) { return true; }, m_byLayer[std::size_t(index)]);
+}
+
+} // namespace cadhost

@@ -21,6 +21,7 @@ enum class DriveType : int {
     Removable = 2,
     Fixed = 3,
     Remote = 4,
+    Network = Remote,
     CdRom = 5,
     RamDisk = 6,
 };

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -22,6 +23,9 @@ namespace metafile {
 
 namespace {
 
+// Text is laid out at this pixel size and scaled: small sizes are not rounded.
+constexpr int kTextDesignSize = 100;
+
 // A file that takes longer than this to play is treated as hostile.
 constexpr qint64 kPlayDeadlineMs = 5000;
 
@@ -31,6 +35,27 @@ struct Device {
     bool anyDrawn = false;
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     QStringList texts;
+    std::vector<MetafilePicture::TextItem> textItems;
+    QHash<QString, QFont> fonts; // one QFont per face and style: resolving a font is costly
+
+    QFont fontFor(const wmfFont* font) {
+        const QString face =
+            font && font->lfFaceName ? QString::fromLatin1(font->lfFaceName) : QString();
+        const int style = font ? ((font->lfWeight >= 600) | (font->lfItalic ? 2 : 0) |
+                                  (font->lfUnderline ? 4 : 0) | (font->lfStrikeOut ? 8 : 0))
+                               : 0;
+        const QString key = face + QChar(u'\x1f') + QString::number(style);
+        auto it = fonts.find(key);
+        if (it != fonts.end())
+            return *it;
+        QFont qf(face);
+        qf.setPixelSize(kTextDesignSize);
+        qf.setWeight(style & 1 ? QFont::Bold : QFont::Normal);
+        qf.setItalic(style & 2);
+        qf.setUnderline(style & 4);
+        qf.setStrikeOut(style & 8);
+        return *fonts.insert(key, qf);
+    }
     int primitives = 0;
     QElapsedTimer clock;
     // Window origin and unit size of the first drawing call: how libwmf maps
@@ -453,25 +478,20 @@ void drawText(wmfAPI* api, wmfDrawText_t* t) {
     const double height = std::abs(t->font_height);
     if (height <= 0 || !std::isfinite(height))
         return;
-    QFont qf(font && font->lfFaceName ? QString::fromLatin1(font->lfFaceName) : QString());
-    constexpr int kDesignSize = 100; // drawn at a fixed size and scaled: no rounding of small sizes
-    qf.setPixelSize(kDesignSize);
-    if (font) {
-        qf.setWeight(font->lfWeight >= 600 ? QFont::Bold : QFont::Normal);
-        qf.setItalic(font->lfItalic != 0);
-        qf.setUnderline(font->lfUnderline != 0);
-        qf.setStrikeOut(font->lfStrikeOut != 0);
-    }
-    d->painter.save();
-    d->painter.translate(qpoint(t->pt));
-    d->painter.rotate(angle);
-    const double k = height / kDesignSize;
-    d->painter.scale(k * (t->font_ratio > 0 ? t->font_ratio : 1.0), k);
-    d->painter.setFont(qf);
-    d->painter.setPen(qcolor(*WMF_DC_TEXTCOLOR(t->dc)));
-    d->painter.setBackgroundMode(Qt::TransparentMode);
-    d->painter.drawText(QPointF(0, 0), text);
-    d->painter.restore();
+    MetafilePicture::TextItem item;
+    item.text = text;
+    item.font = d->fontFor(font);
+    item.color = qcolor(*WMF_DC_TEXTCOLOR(t->dc));
+    const double k = height / kTextDesignSize;
+    item.transform = QTransform::fromScale(k * (t->font_ratio > 0 ? t->font_ratio : 1.0), k) *
+                     QTransform().rotate(angle) * QTransform::fromTranslate(t->pt.x, t->pt.y);
+    // Generous bounds: libwmf's box is an estimate from a nominal string width.
+    item.bounds = QRectF(qpoint(t->pt) - QPointF(height, height), QSizeF(2 * height, 2 * height))
+                      .united(QPolygonF({qpoint(t->bbox.TL), qpoint(t->bbox.TR), qpoint(t->bbox.BL),
+                                         qpoint(t->bbox.BR)})
+                                  .boundingRect()
+                                  .adjusted(-height, -height, height, height));
+    d->textItems.push_back(std::move(item));
 
     QPolygonF box;
     box << qpoint(t->bbox.TL) << qpoint(t->bbox.TR) << qpoint(t->bbox.BL) << qpoint(t->bbox.BR);
@@ -607,6 +627,7 @@ std::shared_ptr<const MetafilePicture> LibwmfPlayer::play(const WmfValidator::Re
     auto picture = std::shared_ptr<MetafilePicture>(new MetafilePicture);
     picture->m_picture = dev.picture;
     picture->m_texts = dev.texts;
+    picture->m_textItems = std::move(dev.textItems);
     picture->m_primitives = dev.primitives;
     QRectF frame =
         QRectF(QPointF(bbox.TL.x, bbox.TL.y), QPointF(bbox.BR.x, bbox.BR.y)).normalized();

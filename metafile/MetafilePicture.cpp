@@ -31,6 +31,22 @@ void MetafilePicture::paint(QPainter& painter, const QRectF& targetRect) const {
     painter.scale(targetRect.width() / m_frame.width(), targetRect.height() / m_frame.height());
     painter.translate(-m_frame.topLeft());
     painter.drawPicture(QPointF(0, 0), m_picture);
+    if (!m_textItems.empty()) {
+        const QTransform toDevice = painter.transform();
+        QRectF visible = painter.hasClipping() ? painter.clipBoundingRect() : QRectF();
+        // clipBoundingRect is in logical coordinates; compare everything in device space.
+        visible = visible.isNull() ? QRectF(QPointF(0, 0), QSizeF(painter.device()->width(),
+                                                                  painter.device()->height()))
+                                   : toDevice.mapRect(visible);
+        for (const TextItem& item : m_textItems) {
+            if (!toDevice.mapRect(item.bounds).intersects(visible))
+                continue;
+            painter.setTransform(item.transform * toDevice);
+            painter.setFont(item.font);
+            painter.setPen(item.color);
+            painter.drawText(QPointF(0, 0), item.text);
+        }
+    }
     painter.restore();
 }
 

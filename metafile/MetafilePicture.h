@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QColor>
+#include <QFont>
 #include <QPicture>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
+#include <QTransform>
 
 #include <memory>
+#include <vector>
 
 class QPainter;
 
@@ -23,6 +27,18 @@ namespace metafile {
 // than the visible part of it.
 class MetafilePicture {
 public:
+    // Text is kept beside the QPicture rather than in it: laying out text
+    // while recording costs far more than the geometry, and most of a big
+    // drawing's text is outside the visible part anyway. Drawn over the
+    // geometry, only where it falls inside the painter's clip.
+    struct TextItem {
+        QString text;
+        QTransform transform; // design-size text space to the picture's frame
+        QFont font;
+        QColor color;
+        QRectF bounds; // in the frame, for skipping invisible text
+    };
+
     // nullptr = no picture: missing, empty, truncated or malformed file. Never
     // throws, never hangs: records are validated before they are played.
     static std::shared_ptr<const MetafilePicture> load(const QString& path);
@@ -54,6 +70,7 @@ private:
     friend class LibwmfPlayer;
 
     QPicture m_picture;
+    std::vector<TextItem> m_textItems;
     QRectF m_frame;
     QSizeF m_naturalTwips;
     QRectF m_drawnBounds;

@@ -3,13 +3,15 @@
 #include "metafile/WmfRecords.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringEncoder>
+#include <QTemporaryFile>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace metafile {
 
@@ -405,15 +407,25 @@ QByteArray WmfWriter::toBytes() const {
 }
 
 bool WmfWriter::save(const QString& path) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    // Written beside the target and renamed over it, so no reader ever sees
+    // half a picture. Not synced to disk: the pictures live in a work folder
+    // that every refresh rebuilds, and a refresh writes about a thousand of
+    // them, where a sync per file would cost seconds.
     const QByteArray bytes = toBytes();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    QTemporaryFile temp(path + QStringLiteral(".XXXXXX"));
+    temp.setAutoRemove(true);
+    if (!temp.open())
         return false;
-    }
-    return file.commit();
+    if (temp.write(bytes) != bytes.size() || !temp.flush())
+        return false;
+    temp.close();
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(temp.fileName().toStdString()),
+                            std::filesystem::path(path.toStdString()), error);
+    if (error)
+        return false;
+    temp.setAutoRemove(false);
+    return true;
 }
 
 } // namespace metafile

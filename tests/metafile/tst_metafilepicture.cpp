@@ -121,6 +121,11 @@ TEST(MetafilePicture, ReadsFilesOtherProgramsWrite) {
     EXPECT_LT(bitmapRight.red(), 60);
     // The pie from 45 to 90 degrees: inside the wedge is red hatch or white,
     // never the pen's blue outline that a full ellipse would put at its bottom.
+    int purple = 0; // the text is painted, in its colour
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            purple += img.pixelColor(x, y) == QColor(128, 0, 128);
+    EXPECT_GT(purple, 20);
     const QColor belowPie = at(1700, 598);
     EXPECT_NE(belowPie, QColor(0, 0, 255));
 }

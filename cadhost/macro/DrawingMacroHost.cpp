@@ -19,8 +19,6 @@ DrawingMacroHost::DrawingMacroHost() = default;
 DrawingMacroHost::~DrawingMacroHost() = default;
 
 void DrawingMacroHost::setDrawing(Drawing* drawing) {
-    if (drawing != m_drawing)
-        m_exporter.reset();
     m_drawing = drawing;
 }
 
@@ -46,9 +44,26 @@ void DrawingMacroHost::regen() {
     m_drawing->regen(1);
 }
 
+DrawingMacroHost::Geometry DrawingMacroHost::currentGeometry() const {
+    Geometry g;
+    g.drawing = m_drawing;
+    g.entities = m_drawing->entities().data();
+    g.entityCount = m_drawing->entities().size();
+    g.layerNames.reserve(qsizetype(m_drawing->layers().size()));
+    for (const Layer& layer : m_drawing->layers())
+        g.layerNames << layer.name;
+    return g;
+}
+
 const DrawingMetafileExporter& DrawingMacroHost::exporter() {
-    if (!m_exporter)
+    Geometry now = currentGeometry();
+    // A QPointer is null once its drawing is gone, so a new drawing at the old address
+    // never matches a kept exporter.
+    if (!m_exporter || !m_exported.drawing || !(now == m_exported)) {
+        m_exporter.reset();
         m_exporter = std::make_unique<DrawingMetafileExporter>(*m_drawing);
+        m_exported = std::move(now);
+    }
     return *m_exporter;
 }
 
@@ -58,10 +73,6 @@ void DrawingMacroHost::exportVisible(const QString& path) {
 
 void DrawingMacroHost::exportLayer(const QString& layer, const QString& path) {
     exporter().writeLayer(layer, path);
-}
-
-void DrawingMacroHost::endRun() {
-    m_exporter.reset();
 }
 
 std::unique_ptr<MacroEngine> makeLuaMacroEngine(CadApplication& application) {

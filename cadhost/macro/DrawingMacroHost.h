@@ -2,6 +2,8 @@
 
 #include "cadhost/macro/MacroHost.h"
 
+#include <QPointer>
+#include <QStringList>
 #include <memory>
 
 namespace cadhost {
@@ -12,9 +14,12 @@ class DrawingMetafileExporter;
 class MacroEngine;
 
 // MacroHost over a drawing of the model: what the Lua bindings reach in the real host.
-// The exporter (entities grouped by layer) is made on a run's first picture and
-// dropped when the run ends, so every picture of a run shares one window and one pass
-// over the entities.
+// The exporter (entities grouped by layer, the window) is made on the first picture
+// and kept while the drawing's geometry stays the same: the macros of one refresh run
+// back to back on an unchanged drawing and share it, so every picture of a refresh has
+// one window and the entities are grouped once. The model only appends entities, and
+// renames or removes layers; the kept exporter is checked against the drawing object,
+// its entity storage and count, and its layer names before each use.
 class DrawingMacroHost final : public MacroHost {
 public:
     DrawingMacroHost();
@@ -29,12 +34,20 @@ public:
     void regen() override;
     void exportVisible(const QString& path) override;
     void exportLayer(const QString& layer, const QString& path) override;
-    void endRun() override;
 
 private:
+    struct Geometry {
+        QPointer<Drawing> drawing;
+        const void* entities = nullptr;
+        std::size_t entityCount = 0;
+        QStringList layerNames;
+        bool operator==(const Geometry&) const = default;
+    };
+    Geometry currentGeometry() const;
     const DrawingMetafileExporter& exporter();
 
-    Drawing* m_drawing = nullptr;
+    QPointer<Drawing> m_drawing;
+    Geometry m_exported;
     std::unique_ptr<DrawingMetafileExporter> m_exporter;
 };
 

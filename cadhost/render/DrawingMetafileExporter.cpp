@@ -42,20 +42,32 @@ DrawingMetafileExporter::DrawingMetafileExporter(const Drawing& drawing)
     const std::vector<Layer>& layers = drawing.layers();
     m_byLayer.resize(layers.size());
 
-    // Layer lookups by name happen once per distinct name spelling, not per primitive.
+    // Layer lookups by name happen once per distinct name, not per primitive; the parts
+    // of one entity mostly share a layer, so the last answer is tried first.
     QHash<QString, int> indexOf;
     std::size_t count = 0;
     for (const Entity& entity : drawing.entities())
         count += std::size_t(entity.primitives.size());
     m_items.reserve(count);
+    std::vector<std::size_t> perLayer(layers.size(), 0);
+    const QString* lastName = nullptr;
+    int lastIndex = -1;
     for (const Entity& entity : drawing.entities()) {
         for (const Primitive& primitive : entity.primitives) {
-            auto it = indexOf.constFind(primitive.layer);
-            if (it == indexOf.constEnd())
-                it = indexOf.insert(primitive.layer, drawing.layerIndex(primitive.layer));
-            m_items.push_back({&primitive, *it});
+            if (!lastName || primitive.layer != *lastName) {
+                auto it = indexOf.constFind(primitive.layer);
+                if (it == indexOf.constEnd())
+                    it = indexOf.insert(primitive.layer, drawing.layerIndex(primitive.layer));
+                lastName = &primitive.layer;
+                lastIndex = *it;
+            }
+            m_items.push_back({&primitive, lastIndex});
+            if (lastIndex >= 0)
+                ++perLayer[std::size_t(lastIndex)];
         }
     }
+    for (std::size_t i = 0; i < perLayer.size(); ++i)
+        m_byLayer[i].reserve(perLayer[i]);
     for (const Item& item : m_items) {
         if (item.layer >= 0)
             m_byLayer[std::size_t(item.layer)].push_back(item);

@@ -284,6 +284,24 @@ TEST_F(TarnixMacrosTest, ColoursComeFromTheLayerAndIndexSevenIsBlack) {
     EXPECT_EQ(empty.value(qRgb(255, 255, 255)), 400 * 400);
 }
 
+TEST_F(TarnixMacrosTest, PicturesFollowChangesOfTheDrawingBetweenRuns) {
+    engine.runMacro("TARNIX.basWMF.pu_subMakeWMF_AllLayer");
+    const QRectF before = metafile::MetafilePicture::load(layerPath("WALL"))->drawnBounds();
+    // New geometry far out: the window grows and the WALL picture shrinks within it.
+    add(drawing, "LINE", "DOOR", {Primitive::polyline("DOOR", 1, {{1000, 1000}, {1100, 1000}})});
+    engine.runMacro("TARNIX.basWMF.pu_subMakeWMF_AllLayer");
+    const QRectF after = metafile::MetafilePicture::load(layerPath("WALL"))->drawnBounds();
+    expectNear(after, fractionOf(wall), "WALL after an entity was added");
+    EXPECT_LT(after.width(), before.width() / 2);
+
+    // A renamed layer is exported under its new name.
+    drawing.setLayerProperty("WALL", "Name", QStringLiteral("WALL2"));
+    engine.runMacro("TARNIX.basWMF.pu_subMakeWMF_AllLayer");
+    const auto renamed = metafile::MetafilePicture::load(layerPath("WALL2"));
+    ASSERT_TRUE(renamed);
+    expectNear(renamed->drawnBounds(), fractionOf(wall), "WALL2");
+}
+
 TEST_F(TarnixMacrosTest, FailedWriteIsAnErrorAndNoHalfFile) {
     QDir(dir.path()).mkpath("LAYER/SYS/all.wmf"); // a folder where the picture should go
     try {

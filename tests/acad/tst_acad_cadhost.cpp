@@ -1,0 +1,251 @@
+// The CAD link against the real cadhost, started by D-Bus activation on a private bus.
+#include "DxfFixture.h"
+#include "PrivateSessionBus.h"
+#include "acad/DBusBackend.h"
+#include "acad/DBusConnector.h"
+#include "acad/basAcadConnect.h"
+#include "acad/basAcadUse.h"
+#include "acad/basDWF_Acad.h"
+#include "app/frmSplash.h"
+#include "platform/MsgBox.h"
+#include "platform/VbError.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kCad = QStringLiteral("AutoCAD.Application");
+
+qint32 errorOf(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (const platform::VbError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// Forwards to the D-Bus connector and notes what the user saw while the CAD started.
+class WatchingConnector : public acad::Connector {
+public:
+    explicit WatchingConnector(std::shared_ptr<acad::Connector> inner)
+        : m_inner(std::move(inner)) {}
+    std::shared_ptr<acad::ApplicationBackend> attach() override { return m_inner->attach(); }
+    std::shared_ptr<acad::ApplicationBackend> create() override {
+        splashText = frmSplash::isLoaded() ? frmSplash::message() : QString();
+        return m_inner->create();
+    }
+    QString splashText;
+
+private:
+    std::shared_ptr<acad::Connector> m_inner;
+};
+
+class CadHostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bus.isValid()) << bus.errorString().toStdString();
+        connector = std::make_shared<acad::DBusConnector>(bus.connection());
+        platform::setMsgBoxHandler([this](const QString& p, int, const QString&) {
+            prompts << p;
+            return answer;
+        });
+    }
+    void TearDown() override {
+        platform::resetMsgBoxHandler();
+        acad::resetConnector();
+        frmSplash::Unload();
+        pu_oAcadApp.reset();
+        pu_oAcadDoc.reset();
+    }
+
+    // Opens a drawing whose layer order is not alphabetical in a freshly started host.
+    std::shared_ptr<acad::DBusDocumentBackend> openPlan() {
+        korvel::test::DxfFixture dxf;
+        dxf.addLinetype(QStringLiteral("DASHED"), QStringLiteral("Dashed"));
+        dxf.addLayer(QStringLiteral("0"));
+        korvel::test::DxfFixture::LayerState off;
+        off.on = false;
+        dxf.addLayer(QStringLiteral("Walls"), 1, off);
+        korvel::test::DxfFixture::LayerState frozen;
+        frozen.frozen = true;
+        frozen.locked = true;
+        frozen.linetype = QStringLiteral("DASHED");
+        dxf.addLayer(QStringLiteral("Doors"), 3, frozen);
+        dxf.addLayer(QStringLiteral("Alpha"), 5);
+        for (int i = 0; i < 3; ++i)
+            dxf.addLine(QStringLiteral("Walls"), 0, i, 100, i);
+        dxf.addCircle(QStringLiteral("Doors"), 10, 10, 2);
+        dxf.addText(QStringLiteral("Doors"), 0, 0, 2.5, QStringLiteral("扉"));
+        const QString path = dir.filePath(QStringLiteral("plan.dxf"));
+        EXPECT_TRUE(dxf.write(path));
+        auto app = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(connector->create());
+        EXPECT_TRUE(app);
+        return std::static_pointer_cast<acad::DBusDocumentBackend>(app->open(path));
+    }
+
+    korvel::test::PrivateSessionBus bus;
+    QTemporaryDir dir;
+    std::shared_ptr<acad::DBusConnector> connector;
+    QStringList prompts;
+    int answer = platform::vbNo;
+};
+
+TEST_F(CadHostTest, AttachFindsOnlyARunningHostAndCreateStartsAHiddenOne) {
+    EXPECT_EQ(errorOf([&] { connector->attach(); }), 429);
+    EXPECT_EQ(bus.ownerPid(kCad), 0) << "attaching must not start the host";
+
+    acad::AcadApplication created(connector->create());
+    EXPECT_NE(bus.ownerPid(kCad), 0);
+    EXPECT_FALSE(created.Visible());
+    auto doc = created.ActiveDocument();
+    EXPECT_EQ(doc->Name(), QStringLiteral("Drawing1.dxf"));
+    EXPECT_TRUE(doc->FullName().isEmpty());
+    EXPECT_EQ(created.Caption(), QStringLiteral("CAD Host - [Drawing1.dxf]"));
+
+    acad::AcadApplication attached(connector->attach());
+    attached.setVisible(true);
+    EXPECT_TRUE(created.Visible()) << "both references reach the same host";
+}
+
+TEST_F(CadHostTest, ConnectionOutcomesAgainstTheRealHost) {
+    auto watching = std::make_shared<WatchingConnector>(connector);
+    acad::setConnector(watching);
+    bool bCancel = true;
+    QString sErrMsg;
+
+    // Not running, No: nothing asked beyond the question, nothing started.
+    answer = platform::vbNo;
+    EXPECT_TRUE(pu_fun_bGetAcadObject(bCancel, sErrMsg));
+    EXPECT_TRUE(bCancel);
+    EXPECT_EQ(prompts.size(), 1);
+    EXPECT_EQ(bus.ownerPid(kCad), 0);
+
+    // Not running, Yes: started by activation and made visible.
+    answer = platform::vbYes;
+    EXPECT_TRUE(pu_fun_bGetAcadObject(bCancel, sErrMsg));
+    EXPECT_FALSE(bCancel);
+    EXPECT_TRUE(sErrMsg.isEmpty());
+    EXPECT_EQ(watching->splashText, QStringLiteral("AutoCAD起動中．．．"));
+    EXPECT_FALSE(frmSplash::isLoaded());
+    ASSERT_TRUE(pu_oAcadApp);
+    EXPECT_TRUE(acad::AcadApplication(connector->attach()).Visible());
+    pu_subGetAcadDocument();
+    EXPECT_EQ(pu_oAcadDoc->Name(), QStringLiteral("Drawing1.dxf"));
+
+    // Running: no question.
+    prompts.clear();
+    watching->splashText.clear();
+    EXPECT_TRUE(pu_fun_bGetAcadObject(bCancel, sErrMsg));
+    EXPECT_FALSE(bCancel);
+    EXPECT_TRUE(prompts.isEmpty());
+    EXPECT_TRUE(watching->splashText.isEmpty());
+
+    // The viewer letting go of its references leaves the host running.
+    const qint64 pid = bus.ownerPid(kCad);
+    pu_oAcadApp.reset();
+    pu_oAcadDoc.reset();
+    EXPECT_EQ(bus.ownerPid(kCad), pid);
+}
+
+TEST_F(CadHostTest, NoServiceFileMeansTheStartFails) {
+    // A bus that knows no service of that name, as a machine without the CAD.
+    auto watching = std::make_shared<WatchingConnector>(std::make_shared<acad::DBusConnector>(
+        bus.connection(), QStringLiteral("AutoCAD.NotInstalled")));
+    acad::setConnector(watching);
+    answer = platform::vbYes;
+    bool bCancel = false;
+    QString sErrMsg;
+    EXPECT_FALSE(pu_fun_bGetAcadObject(bCancel, sErrMsg));
+    EXPECT_TRUE(bCancel);
+    EXPECT_EQ(sErrMsg, QStringLiteral("404 Not Find AutoCAD.Application"));
+    EXPECT_EQ(watching->splashText, QStringLiteral("AutoCAD起動中．．．"));
+    EXPECT_FALSE(frmSplash::isLoaded());
+    EXPECT_FALSE(pu_oAcadApp);
+}
+
+TEST_F(CadHostTest, SnapshotPropertiesWritesAndErrorsOverTheBus) {
+    auto backend = openPlan();
+    ASSERT_TRUE(backend);
+    pu_oAcadDoc = std::make_shared<acad::AcadDocument>(backend);
+    EXPECT_EQ(pu_oAcadDoc->Name(), QStringLiteral("plan.dxf"));
+
+    pu_subLayerSnapshot();
+    ASSERT_EQ(pu_typLayerState.size(), 5u);
+    QStringList order;
+    for (std::size_t k = 1; k < pu_typLayerState.size(); ++k)
+        order << pu_typLayerState[k].sName;
+    EXPECT_EQ(order, (QStringList{"0", "Walls", "Doors", "Alpha"}));
+    EXPECT_FALSE(pu_typLayerState[2].bLayerOn);
+    EXPECT_EQ(pu_typLayerState[2].lnColor, 1);
+    EXPECT_TRUE(pu_typLayerState[3].bFreeze);
+    EXPECT_TRUE(pu_typLayerState[3].bLock);
+    EXPECT_EQ(pu_typLayerState[3].sLineType.toUpper(), QStringLiteral("DASHED"));
+    EXPECT_EQ(pu_typLayerState[4].lnColor, 5);
+
+    acad::AcadLayer walls = pu_oAcadDoc->Layers().Item(QStringLiteral("walls"));
+    walls.setLayerOn(true);
+    walls.setLock(true);
+    EXPECT_TRUE(walls.LayerOn());
+    EXPECT_TRUE(walls.Lock());
+    pu_oAcadDoc->Regen(acad::acAllViewports);
+
+    EXPECT_EQ(errorOf([] { pu_oAcadDoc->Layers().Item(QStringLiteral("Ghost")).LayerOn(); }),
+              platform::acaderr::KeyNotFound);
+    EXPECT_EQ(errorOf([&] { walls.setLinetype(QStringLiteral("NOTLOADED")); }),
+              platform::acaderr::KeyNotFound);
+    EXPECT_EQ(errorOf([] {
+                  pu_oAcadDoc->setActiveLayer(pu_oAcadDoc->Layers().Item(QStringLiteral("Doors")));
+              }),
+              platform::acaderr::FrozenLayerCurrent);
+    EXPECT_NE(errorOf([] { pu_oAcadDoc->Layers().Item(4); }), 0);
+
+    pu_subLineTypeList();
+    ASSERT_GE(pu_sLineTypeArray.size(), 3);
+    EXPECT_TRUE(pu_sLineTypeArray[0].isEmpty());
+    for (const QString& name : pu_sLineTypeArray.mid(1))
+        EXPECT_FALSE(name.compare(QLatin1String("ByLayer"), Qt::CaseInsensitive) == 0 ||
+                     name.compare(QLatin1String("ByBlock"), Qt::CaseInsensitive) == 0);
+    EXPECT_TRUE(pu_sLineTypeArray.contains(QStringLiteral("DASHED"), Qt::CaseInsensitive));
+}
+
+TEST_F(CadHostTest, ObjectCountsOverTheBusLeaveOneCSet) {
+    auto backend = openPlan();
+    ASSERT_TRUE(backend);
+    acad::AcadDocument doc(backend);
+    backend->addSelectionSet(QStringLiteral("Mine"));
+
+    EXPECT_EQ(pu_fun_lnObjectCount(doc, QStringList{QString()}), 0);
+    EXPECT_EQ(backend->selectionSetCount(), 1);
+    EXPECT_EQ(pu_fun_lnObjectCount(doc, QStringLiteral("Walls")), 3);
+    EXPECT_EQ(pu_fun_lnObjectCount(doc, QStringList{QString(), "Walls"}), 3);
+    EXPECT_EQ(pu_fun_lnObjectCount(doc, QStringList{QString(), "Walls", "Doors"}), 5);
+    EXPECT_EQ(backend->selectionSetCount(), 1);
+    EXPECT_EQ(backend->selectionSetSize(QStringLiteral("cSet")), 2); // Doors, counted last
+}
+
+TEST_F(CadHostTest, AHostKilledDuringTheSessionGivesAnAutomationError) {
+    acad::AcadApplication app(connector->create());
+    auto doc = app.ActiveDocument();
+    EXPECT_EQ(doc->Layers().Count(), 1);
+    ASSERT_TRUE(bus.killOwner(kCad));
+
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(errorOf([&] { doc->Layers().Count(); }), acad::dbuserr::RpcServerUnavailable);
+    EXPECT_EQ(errorOf([&] { app.Caption(); }), acad::dbuserr::RpcServerUnavailable);
+    EXPECT_LT(timer.elapsed(), 5000);
+    // The dead reference did not start a new host behind the viewer's back.
+    EXPECT_EQ(bus.ownerPid(kCad), 0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

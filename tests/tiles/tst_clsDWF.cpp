@@ -1,0 +1,400 @@
+// The layer tile against real controls and an in-process drawing: placement arithmetic,
+// picture fitting, the current-layer bar, the state buttons and swatch, the linetype box.
+
+#include "tiles/TileGrid.h"
+#include "tiles/basDWF_PictureFit.h"
+#include "tiles/clsDWF.h"
+
+#include "InProcessBackend.h"
+#include "acad/AcadDocument.h"
+#include "acad/basAcadConnect.h"
+#include "acad/basDWF_Acad.h"
+#include "cadhost/model/Drawing.h"
+#include "platform/ControlGeometry.h"
+#include "platform/MsgBox.h"
+#include "platform/Twips.h"
+#include "platform/VbColor.h"
+#include "platform/VbError.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+using platform::ControlGeometry;
+using platform::snapTwips;
+
+namespace {
+
+struct Box {
+    QString prompt;
+    int buttons;
+    QString title;
+};
+
+class BoxRecorder {
+public:
+    BoxRecorder() {
+        platform::setMsgBoxHandler([this](const QString& p, int b, const QString& t) {
+            boxes.push_back({p, b, t});
+            return int(platform::vbOK);
+        });
+    }
+    ~BoxRecorder() { platform::resetMsgBoxHandler(); }
+    std::vector<Box> boxes;
+};
+
+// A picture of a fixed natural size that paints nothing: the fit only reads the size.
+class SizedPicture : public platform::VbPicture {
+public:
+    explicit SizedPicture(QSizeF twips) : m_size(twips) {}
+    QSizeF naturalSizeTwips() const override { return m_size; }
+    void paint(QPainter&, const QRectF&) const override {}
+
+private:
+    QSizeF m_size;
+};
+
+// A window with PicMain, the six state pictures, the overview image and tile 1's
+// templates, named as the main window names them.
+class TileWindow {
+public:
+    TileWindow() {
+        window.resize(800, 600);
+        picMain = new platform::VbPictureBox(&window);
+        picMain->setObjectName(QStringLiteral("PicMain"));
+        ControlGeometry::Move(picMain, 30, 3480, 5625, 4425);
+        auto state = [this](const char* name, double width) {
+            auto* image = new platform::VbImage(picMain);
+            image->setObjectName(QString::fromLatin1(name));
+            image->setPicture(std::make_shared<SizedPicture>(QSizeF(width, 195)));
+            image->hide();
+            return image;
+        };
+        // Distinct widths tell the pictures apart after they are copied.
+        viewOn = state("CmdViewOn", 195);
+        viewOff = state("CmdViewOff", 180);
+        freezeOn = state("CmdFreezeOn", 165);
+        freezeOff = state("CmdFreezeOff", 150);
+        lockOn = state("CmdLockOn", 135);
+        lockOff = state("CmdLockOff", 120);
+        imgAll = new platform::VbImage(&window);
+        imgAll->setObjectName(QStringLiteral("ImgALL"));
+        ControlGeometry::Move(imgAll, 105, 30, 2355, 1770);
+
+        auto* fraOne = new platform::VbFrame(picMain);
+        fraOne->setObjectName(QStringLiteral("FraOne1"));
+        auto* fraBar = new platform::VbFrame(fraOne);
+        fraBar->setObjectName(QStringLiteral("FraBar1"));
+        auto named = [](QWidget* w, const char* name) {
+            w->setObjectName(QString::fromLatin1(name));
+        };
+        named(new platform::VbImage(fraOne), "ImgOne1");
+        named(new platform::VbImage(fraBar), "CmdView1");
+        named(new platform::VbImage(fraBar), "CmdFreeze1");
+        named(new platform::VbImage(fraBar), "CmdLock1");
+        named(new platform::VbPictureBox(fraBar), "CmdColor1");
+        auto* cbo = new QComboBox(fraBar);
+        cbo->setEditable(false); // tile 1's box is a drop-down list
+        named(cbo, "CboLineType1");
+        named(new platform::VbTextBox(false, fraOne), "TxtOne1");
+        fraOne->hide();
+
+        clsDWF::setWindowParts({viewOn, viewOff, freezeOn, freezeOff, lockOn, lockOff, imgAll});
+        grid = std::make_unique<TileGrid>(picMain);
+        window.show();
+    }
+
+    // Builds tile i (1 on the templates) for the layer, as the rebuild does.
+    std::shared_ptr<clsDWF> tile(int i, const QString& layer,
+                                 std::shared_ptr<acad::AcadDocument> doc, qint32 width = 5625) {
+        const TileControls c = i == 1 ? grid->templateControls() : grid->addTileControls(i);
+        auto t = std::make_shared<clsDWF>();
+        t->InitialSettingAutoCAD(layer, std::move(doc));
+        t->InitialSetting(i, c.FraOne, c.FraBar, c.ImgOne, c.CmdView, c.CmdFreeze, c.CmdLock,
+                          c.CmdColor, c.CboLineType, c.TxtOne, width);
+        return t;
+    }
+
+    QWidget window;
+    platform::VbPictureBox* picMain;
+    platform::VbImage *viewOn, *viewOff, *freezeOn, *freezeOff, *lockOn, *lockOff, *imgAll;
+    std::unique_ptr<TileGrid> grid;
+};
+
+double left(const clsDWF& t) {
+    return ControlGeometry::Left(t.FraOne());
+}
+double top(const clsDWF& t) {
+    return ControlGeometry::Top(t.FraOne());
+}
+
+// --- placement --------------------------------------------------------------------
+
+TEST(TilePlacement, TwoColumnsInTheDesignWidthAndRowsScrolledOffGoAbove) {
+    BoxRecorder boxes;
+    TileWindow w;
+    std::vector<std::shared_ptr<clsDWF>> tiles{nullptr};
+    for (int i = 1; i <= 5; ++i)
+        tiles.push_back(w.tile(i, QStringLiteral("L%1").arg(i), nullptr));
+
+    EXPECT_EQ(tiles[1]->iRow(), 1);
+    EXPECT_EQ(tiles[1]->iCol(), 1);
+    EXPECT_EQ(left(*tiles[1]), 30);
+    EXPECT_EQ(top(*tiles[1]), 30);
+    EXPECT_EQ(tiles[2]->iCol(), 2);
+    EXPECT_EQ(left(*tiles[2]), snapTwips(2695));
+    EXPECT_EQ(tiles[5]->iRow(), 3);
+    EXPECT_EQ(tiles[5]->iCol(), 1);
+    EXPECT_EQ(top(*tiles[5]), snapTwips(6260));
+    // Every tile is shown once it stands in its place.
+    EXPECT_TRUE(tiles[5]->FraOne()->isVisible());
+
+    for (int i = 1; i <= 5; ++i)
+        tiles[i]->pu_subUpdateLocation(5625, 1);
+    EXPECT_EQ(top(*tiles[5]), snapTwips(3145));
+    EXPECT_EQ(top(*tiles[1]), snapTwips(-3085));
+
+    // Scrolled to the third row: rows 1 and 2 lie above, row 3 starts at the margin.
+    for (int i = 1; i <= 5; ++i)
+        tiles[i]->pu_subUpdateLocation(5625, 2);
+    EXPECT_LT(top(*tiles[4]) + ControlGeometry::Height(tiles[4]->FraOne()), 0);
+    EXPECT_EQ(top(*tiles[5]), 30);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST(TilePlacement, ColumnsChangeExactlyAtWholePitches) {
+    BoxRecorder boxes;
+    TileWindow w;
+    std::vector<std::shared_ptr<clsDWF>> tiles{nullptr};
+    for (int i = 1; i <= 4; ++i)
+        tiles.push_back(w.tile(i, QStringLiteral("L%1").arg(i), nullptr, 7995));
+    EXPECT_EQ(tiles[3]->iRow(), 1);
+    EXPECT_EQ(tiles[3]->iCol(), 3);
+    EXPECT_EQ(tiles[4]->iRow(), 2);
+    EXPECT_EQ(tiles[4]->iCol(), 1);
+
+    for (int i = 1; i <= 4; ++i)
+        tiles[i]->pu_subUpdateLocation(7994, 0);
+    EXPECT_EQ(tiles[3]->iRow(), 2);
+    EXPECT_EQ(tiles[3]->iCol(), 1);
+    EXPECT_EQ(tiles[2]->iCol(), 2);
+    EXPECT_EQ(top(*tiles[3]), snapTwips(3145));
+
+    // Narrower than one pitch cannot happen in the window; the tile says so rather
+    // than divide by zero.
+    tiles[1]->pu_subUpdateLocation(2000, 0);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].prompt.contains(QStringLiteral("pu_subUpdateLocation")));
+    EXPECT_EQ(boxes.boxes[0].buttons, platform::vbCritical);
+}
+
+// --- picture fit ----------------------------------------------------------------
+
+struct FitCase {
+    const char* what;
+    QSizeF picture;
+    bool stretch;
+    double width, height, left, top;
+};
+
+TEST(PictureFit, NeverEnlargesNeverDistortsAndCentresInTheFreeHeight) {
+    // Frame 2565 x 3015 with the tile's reserve 450 and offset 255: free height 2565.
+    const FitCase cases[] = {
+        {"smaller keeps its own size", {1500, 1200}, false, 1500, 1200, 532.5, 937.5},
+        {"wider shrinks to the frame's width", {3000, 1500}, true, 2565, 1290, 0, 892.5},
+        {"taller shrinks to the free height", {1500, 4500}, true, 855, 2565, 855, 255},
+        {"wider and then still too tall", {4500, 9000}, true, 1290, 2565, 637.5, 255},
+    };
+    QWidget host;
+    for (const FitCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        platform::VbFrame frame(&host);
+        ControlGeometry::Move(&frame, 0, 0, 2565, 3015);
+        platform::VbImage image(&frame);
+        ControlGeometry::Move(&image, 0, 270, 2535, 2415);
+        image.setStretch(true);
+        image.setPicture(std::make_shared<SizedPicture>(c.picture));
+
+        basDWF::pu_subPictureFit(image, frame, 450, 255);
+
+        EXPECT_EQ(image.Stretch(), c.stretch);
+        EXPECT_EQ(ControlGeometry::Width(&image), snapTwips(c.width));
+        EXPECT_EQ(ControlGeometry::Height(&image), snapTwips(c.height));
+        EXPECT_EQ(ControlGeometry::Left(&image), snapTwips(c.left));
+        EXPECT_EQ(ControlGeometry::Top(&image), snapTwips(c.top));
+        EXPECT_FALSE(image.isHidden());
+    }
+}
+
+// --- state against a drawing ------------------------------------------------------
+
+class TileStateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        drawing.addLinetype(QStringLiteral("DASHED"));
+        cadhost::Layer wall;
+        wall.name = QStringLiteral("Wall");
+        wall.color = 3;
+        drawing.putLayer(wall);
+        cadhost::Layer hidden;
+        hidden.name = QStringLiteral("Hidden");
+        hidden.layerOn = false;
+        hidden.freeze = true;
+        hidden.lock = true;
+        hidden.color = 0;
+        hidden.lineweight = 50;
+        hidden.plotStyleName = QStringLiteral("Heavy");
+        hidden.linetype = QStringLiteral("DASHED");
+        drawing.putLayer(hidden);
+        drawing.setActiveLayer(QStringLiteral("Wall"));
+        doc = std::make_shared<acad::AcadDocument>(
+            std::make_shared<acad::inprocess::DocumentBackend>(&drawing));
+        pu_oAcadDoc = doc;
+        // The list as the last refresh read it, before DASHED was made.
+        pu_sLineTypeArray = QStringList{QString(), QStringLiteral("Continuous")};
+    }
+    void TearDown() override { pu_oAcadDoc.reset(); }
+
+    BoxRecorder boxes;
+    cadhost::Drawing drawing;
+    std::shared_ptr<acad::AcadDocument> doc;
+    TileWindow w;
+};
+
+TEST_F(TileStateTest, CaptionTooltipsAndTheRedBarOnlyForTheExactCurrentName) {
+    auto wall = w.tile(1, QStringLiteral("Wall"), doc);
+    auto lower = w.tile(2, QStringLiteral("wall"), doc); // a list file's spelling
+    auto none = w.tile(3, QStringLiteral("Hidden"), nullptr);
+
+    EXPECT_EQ(wall->TxtOne()->Text(), QStringLiteral("Wall"));
+    EXPECT_EQ(lower->TxtOne()->toolTip(), QStringLiteral("No.2"));
+    EXPECT_EQ(wall->ImgOne()->toolTip(),
+              QStringLiteral("ダブルクリックにてオプション設定の動作を行います"));
+    EXPECT_EQ(wall->FraBar()->BackColor(), 0xFFu);
+    EXPECT_EQ(wall->FraBar()->property("ForeColor").toUInt(), 0xFFFFFFu);
+    EXPECT_EQ(lower->FraBar()->BackColor(), platform::vbWindowBackground);
+    // Without a document the check does nothing: the bar keeps the template's white.
+    EXPECT_EQ(none->FraBar()->BackColor(), 0xFFFFFFu);
+
+    // The current layer moves: each tile follows at its next check.
+    drawing.setActiveLayer(QStringLiteral("0"));
+    wall->pu_subActiveLayerCheck();
+    EXPECT_EQ(wall->FraBar()->BackColor(), platform::vbWindowBackground);
+
+    // Renumbering keeps the tooltip of the first number.
+    lower->SetIndex(7);
+    EXPECT_EQ(lower->TxtOne()->toolTip(), QStringLiteral("No.2"));
+    EXPECT_EQ(lower->index(), 7);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(TileStateTest, StateButtonsAndSwatchShowTheLayerAndFieldsNotReadStayEmpty) {
+    auto wall = w.tile(2, QStringLiteral("Wall"), doc);
+    auto hidden = w.tile(3, QStringLiteral("Hidden"), doc);
+    wall->SetLayerState();
+    hidden->SetLayerState();
+
+    EXPECT_TRUE(wall->bLayerOn());
+    EXPECT_EQ(wall->CmdView()->Picture(), w.viewOn->Picture());
+    EXPECT_EQ(wall->CmdFreeze()->Picture(), w.freezeOff->Picture());
+    EXPECT_EQ(wall->CmdLock()->Picture(), w.lockOff->Picture());
+    EXPECT_EQ(wall->CmdColor()->BackColor(), 0x00FF00u); // index 3, green
+
+    EXPECT_FALSE(hidden->bLayerOn());
+    EXPECT_TRUE(hidden->bAllViewportFreaze());
+    EXPECT_TRUE(hidden->bLock());
+    EXPECT_EQ(hidden->CmdView()->Picture(), w.viewOff->Picture());
+    EXPECT_EQ(hidden->CmdFreeze()->Picture(), w.freezeOn->Picture());
+    EXPECT_EQ(hidden->CmdLock()->Picture(), w.lockOn->Picture());
+    EXPECT_EQ(hidden->CmdColor()->BackColor(), 0u); // index 0 has no colour: black
+    EXPECT_EQ(hidden->lnLineWeight(), 0);
+    EXPECT_TRUE(hidden->sPlotStyleName().isEmpty());
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(TileStateTest, TileOnesListReloadsForANewLinetypeOtherBoxesJustTakeTheText) {
+    auto first = w.tile(1, QStringLiteral("Hidden"), doc);
+    auto second = w.tile(2, QStringLiteral("Hidden"), doc);
+    ASSERT_EQ(first->CboLineType()->count(), 1);
+
+    first->SetLayerState();
+    EXPECT_EQ(first->CboLineType()->currentText(), QStringLiteral("DASHED"));
+    EXPECT_EQ(first->CboLineType()->count(), 2);
+    EXPECT_TRUE(pu_sLineTypeArray.contains(QStringLiteral("DASHED")));
+
+    pu_sLineTypeArray = QStringList{QString(), QStringLiteral("Continuous")};
+    second->SetLayerState();
+    EXPECT_EQ(second->CboLineType()->currentText(), QStringLiteral("DASHED"));
+    EXPECT_EQ(second->CboLineType()->count(), 1);
+    EXPECT_EQ(second->CboLineType()->findText(QStringLiteral("DASHED")), -1);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(TileStateTest, ALayerGoneFromTheDrawingIsReportedAndTheCacheKept) {
+    auto tile = w.tile(2, QStringLiteral("Hidden"), doc);
+    tile->SetLayerState();
+    drawing.setLayerProperty(QStringLiteral("Hidden"), QStringLiteral("LayerOn"), true);
+    drawing.deleteLayer(QStringLiteral("Hidden"));
+
+    tile->SetLayerState();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].prompt.startsWith(
+        QStringLiteral("予期せぬエラーが SetLayerState で発生しました。\r番号：%1\r内容：")
+            .arg(qint32(0x80200014u))))
+        << boxes.boxes[0].prompt.toStdString();
+    EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("KORVEL Ver4.00"));
+    EXPECT_FALSE(tile->bLayerOn());
+    EXPECT_TRUE(tile->bLock());
+}
+
+TEST_F(TileStateTest, SelectionColoursTheTitleAndAMissingPictureFileRaises) {
+    auto tile = w.tile(2, QStringLiteral("Wall"), doc);
+    tile->SelectView();
+    EXPECT_TRUE(tile->isSelected());
+    EXPECT_EQ(tile->TxtOne()->BackColor(), 0x800000u);
+    EXPECT_EQ(tile->TxtOne()->ForeColor(), platform::vbWindowBackground);
+    tile->ResetSelect();
+    EXPECT_FALSE(tile->isSelected());
+    EXPECT_EQ(tile->TxtOne()->BackColor(), platform::vbWindowBackground);
+
+    try {
+        tile->SetWMF(QStringLiteral("/nonexistent/Wall.wmf"));
+        ADD_FAILURE() << "a missing picture must raise";
+    } catch (const platform::VbError& e) {
+        EXPECT_EQ(e.number(), 53);
+    }
+}
+
+// --- grid -------------------------------------------------------------------------
+
+TEST(TileGridControls, ClearRemovesTheLastBuildsFramesAndNamesCanBeMadeAgain) {
+    BoxRecorder boxes;
+    TileWindow w;
+    EXPECT_EQ(w.grid->control(QStringLiteral("ImgOne1")),
+              w.window.findChild<QWidget*>(QStringLiteral("ImgOne1")));
+    w.grid->pr_subTileClear(); // first build: empty Tag, nothing to remove
+    for (int i = 2; i <= 5; ++i)
+        w.grid->addTileControls(i);
+    w.picMain->Tag = QStringLiteral("5");
+    EXPECT_THROW(w.grid->addTileControls(3), platform::VbError);
+
+    const TileControls c4 = w.grid->tileControls(4);
+    ASSERT_NE(c4.CboLineType, nullptr);
+    EXPECT_TRUE(c4.CboLineType->isEditable());
+    EXPECT_EQ(c4.CmdView->parentWidget(), c4.FraBar);
+    EXPECT_EQ(c4.FraOne->parentWidget(), w.picMain);
+
+    w.grid->pr_subTileClear();
+    EXPECT_EQ(w.window.findChild<QWidget*>(QStringLiteral("FraOne2")), nullptr);
+    EXPECT_EQ(w.window.findChild<QWidget*>(QStringLiteral("CboLineType5")), nullptr);
+    EXPECT_EQ(w.grid->control(QStringLiteral("TxtOne3")), nullptr);
+    EXPECT_NE(w.grid->control(QStringLiteral("FraOne1")), nullptr);
+    EXPECT_NO_THROW(w.grid->addTileControls(2));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

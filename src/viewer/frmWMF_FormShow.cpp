@@ -1,0 +1,298 @@
+// The viewer rebuild: pictures of the drawing, one tile per layer shown, the layers'
+// states read into the tiles. The refresh is its only caller.
+
+#include "frmWMF.h"
+
+#include "RefreshPhases.h"
+
+#ifdef KORVEL_HAVE_ACAD
+
+#include "acad/basAcadConnect.h"
+#include "acad/basAcadUse.h"
+#include "acad/basDWF_Acad.h"
+#include "app/frmSplash.h"
+#include "metafile/MetafilePicture.h"
+#include "platform/ControlGeometry.h"
+#include "platform/ProgramFolder.h"
+#include "platform/VbError.h"
+#include "platform/VbFrame.h"
+#include "platform/VbImage.h"
+#include "platform/VbListBox.h"
+#include "platform/VbPictureBox.h"
+#include "platform/VbTextBox.h"
+#include "tiles/TileGrid.h"
+#include "tiles/basDWF_PictureFit.h"
+#include "tiles/clsDWF.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QStatusBar>
+#include <QTime>
+#include <cmath>
+
+using platform::ControlGeometry;
+
+namespace {
+
+const QString kMacroAll = QStringLiteral("TARNIX.basWMF.pu_subMakeWMF_All");
+const QString kMacroPart = QStringLiteral("TARNIX.basWMF.pu_subMakeWMF_Part");
+const QString kMacroAllLayer = QStringLiteral("TARNIX.basWMF.pu_subMakeWMF_AllLayer");
+const QString kMacroViewLayer = QStringLiteral("TARNIX.basWMF.pu_subMakeWMF_ViewLayer");
+const QString kGathering = QStringLiteral(" の画層情報を取得中．．．");
+
+QString workFolder() {
+    return platform::programFolder() + QStringLiteral("/LAYER");
+}
+
+// Loads a metafile into an image as loading a picture does: a file that is there but
+// is no picture is an error.
+void loadPicture(platform::VbImage& image, const QString& path) {
+    auto picture = metafile::MetafilePicture::load(path);
+    if (!picture)
+        throw platform::VbError(481, QStringLiteral("ピクチャが不正です。"));
+    image.setPicture(std::move(picture));
+}
+
+void makeFolder(const QString& path) {
+    if (!QDir().mkdir(path))
+        throw platform::VbError(platform::vberr::PathFileAccess,
+                                QStringLiteral("パス名が無効です。"));
+}
+
+// The on and frozen states of the snapshot written back, the current layer left alone.
+// With bSkipFailures every layer gets its own try, so one that fails (deleted meanwhile,
+// the host gone) does not keep the others from being put back.
+void restoreLayerStates(acad::AcadDocument& oAcadDoc, const QString& sActiveLayer,
+                        bool bSkipFailures) {
+    acad::AcadLayers layers = oAcadDoc.Layers();
+    for (std::size_t k = 1; k < pu_typLayerState.size(); ++k) {
+        const typLayerState& rec = pu_typLayerState[k];
+        if (rec.sName == sActiveLayer)
+            continue;
+        try {
+            acad::AcadLayer oLayer = layers.Item(rec.sName);
+            oLayer.setLayerOn(rec.bLayerOn);
+            oLayer.setFreeze(rec.bFreeze);
+        } catch (const std::exception&) {
+            if (!bSkipFailures)
+                throw;
+        }
+    }
+}
+
+} // namespace
+
+TileGrid* frmWMF::tileGrid() const {
+    if (!m_tileGrid)
+        m_tileGrid = std::make_shared<TileGrid>(PicMain);
+    return m_tileGrid.get();
+}
+
+void frmWMF::pr_subTileClear() {
+    tileGrid()->pr_subTileClear();
+}
+
+void frmWMF::pr_subProgressStep() {
+    ++m_progressCount;
+    const double percent = double(m_progressCount) / double(m_progressTotal) * 100.0;
+    StatusMain->showMessage(proAcadDoc->Name() + kGathering +
+                            QString::number(qint64(std::nearbyint(percent))) + QLatin1Char('%'));
+}
+
+void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
+                            const QStringList& sAllLayerArray, const QStringList& sOnLayerArray,
+                            bool bAll) {
+    frmSplash::pu_subShow(QStringLiteral("現在の図面から画層を取得中．．．"));
+    prbShowEnd = false;
+    pu_bUpdateEnd = false;
+    clsDWF::setWindowParts(
+        {CmdViewOn, CmdViewOff, CmdFreezeOn, CmdFreezeOff, CmdLockOn, CmdLockOff, ImgALL});
+
+    RefreshPhases::mark("start");
+    pu_subLayerSnapshot();
+    RefreshPhases::mark("snapshot");
+
+    const QString F = platform::programFolder();
+    const QString layerFolder = workFolder();
+    const QString sysFolder = layerFolder + QStringLiteral("/SYS");
+    if (QFileInfo(layerFolder).isDir())
+        QDir(layerFolder).removeRecursively();
+    makeFolder(layerFolder);
+    makeFolder(sysFolder);
+
+    proAcadDoc = oAcadDoc;
+    StatusMain->showMessage(oAcadDoc->Name() + kGathering);
+
+    prvAllLayerArray = sAllLayerArray;
+    prvOnLayerArray = sOnLayerArray;
+    const qint32 n = qint32(sAllLayerArray.size()) - 1;
+    const qint32 m = qint32(sOnLayerArray.size()) - 1;
+
+    LstLayers->Clear();
+    for (qint32 i = 1; i <= m; ++i)
+        LstLayers->AddItem(sOnLayerArray[i]);
+
+    if (n == m) {
+        ControlGeometry::setLeft(LstLayers, 2970);
+        FraPart->setVisible(false);
+        ControlGeometry::setLeft(FraViewDblClick, 5820);
+    } else {
+        ControlGeometry::setLeft(LstLayers, 5760);
+        FraPart->setVisible(true);
+        ControlGeometry::setLeft(FraViewDblClick, 8610);
+    }
+    ControlGeometry::setLeft(ChkViewOnly, ControlGeometry::Left(FraViewDblClick));
+
+    // From the first layer switched on until the snapshot's states are back, a failure
+    // would leave the user's drawing with every layer on and thawed: put them back
+    // before the failure is reported.
+    const QString sActiveLayer = oAcadDoc->ActiveLayer().Name();
+    bool bStatesChanged = false;
+    try {
+        acad::AcadLayers layers = oAcadDoc->Layers();
+        for (acad::AcadLayer oLayer : layers) {
+            // The name Item(index) came back with is the drawing's own spelling.
+            if (oLayer.addressedName() == sActiveLayer)
+                continue;
+            bStatesChanged = true;
+            oLayer.setFreeze(false);
+            oLayer.setLayerOn(true);
+        }
+        RefreshPhases::mark("layers on and thawed");
+        oAcadDoc->Regen(acad::acAllViewports);
+        pu_oAcadApp->RunMacro(kMacroAll);
+        RefreshPhases::mark("overview macro");
+
+        if (!bAll) {
+            restoreLayerStates(*oAcadDoc, sActiveLayer, false);
+            bStatesChanged = false;
+            oAcadDoc->Regen(acad::acAllViewports);
+            pu_oAcadApp->RunMacro(kMacroPart);
+        }
+
+        const QString allWmf = sysFolder + QStringLiteral("/all.wmf");
+        if (QFileInfo(allWmf).isFile())
+            loadPicture(*ImgALL, allWmf);
+        basDWF::pu_subPictureFit(*ImgALL, *FraALL,
+                                 qint32(std::nearbyint(ControlGeometry::Height(TxtALL))), 0);
+        if (!bAll) {
+            const QString partWmf = sysFolder + QStringLiteral("/part.wmf");
+            if (QFileInfo(partWmf).isFile())
+                loadPicture(*ImgPart, partWmf);
+            basDWF::pu_subPictureFit(*ImgPart, *FraPart,
+                                     qint32(std::nearbyint(ControlGeometry::Height(TxtPart))), 0);
+        }
+
+        const double allWidth = ControlGeometry::Width(ImgALL);
+        if (allWidth == 0)
+            throw platform::VbError(11, QStringLiteral("0 で除算しました。"));
+        prsnAllRatio =
+            float(std::nearbyint(ControlGeometry::Height(ImgALL) / allWidth * 100.0) / 100.0);
+
+        RefreshPhases::mark("states back, part macro, overviews loaded");
+        pr_subTileClear();
+        RefreshPhases::mark("old tiles cleared");
+        prlnDWFCount = m;
+        PicMain->Tag = QString::number(m);
+        m_progressTotal = 3 * m;
+        m_progressCount = 0;
+        // Element 0 stays empty; with no layer to show there is no tile at all, and
+        // tile 1's template, reused at every refresh, must not go on showing the last
+        // refresh's layer.
+        proDWF.assign(std::size_t(m) + 1, nullptr);
+        if (m == 0)
+            FraOne1->setVisible(false);
+
+        TileGrid& grid = *tileGrid();
+        for (qint32 i = 1; i <= m; ++i) {
+            pr_subProgressStep();
+            QCoreApplication::processEvents();
+            const TileControls c = i == 1 ? grid.templateControls() : grid.addTileControls(i);
+            auto tile = std::make_shared<clsDWF>();
+            proDWF[std::size_t(i)] = tile;
+            tile->InitialSettingAutoCAD(sOnLayerArray[i], oAcadDoc);
+            tile->InitialSetting(i, c.FraOne, c.FraBar, c.ImgOne, c.CmdView, c.CmdFreeze, c.CmdLock,
+                                 c.CmdColor, c.CboLineType, c.TxtOne,
+                                 qint32(std::nearbyint(ControlGeometry::Width(PicMain))));
+        }
+
+        RefreshPhases::mark("tiles built");
+        pu_oAcadApp->RunMacro(bAll ? kMacroAllLayer : kMacroViewLayer);
+        RefreshPhases::mark("layer macro");
+
+        for (qint32 i = 1; i <= m; ++i) {
+            pr_subProgressStep();
+            QCoreApplication::processEvents();
+            const QString path =
+                layerFolder + QLatin1Char('/') + prvOnLayerArray[i] + QStringLiteral(".wmf");
+            // A layer without a picture (not in the drawing, or a name no file can
+            // carry) keeps what its image showed, without a word.
+            if (!QFileInfo(path).isFile())
+                continue;
+            const TileControls c = grid.tileControls(i);
+            if (!c.ImgOne || !c.FraOne || !c.TxtOne || !c.CmdView)
+                throw platform::VbError(730, QStringLiteral("コントロール '%1' が見つかりません。")
+                                                 .arg(QStringLiteral("ImgOne%1").arg(i)));
+            loadPicture(*c.ImgOne, path);
+            const double txtHeight = ControlGeometry::Height(c.TxtOne);
+            basDWF::pu_subPictureFit(
+                *c.ImgOne, *c.FraOne,
+                qint32(std::nearbyint(txtHeight + ControlGeometry::Height(c.CmdView))),
+                qint32(std::nearbyint(txtHeight)));
+        }
+
+        RefreshPhases::mark("layer pictures loaded");
+        if (bAll && n == m) {
+            restoreLayerStates(*oAcadDoc, sActiveLayer, false);
+            bStatesChanged = false;
+            oAcadDoc->Regen(acad::acAllViewports);
+        }
+    } catch (...) {
+        if (bStatesChanged) {
+            restoreLayerStates(*oAcadDoc, sActiveLayer, true);
+            try {
+                oAcadDoc->Regen(acad::acAllViewports);
+            } catch (const std::exception&) {
+            }
+        }
+        throw;
+    }
+
+    for (qint32 i = 1; i <= m; ++i) {
+        pr_subProgressStep();
+        QCoreApplication::processEvents();
+        proDWF[std::size_t(i)]->SetLayerState();
+    }
+
+    RefreshPhases::mark("states back, tile states read");
+    prbShowEnd = true;
+    Form_Resize();
+    RefreshPhases::mark("layout");
+
+    pr_subLayerCountShow(*proAcadDoc, prvAllLayerArray, prvOnLayerArray);
+
+    StatusMain->showMessage(proAcadDoc->Name() + QStringLiteral(" [") +
+                            QTime::currentTime().toString(QStringLiteral("HH:mm")) +
+                            QStringLiteral("] 更新"));
+
+    pu_bUpdateEnd = true;
+    frmSplash::Unload();
+    RefreshPhases::mark("counts and status");
+    Q_UNUSED(F);
+}
+
+void frmWMF::pr_subLayerCountShow(acad::AcadDocument& oAcadDoc, const QStringList& sAllLayerArray,
+                                  const QStringList& sOnLayerArray) {
+    auto countText = [&oAcadDoc](const QString& heading, const QStringList& names) {
+        const qint32 objects = pu_fun_lnObjectCount(oAcadDoc, QVariant(names));
+        return heading + QStringLiteral("\r\n画層数:") + QString::number(names.size() - 1) +
+               QStringLiteral(" ｵﾌﾞｼﾞｪｸﾄ数:") + QString::number(objects);
+    };
+    TxtALL->setText(countText(QStringLiteral("全ての画層"), sAllLayerArray));
+    TxtPart->setText(countText(QStringLiteral("表示中の画層"), sOnLayerArray));
+}
+
+#endif // KORVEL_HAVE_ACAD

@@ -1,0 +1,98 @@
+// The refresh from the connected CAD to the rebuild: the saved check, the choice of the
+// layers to show (list file, all layers, displayed layers) in sorted order, the linetype
+// list, and the hand-over to pu_subFormShow. Errors pass on to CmdRefresh_Click's box.
+
+#include "frmWMF.h"
+
+#ifdef KORVEL_HAVE_ACAD
+
+#include "acad/basAcadConnect.h"
+#include "acad/basDWF_Acad.h"
+#include "app/ErrorReport.h"
+#include "csv/clsCSV_Function2.h"
+#include "platform/MsgBox.h"
+#include "platform/VbListBox.h"
+#include "platform/VbNumeric.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+
+// The order of a sorted list box: ascending, without regard to case, by the user's
+// collation. The box does the sorting, so the viewer's order is the platform's.
+void frmWMF::pr_subSortNames(QStringList& sNames) {
+    LstLayersSort->Clear();
+    for (qsizetype i = 1; i < sNames.size(); ++i)
+        LstLayersSort->AddItem(sNames[i]);
+    for (int k = 0; k < LstLayersSort->ListCount(); ++k)
+        sNames[k + 1] = LstLayersSort->List(k);
+}
+
+void frmWMF::pr_subRefreshLayers() {
+    std::shared_ptr<acad::AcadDocument> oAcadDoc = pu_oAcadApp->ActiveDocument();
+
+    // A drawing never saved has no file; neither has one whose file went away since.
+    const QString sFullName = oAcadDoc->FullName();
+    if (sFullName.isEmpty() || !QFileInfo(sFullName).isFile()) {
+        platform::MsgBox(QStringLiteral("『 ") + oAcadDoc->Name() +
+                             QStringLiteral(" 』は保存されていません。\r\n"
+                                            "保存してから実行してください。"),
+                         platform::vbOKOnly | platform::vbExclamation, ErrorReport::kTitle);
+        return;
+    }
+
+    acad::AcadLayers layers = oAcadDoc->Layers();
+    const qint32 n = layers.Count();
+    QStringList sAllLayerArray;
+    QStringList sOnLayerArray;
+    bool bAll = false;
+
+    if (!prsCsvPath.isEmpty()) {
+        clsCSV_Function2 csv;
+        VbArray2D vCSV_Array;
+        if (!csv.pu_fun_bGet_CSV_Array(prsCsvPath, vCSV_Array, nullptr, true, false, false, 0, 0,
+                                       true, QStringLiteral(",")))
+            return; // the reader has said why; the file is tried again next time
+        sAllLayerArray.reserve(n + 1);
+        sAllLayerArray.append(QString());
+        for (qint32 i = 1; i <= n; ++i)
+            sAllLayerArray.append(layers.Item(i - 1).addressedName());
+        sOnLayerArray.append(QString());
+        const qint32 col = vCSV_Array.lbound(1);
+        for (qint32 row = vCSV_Array.lbound(2); row <= vCSV_Array.ubound(2); ++row)
+            sOnLayerArray.append(platform::vb::CStr(vCSV_Array(col, row)));
+        pr_subSortNames(sOnLayerArray);
+        LstLayers->Clear();
+        for (qsizetype i = 1; i < sOnLayerArray.size(); ++i)
+            LstLayers->AddItem(sOnLayerArray[i]);
+        prsCsvPath.clear();
+    } else if (!ChkViewOnly->isChecked()) {
+        bAll = true;
+        sAllLayerArray.append(QString());
+        for (qint32 i = 0; i < n; ++i)
+            sAllLayerArray.append(layers.Item(i).addressedName());
+        pr_subSortNames(sAllLayerArray);
+        sOnLayerArray = sAllLayerArray;
+        LstLayers->Clear();
+        for (qsizetype i = 1; i < sOnLayerArray.size(); ++i)
+            LstLayers->AddItem(sOnLayerArray[i]);
+    } else {
+        sAllLayerArray.append(QString());
+        sOnLayerArray.append(QString());
+        for (qint32 i = 1; i <= n; ++i) {
+            acad::AcadLayer oLayer = layers.Item(i - 1);
+            sAllLayerArray.append(oLayer.addressedName());
+            // Frozen layers that are on are shown too: only the on state counts.
+            if (oLayer.LayerOn())
+                sOnLayerArray.append(oLayer.addressedName());
+        }
+        pr_subSortNames(sOnLayerArray);
+        LstLayers->Clear();
+        for (qsizetype i = 1; i < sOnLayerArray.size(); ++i)
+            LstLayers->AddItem(sOnLayerArray[i]);
+    }
+
+    pu_subLineTypeList();
+    pu_subFormShow(oAcadDoc, sAllLayerArray, sOnLayerArray, bAll);
+}
+
+#endif // KORVEL_HAVE_ACAD

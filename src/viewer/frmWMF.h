@@ -1,0 +1,150 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QCloseEvent;
+class QComboBox;
+class QGroupBox;
+class QRadioButton;
+class QScrollBar;
+class QStatusBar;
+class QToolBar;
+
+namespace platform {
+class VbFrame;
+class VbImage;
+class VbListBox;
+class VbPictureBox;
+class VbTextBox;
+} // namespace platform
+
+namespace acad {
+class AcadDocument;
+}
+
+// The tile of one layer; its class lives with the tiles and is only held here.
+class clsDWF;
+
+// The viewer's one main window. Controls keep their design names as objectName and as
+// members; positions are twips in the client area (design 10710 x 8235). The window's
+// own Left/Top/Width/Height are those of its outer frame. Commands are split over
+// files by family: frame and layout here and in frmWMF_Layout.cpp, the toolbar in
+// frmWMF_Toolbar.cpp, load/unload in frmWMF_Load.cpp, the refresh in
+// frmWMF_Refresh.cpp.
+class frmWMF : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmWMF(QWidget* parent = nullptr);
+    ~frmWMF() override;
+
+    // Runs once after construction: settings, position, show, command line, zoom
+    // list, foreground, and the refresh when a list file was named. sCommand is the
+    // whole argument text after the program's name.
+    void Form_Load(const QString& sCommand);
+    // Position to the settings file, work folder removed. Runs from closeEvent, once.
+    void Form_Unload();
+    // Control layout, then (once a refresh has finished) tile placement, caption and
+    // scroll range. Called on every resize and by the commands that change the grid.
+    void Form_Resize();
+
+    void pu_subCmdRefresh_Click();
+    void Toolbar1_ButtonClick(int index);
+
+
+    // Window geometry in twips, as a form's Left/Top/Width/Height (outer frame).
+    double Left() const;
+    double Top() const;
+    double Width() const;
+    double Height() const;
+    void setLeft(double twips);
+    void setTop(double twips);
+    void setWidth(double twips);
+    void setHeight(double twips);
+
+    // Toolbar button by its 1-based index (separators and placeholders included).
+    QAction* toolbarButton(int index) const;
+    static constexpr int kToolbarButtons = 17;
+
+    // Any control by its design name (tile controls made at run time included).
+    template <class T> T* control(const QString& name) const { return findChild<T*>(name); }
+
+    // Controls, by their design names.
+    QToolBar* Toolbar1 = nullptr;
+    QComboBox* CboZoom = nullptr;
+    platform::VbFrame* FraALL = nullptr;
+    platform::VbImage* ImgALL = nullptr;
+    platform::VbTextBox* TxtALL = nullptr;
+    platform::VbFrame* FraPart = nullptr;
+    platform::VbImage* ImgPart = nullptr;
+    platform::VbTextBox* TxtPart = nullptr;
+    platform::VbListBox* LstLayers = nullptr;
+    platform::VbListBox* LstLayersSort = nullptr;
+    QGroupBox* FraViewDblClick = nullptr;
+    QRadioButton* OptDblClickActive = nullptr;
+    QRadioButton* OptDblClickExclusiveView = nullptr;
+    QCheckBox* ChkViewOnly = nullptr;
+    platform::VbPictureBox* PicMain = nullptr;
+    QScrollBar* ScrBarV = nullptr;
+    QStatusBar* StatusMain = nullptr;
+
+    // The six hidden state pictures the tiles copy onto their buttons.
+    platform::VbImage* CmdViewOn = nullptr;
+    platform::VbImage* CmdViewOff = nullptr;
+    platform::VbImage* CmdFreezeOn = nullptr;
+    platform::VbImage* CmdFreezeOff = nullptr;
+    platform::VbImage* CmdLockOn = nullptr;
+    platform::VbImage* CmdLockOff = nullptr;
+
+    // Tile 1's controls: the design-time template the grid reuses at every refresh.
+    platform::VbFrame* FraOne1 = nullptr;
+    platform::VbFrame* FraBar1 = nullptr;
+    platform::VbImage* ImgOne1 = nullptr;
+    platform::VbImage* CmdView1 = nullptr;
+    platform::VbImage* CmdFreeze1 = nullptr;
+    platform::VbImage* CmdLock1 = nullptr;
+    platform::VbPictureBox* CmdColor1 = nullptr;
+    QComboBox* CboLineType1 = nullptr;
+    platform::VbTextBox* TxtOne1 = nullptr;
+
+    // Window state the refresh, the grid and the list commands share.
+    QString prsIniFile;
+    QString prsCsvPath;
+    std::shared_ptr<acad::AcadDocument> proAcadDoc;
+    // Tiles 1..n; element 0 stays empty so that proDWF[i] is tile i.
+    std::vector<std::shared_ptr<clsDWF>> proDWF;
+    qint32 prlnDWFCount = 0;
+    bool prbShowEnd = false;
+    float prsnAllRatio = 0;
+
+    // Upper bound of proDWF as VB reports it: 0 before any tile exists.
+    int proDWFUBound() const { return proDWF.empty() ? 0 : int(proDWF.size()) - 1; }
+
+    // The window id the window helpers take for this window.
+    std::uint32_t hWnd() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void pr_subCreateControls();
+    void pr_subCreateTileTemplate();
+    void pr_subCreateStateImages();
+    void pr_subCreateToolbar();
+    void pr_subAlignBars();
+    void pr_subCtrlLayout();
+    void pr_subZoomListSet();
+    void CmdRefresh_Click();
+    void ScrBarV_Change();
+    void pr_subPlaceTiles(int iTopScrol);
+
+    std::vector<QAction*> m_toolbarButtons;
+    bool m_unloaded = false;
+    bool m_inLayout = false;
+};

@@ -1,0 +1,140 @@
+#include "frmWMF.h"
+
+#include "platform/ControlGeometry.h"
+#include "platform/Twips.h"
+#include "platform/VbFrame.h"
+#include "platform/VbPictureBox.h"
+
+#include <QComboBox>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <cmath>
+
+#if __has_include("tiles/clsDWF.h")
+#include "platform/VbImage.h"
+#include "platform/VbTextBox.h"
+#include "tiles/clsDWF.h"
+#define KORVEL_HAVE_TILES 1
+#endif
+
+using platform::ControlGeometry;
+
+namespace {
+inline constexpr double kMinWidth = 3090;
+inline constexpr double kMinHeight = 4380;
+inline constexpr double kTileGap = 100;
+} // namespace
+
+double frmWMF::Left() const {
+    return ControlGeometry::Left(this);
+}
+double frmWMF::Top() const {
+    return ControlGeometry::Top(this);
+}
+double frmWMF::Width() const {
+    return ControlGeometry::Width(this);
+}
+double frmWMF::Height() const {
+    return ControlGeometry::Height(this);
+}
+void frmWMF::setLeft(double twips) {
+    ControlGeometry::setLeft(this, twips);
+}
+void frmWMF::setTop(double twips) {
+    ControlGeometry::setTop(this, twips);
+}
+void frmWMF::setWidth(double twips) {
+    ControlGeometry::setWidth(this, twips);
+}
+void frmWMF::setHeight(double twips) {
+    ControlGeometry::setHeight(this, twips);
+}
+
+void frmWMF::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    pr_subAlignBars();
+    Form_Resize();
+}
+
+// The toolbar and the status bar are aligned controls: the platform keeps them at the
+// top and the bottom at full width before the form's own resize handler runs.
+void frmWMF::pr_subAlignBars() {
+    const double clientWidth = platform::pixelsToTwips(width());
+    const double clientHeight = platform::pixelsToTwips(height());
+    ControlGeometry::Move(Toolbar1, 0, 0, clientWidth, 360);
+    ControlGeometry::Move(StatusMain, 0, clientHeight - 285, clientWidth, 285);
+    CboZoom->raise();
+}
+
+void frmWMF::pr_subCtrlLayout() {
+    if (isMinimized())
+        return;
+    // Too small: spring back and let the resize this causes lay the controls out.
+    if (Width() < kMinWidth) {
+        setWidth(kMinWidth);
+        return;
+    }
+    if (Height() < kMinHeight) {
+        setHeight(kMinHeight);
+        return;
+    }
+    ControlGeometry::setWidth(PicMain, Width() - 160);
+    ControlGeometry::setHeight(PicMain, ControlGeometry::Top(StatusMain) - 3480);
+    ControlGeometry::setLeft(ScrBarV, Width() - 420);
+    ControlGeometry::setHeight(ScrBarV, ControlGeometry::Height(PicMain) - 60);
+}
+
+void frmWMF::Form_Resize() {
+    pr_subCtrlLayout();
+    if (!prbShowEnd)
+        return;
+
+    const int n = proDWFUBound();
+    if (n > 0)
+        pr_subPlaceTiles(0);
+
+    // With no tile at all (a refresh that found no layer to show) the grid is 0 x 0 and
+    // the scroll bar has the single position 1: nothing to divide by, nothing to scroll.
+    int cols = 0;
+    int rows = 0;
+    if (n > 0) {
+        const double pitch = ControlGeometry::Width(FraOne1) + kTileGap;
+        cols = int(std::floor(ControlGeometry::Width(PicMain) / pitch));
+        if (n < cols)
+            cols = n;
+        // PicMain is never narrower than one pitch at the minimum window width; guard
+        // anyway rather than divide by zero.
+        if (cols < 1)
+            cols = 1;
+        rows = (n + cols - 1) / cols;
+    }
+    setWindowTitle(QStringLiteral("画層ビューワ (%1×%2)").arg(rows).arg(cols));
+
+    ScrBarV->setMinimum(1);
+    ScrBarV->setMaximum(std::max(rows, 1));
+    ScrBarV->setSingleStep(1);
+    ScrBarV->setPageStep(1);
+    ScrBarV_Change();
+}
+
+void frmWMF::ScrBarV_Change() {
+    if (proDWFUBound() < 1)
+        return;
+    pr_subPlaceTiles(ScrBarV->value() - 1);
+}
+
+void frmWMF::pr_subPlaceTiles(int iTopScrol) {
+#ifdef KORVEL_HAVE_TILES
+    qint32 lnWidth = qint32(std::nearbyint(ControlGeometry::Width(PicMain)));
+    qint32 lnTop = iTopScrol;
+    for (int i = 1; i <= proDWFUBound(); ++i) {
+        // A build in progress has not made every tile yet; those are skipped.
+        if (proDWF[std::size_t(i)])
+            proDWF[std::size_t(i)]->pu_subUpdateLocation(lnWidth, lnTop);
+    }
+#else
+    Q_UNUSED(iTopScrol);
+#endif
+}

@@ -1,0 +1,50 @@
+#include "frmWMF.h"
+
+#include "app/ErrorReport.h"
+#include "app/basWindowAPI.h"
+#include "platform/MsgBox.h"
+#include "platform/ProgramFolder.h"
+#include "platform/VbError.h"
+
+#ifdef KORVEL_HAVE_ACAD
+#include "acad/basAcadConnect.h"
+#endif
+
+void frmWMF::pu_subCmdRefresh_Click() {
+    CmdRefresh_Click();
+}
+
+// The refresh: connect to the CAD, take its drawing, load the macro project and bring
+// the CAD's window, then this one, to the front. Reading the layers and building the
+// tiles follow from here. Every failure ends the refresh with the unexpected-error box.
+void frmWMF::CmdRefresh_Click() {
+    try {
+#ifdef KORVEL_HAVE_ACAD
+        bool bCancel = false;
+        QString sErrMsg;
+        const bool bResult = pu_fun_bGetAcadObject(bCancel, sErrMsg);
+        if (bResult && bCancel)
+            return; // the user chose not to start the CAD
+        if (!bResult && bCancel) {
+            if (!sErrMsg.isEmpty())
+                platform::MsgBox(QStringLiteral("AutoCADが見つかりません。AutoCADを起動して"
+                                                "から試して下さい。"),
+                                 platform::vbOKOnly | platform::vbCritical, sErrMsg);
+            return;
+        }
+
+        pu_subGetAcadDocument();
+        pu_oAcadApp->LoadDVB(platform::programFolder() + QStringLiteral("/TARNIX.dvb"));
+
+        pu_lnAcadHwnd = basWindowAPI::pu_fun_lnFindWindow(QString(), pu_oAcadApp->Caption());
+        basWindowAPI::pu_subSetForeground(pu_lnAcadHwnd);
+        basWindowAPI::pu_subSetForeground(hWnd());
+#else
+        // A build without the CAD link cannot refresh; say so rather than do nothing.
+        throw platform::VbError(429, QStringLiteral("ActiveX コンポーネントはオブジェクトを"
+                                                    "作成できません。"));
+#endif
+    } catch (const std::exception& error) {
+        ErrorReport::showUnexpectedError(QStringLiteral("CmdRefresh_Click"), error);
+    }
+}

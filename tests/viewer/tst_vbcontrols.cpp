@@ -1,0 +1,226 @@
+// The VB-like controls the window and the tiles are built from: twips geometry in
+// whole pixels, colours, the Image control's sizing, painting and mouse events, the
+// text box's line breaks, the sorted list.
+
+#include "platform/ControlGeometry.h"
+#include "platform/VbColor.h"
+#include "platform/VbImage.h"
+#include "platform/VbListBox.h"
+#include "platform/VbPictureBox.h"
+#include "platform/VbTextBox.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using platform::ControlGeometry;
+
+namespace {
+
+TEST(ControlGeometry, TwipsAreHeldInWholePixelsRoundingHalfToEven) {
+    QWidget parent;
+    QWidget child(&parent);
+    struct Case {
+        double in, held;
+    } cases[] = {{2565, 2565}, {195, 195}, {7, 0}, {8, 15}, {22.5, 30}, {37.5, 30}, {-3085, -3090}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.in);
+        ControlGeometry::setTop(&child, c.in);
+        EXPECT_EQ(ControlGeometry::Top(&child), c.held);
+    }
+    ControlGeometry::Move(&child, 30, 3480, 5625, 4425);
+    EXPECT_EQ(child.geometry(), QRect(2, 232, 375, 295));
+}
+
+TEST(ControlGeometry, SizesStayWithinZeroAndTheLargestBox) {
+    QWidget parent;
+    QWidget child(&parent);
+    ControlGeometry::setWidth(&child, -600);
+    EXPECT_EQ(ControlGeometry::Width(&child), 0);
+    ControlGeometry::setHeight(&child, 1e9);
+    EXPECT_EQ(child.height(), 32767);
+    // Each setter leaves the other three measures alone.
+    ControlGeometry::Move(&child, 150, 300, 450, 600);
+    ControlGeometry::setWidth(&child, 900);
+    EXPECT_EQ(child.geometry(), QRect(10, 20, 60, 40));
+}
+
+TEST(VbColor, PlainValuesAreBlueGreenRedAndSystemColoursFollowThePalette) {
+    EXPECT_EQ(platform::vbColor(0xFF), QColor(255, 0, 0));
+    EXPECT_EQ(platform::vbColor(0x800000), QColor(0, 0, 128));
+    EXPECT_EQ(platform::vbColor(0x808080), QColor(128, 128, 128));
+    EXPECT_EQ(platform::vbColorValue(QColor(1, 2, 3)), 0x030201u);
+    QPalette pal;
+    pal.setColor(QPalette::Base, QColor(10, 20, 30));
+    pal.setColor(QPalette::Text, QColor(40, 50, 60));
+    EXPECT_EQ(platform::vbColor(platform::vbWindowBackground, pal), QColor(10, 20, 30));
+    EXPECT_EQ(platform::vbColor(platform::vbWindowText, pal), QColor(40, 50, 60));
+}
+
+// A picture that counts what it was asked to paint.
+class ProbePicture : public platform::VbPicture {
+public:
+    explicit ProbePicture(QSizeF twips) : m_twips(twips) {}
+    QSizeF naturalSizeTwips() const override { return m_twips; }
+    void paint(QPainter& painter, const QRectF& target) const override {
+        targets.push_back(target);
+        clips.push_back(painter.clipBoundingRect());
+        painter.fillRect(target, Qt::red);
+    }
+    mutable std::vector<QRectF> targets;
+    mutable std::vector<QRectF> clips;
+
+private:
+    QSizeF m_twips;
+};
+
+// Only naturalSizeTwips and paint: what the metafile picture offers.
+struct DuckPicture {
+    QSize naturalSizeTwips() const { return {1500, 750}; }
+    void paint(QPainter&, const QRectF&) const {}
+};
+
+TEST(VbImage, StretchOffTakesThePicturesSizeStretchOnKeepsTheBox) {
+    QWidget parent;
+    platform::VbImage image(&parent);
+    ControlGeometry::Move(&image, 0, 270, 2535, 2415);
+    auto picture = std::make_shared<ProbePicture>(QSizeF(3000, 1500));
+    image.setPicture(picture);
+    EXPECT_EQ(image.size(), QSize(200, 100));
+
+    image.setStretch(true);
+    ControlGeometry::Move(&image, 0, 0, 2535, 2415);
+    image.setPicture(std::make_shared<ProbePicture>(QSizeF(30, 30)));
+    EXPECT_EQ(image.size(), QSize(169, 161));
+
+    image.setStretch(false);
+    EXPECT_EQ(image.size(), QSize(2, 2));
+
+    // A picture larger than the largest box is held at the cap.
+    image.setPicture(std::make_shared<ProbePicture>(QSizeF(1e7, 15)));
+    EXPECT_EQ(image.size(), QSize(32767, 1));
+
+    image.setPicture(std::make_shared<const DuckPicture>());
+    EXPECT_EQ(image.size(), QSize(100, 50));
+}
+
+TEST(VbImage, PaintsOnlyTheExposedPartOfAHugeBox) {
+    QWidget parent;
+    parent.resize(200, 200);
+    platform::VbImage image(&parent);
+    auto picture = std::make_shared<ProbePicture>(QSizeF(150, 150));
+    image.setPicture(picture);
+    image.setStretch(true);
+    image.setGeometry(-10000, -10000, 32767, 32767);
+
+    // Render what the parent shows: the part of the image inside the parent.
+    QPixmap device(200, 200);
+    parent.render(&device, QPoint(), QRegion(0, 0, 200, 200));
+    ASSERT_FALSE(picture->targets.empty());
+    EXPECT_EQ(picture->targets.back(), QRectF(0, 0, 32767, 32767));
+    const QRectF clip = picture->clips.back();
+    EXPECT_LE(clip.width(), 200.0);
+    EXPECT_LE(clip.height(), 200.0);
+    EXPECT_GE(clip.left(), 10000.0);
+}
+
+TEST(VbImage, MouseEventsCarryTwipsAndVbButtonNumbers) {
+    QWidget parent;
+    platform::VbImage image(&parent);
+    image.setGeometry(0, 0, 100, 100);
+    parent.show();
+    QSignalSpy down(&image, &platform::VbImage::MouseDown);
+    QSignalSpy up(&image, &platform::VbImage::MouseUp);
+    QSignalSpy click(&image, &platform::VbImage::Click);
+    QSignalSpy dbl(&image, &platform::VbImage::DblClick);
+
+    QTest::mousePress(&image, Qt::RightButton, Qt::ShiftModifier, QPoint(10, 20));
+    ASSERT_EQ(down.count(), 1);
+    EXPECT_EQ(down[0][0].toInt(), 2);
+    EXPECT_EQ(down[0][1].toInt(), 1);
+    EXPECT_DOUBLE_EQ(down[0][2].toDouble(), 150.0);
+    EXPECT_DOUBLE_EQ(down[0][3].toDouble(), 300.0);
+    QTest::mouseRelease(&image, Qt::RightButton, Qt::NoModifier, QPoint(10, 20));
+    EXPECT_EQ(up.count(), 1);
+    EXPECT_EQ(click.count(), 1);
+
+    // Released outside the control: no click.
+    QTest::mousePress(&image, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QTest::mouseRelease(&image, Qt::LeftButton, Qt::NoModifier, QPoint(150, 5));
+    EXPECT_EQ(click.count(), 1);
+
+    // A double click is one Click and one DblClick, as VB raises them.
+    auto send = [&image](QEvent::Type type) {
+        QMouseEvent e(type, QPointF(5, 5), image.mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                      Qt::NoModifier);
+        QCoreApplication::sendEvent(&image, &e);
+    };
+    // What the platform delivers for a double click: press, release, press, double
+    // click, release.
+    for (auto type :
+         {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
+          QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease})
+        send(type);
+    EXPECT_EQ(dbl.count(), 1);
+    EXPECT_EQ(click.count(), 2);
+}
+
+TEST(VbTextBox, MultiLineTextKeepsCrLfAndSingleLineKeepsItsText) {
+    platform::VbTextBox multi(true);
+    multi.setText(QStringLiteral("全ての画層\r\n画層数:12 ｵﾌﾞｼﾞｪｸﾄ数:345"));
+    EXPECT_EQ(multi.Text(), QStringLiteral("全ての画層\r\n画層数:12 ｵﾌﾞｼﾞｪｸﾄ数:345"));
+    multi.setText(QStringLiteral("更新ボタンをクリックしてください\r\n"));
+    EXPECT_EQ(multi.Text(), QStringLiteral("更新ボタンをクリックしてください\r\n"));
+
+    platform::VbTextBox single;
+    single.setText(QStringLiteral("Layer 1"));
+    EXPECT_EQ(single.Text(), QStringLiteral("Layer 1"));
+    single.setBackColor(0x800000);
+    single.setForeColor(platform::vbWindowBackground);
+    EXPECT_EQ(single.editor()->palette().color(QPalette::Base), QColor(0, 0, 128));
+    EXPECT_EQ(single.editor()->palette().color(QPalette::Text),
+              platform::vbColor(platform::vbWindowBackground));
+}
+
+TEST(VbListBox, SortedBoxInsertsInCollatedOrderUnsortedAppends) {
+    platform::VbListBox sorted(true);
+    for (const char* s : {"wall", "Door", "0", "defpoints", "WALL-2", "Ａ"})
+        sorted.AddItem(QString::fromUtf8(s));
+    QStringList out;
+    for (int i = 0; i < sorted.ListCount(); ++i)
+        out << sorted.List(i);
+    EXPECT_EQ(out.mid(0, 5), (QStringList{"0", "defpoints", "Door", "wall", "WALL-2"}));
+    EXPECT_EQ(out.size(), 6);
+
+    platform::VbListBox plain(false);
+    plain.AddItem(QStringLiteral("b"));
+    plain.AddItem(QStringLiteral("a"));
+    EXPECT_EQ(plain.List(0), QStringLiteral("b"));
+    EXPECT_EQ(plain.List(5), QString());
+    plain.setSelected(1, true);
+    EXPECT_TRUE(plain.Selected(1));
+    EXPECT_FALSE(plain.Selected(0));
+}
+
+TEST(VbPictureBox, KeepsTagAndBackColorAndCapsItsSize) {
+    platform::VbPictureBox box;
+    EXPECT_TRUE(box.Tag.isEmpty());
+    box.Tag = QStringLiteral("5");
+    box.setBackColor(0xFF);
+    EXPECT_EQ(box.BackColor(), 0xFFu);
+    box.resize(40000, 40000);
+    EXPECT_EQ(box.size(), QSize(32767, 32767));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

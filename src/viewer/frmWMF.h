@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -30,6 +31,8 @@ class AcadDocument;
 
 // The tile of one layer; its class lives with the tiles and is only held here.
 class clsDWF;
+// The tile controls made at run time, by name (tiles/TileGrid.h).
+class TileGrid;
 
 // The viewer's one main window. Controls keep their design names as objectName and as
 // members; positions are twips in the client area (design 10710 x 8235). The window's
@@ -56,6 +59,15 @@ public:
     void pu_subCmdRefresh_Click();
     void Toolbar1_ButtonClick(int index);
 
+    // The viewer rebuild (frmWMF_FormShow.cpp): pictures, tiles and states for the layers
+    // sOnLayerArray[1..m] of oAcadDoc; both lists keep element 0 empty. Passes every
+    // error of its own steps on to the refresh, after putting the drawing's layer states
+    // back if it had changed them.
+    void pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
+                        const QStringList& sAllLayerArray, const QStringList& sOnLayerArray,
+                        bool bAll);
+    // The grid's run-time controls, found by name.
+    TileGrid* tileGrid() const;
 
     // Window geometry in twips, as a form's Left/Top/Width/Height (outer frame).
     double Left() const;
@@ -121,6 +133,9 @@ public:
     qint32 prlnDWFCount = 0;
     bool prbShowEnd = false;
     float prsnAllRatio = 0;
+    // The two name lists of the last rebuild (element 0 empty).
+    QStringList prvAllLayerArray;
+    QStringList prvOnLayerArray;
 
     // Upper bound of proDWF as VB reports it: 0 before any tile exists.
     int proDWFUBound() const { return proDWF.empty() ? 0 : int(proDWF.size()) - 1; }
@@ -141,10 +156,21 @@ private:
     void pr_subCtrlLayout();
     void pr_subZoomListSet();
     void CmdRefresh_Click();
+    // Refresh steps from taking the document to handing the lists to the rebuild
+    // (frmWMF_RefreshLayers.cpp).
+    void pr_subRefreshLayers();
+    void pr_subSortNames(QStringList& sNames);
+    void pr_subTileClear();
+    void pr_subProgressStep();
+    void pr_subLayerCountShow(acad::AcadDocument& oAcadDoc, const QStringList& sAllLayerArray,
+                              const QStringList& sOnLayerArray);
     void ScrBarV_Change();
     void pr_subPlaceTiles(int iTopScrol);
 
     std::vector<QAction*> m_toolbarButtons;
+    mutable std::shared_ptr<TileGrid> m_tileGrid;
+    qint32 m_progressCount = 0;
+    qint32 m_progressTotal = 0;
     bool m_unloaded = false;
     bool m_inLayout = false;
 };

@@ -39,6 +39,9 @@ void frmWMF::CmdRefresh_Click() {
         pu_lnAcadHwnd = basWindowAPI::pu_fun_lnFindWindow(QString(), pu_oAcadApp->Caption());
         basWindowAPI::pu_subSetForeground(pu_lnAcadHwnd);
         basWindowAPI::pu_subSetForeground(hWnd());
+
+        // Steps 5 on: the saved check, the layers to show, the rebuild.
+        pr_subRefreshLayers();
 #else
         // A build without the CAD link cannot refresh; say so rather than do nothing.
         throw platform::VbError(429, QStringLiteral("ActiveX コンポーネントはオブジェクトを"

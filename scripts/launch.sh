@@ -24,11 +24,11 @@ done
 
 started_pids=()
 cleanup() {
-  local pid
-  for pid in "${started_pids[@]}"; do
+  # Last started first: the viewer and the CAD go before the X server they draw on.
+  local i pid
+  for ((i = ${#started_pids[@]} - 1; i >= 0; i--)); do
+    pid="${started_pids[$i]}"
     kill "$pid" 2>/dev/null || true
-  done
-  for pid in "${started_pids[@]}"; do
     wait "$pid" 2>/dev/null || true
   done
   if [ -n "${KORVEL_OWN_BUS_PID:-}" ]; then

@@ -51,6 +51,10 @@ struct X11WindowSystem::Impl {
         return result;
     }
 
+    // Requests on our connection are done when this returns: the window helpers act
+    // before their caller goes on, as the Windows calls did.
+    void sync() { std::free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr)); }
+
     void raise(xcb_window_t window) {
         const uint32_t above = XCB_STACK_MODE_ABOVE;
         xcb_configure_window(conn, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
@@ -123,7 +127,7 @@ void X11WindowSystem::setForeground(std::uint32_t window) {
         d->raise(window);
         xcb_set_input_focus(d->conn, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
     }
-    xcb_flush(d->conn);
+    d->sync();
 }
 
 void X11WindowSystem::setTopMost(std::uint32_t window) {
@@ -145,7 +149,7 @@ void X11WindowSystem::setTopMost(std::uint32_t window) {
     xcb_ewmh_request_change_wm_state(&d->ewmh, d->screen, window, XCB_EWMH_WM_STATE_ADD, above, 0,
                                      XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
     d->raise(window);
-    xcb_flush(d->conn);
+    d->sync();
 }
 
 } // namespace platform

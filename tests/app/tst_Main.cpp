@@ -106,8 +106,8 @@ public:
             if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
                 continue;
             server.start(xvfb, {name, QStringLiteral("-screen"), QStringLiteral("0"),
-                                QStringLiteral("640x480x24"), QStringLiteral("-nolisten"),
-                                QStringLiteral("tcp")});
+                                QStringLiteral("640x480x24"), QStringLiteral("-noreset"),
+                                QStringLiteral("-nolisten"), QStringLiteral("tcp")});
             for (int i = 0; i < 50; ++i) {
                 QThread::msleep(100);
                 xcb_connection_t* c = xcb_connect(name.toLatin1().constData(), nullptr);

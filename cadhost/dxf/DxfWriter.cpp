@@ -29,19 +29,11 @@ public:
     QByteArray bytes() const { return m_bytes; }
 
 private:
-    static QByteArray escaped(const QString& text) {
-        QByteArray out;
-        out.reserve(text.size());
-        for (const QChar c : text) {
-            const char16_t u = c.unicode();
-            if (u == '\n' || u == '\r')
-                out += ' '; // a line break would split the pair structure
-            else if (u < 0x80)
-                out += char(u);
-            else
-                out += "\\U+" + QByteArray::number(u, 16).toUpper().rightJustified(4, '0');
-        }
-        return out;
+    static QByteArray escaped(QString text) {
+        // A line break inside a value would split the pair structure.
+        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        return text.toUtf8();
     }
     QByteArray m_bytes;
 };
@@ -118,7 +110,7 @@ QByteArray DxfWriter::toBytes(const Drawing& drawing) {
     out.pair(0, "SECTION");
     out.pair(2, "HEADER");
     out.pair(9, "$ACADVER");
-    out.pair(1, "AC1009");
+    out.pair(1, "AC1021");
     out.pair(9, "$DWGCODEPAGE");
     out.pair(3, "ANSI_1252");
     out.pair(9, "$CLAYER");

@@ -16,6 +16,7 @@
 
 #include <QComboBox>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <cmath>
 
 using platform::ControlGeometry;
@@ -57,6 +58,9 @@ acad::AcadDocument& doc(const std::shared_ptr<acad::AcadDocument>& d) {
 void setComboText(QComboBox& box, const QString& text) {
     if (box.isEditable()) {
         box.setEditText(text);
+        // A name longer than the narrow box shows its beginning, not its end.
+        if (box.lineEdit())
+            box.lineEdit()->setCursorPosition(0);
         return;
     }
     const int index = box.findText(text, Qt::MatchFixedString);

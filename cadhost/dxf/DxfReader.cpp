@@ -12,10 +12,10 @@
 #include <QSet>
 #include <QTransform>
 #include <cmath>
+#include <cstdio>
 #include <dxflib/dl_creationadapter.h>
 #include <dxflib/dl_dxf.h>
 #include <optional>
-#include <sstream>
 
 namespace cadhost::dxf {
 
@@ -629,13 +629,19 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
     DL_Dxf dxf;
     Builder builder(dxf, text);
     {
-        std::istringstream stream(std::string(bytes.constData(), std::size_t(bytes.size())));
+        // dxflib's FILE reader is several times faster than its stream reader; the
+        // bytes are already in memory and checked, so they are read from there.
+        FILE* fp = fmemopen(const_cast<char*>(bytes.constData()), std::size_t(bytes.size()), "r");
+        if (!fp)
+            fail(displayName, QStringLiteral("out of memory"));
         try {
-            if (!dxf.in(stream, &builder))
-                fail(displayName, QStringLiteral("not a readable DXF file"));
+            while (dxf.readDxfGroups(fp, &builder)) {
+            }
         } catch (const std::exception& e) {
+            fclose(fp);
             fail(displayName, QString::fromLocal8Bit(e.what()));
         }
+        fclose(fp);
     }
     builder.finish();
 
@@ -647,6 +653,7 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
 
     drawing->reserveEntities(builder.model.size());
     Expander expander(builder.blocks);
+    QSet<QString> known;
     for (RawEntity& raw : builder.model) {
         Entity e;
         e.type = std::move(raw.type);
@@ -662,8 +669,9 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
                 if (p.color == aci::ByBlock)
                     p.color = 7;
         }
-        // An entity on a layer the table lacks: the CAD makes the layer.
-        if (drawing->layerIndex(e.layer) < 0) {
+        // An entity on a layer the table lacks: the CAD makes the layer. Names seen once
+        // are remembered exactly, which spares a case fold for every entity.
+        if (!known.contains(e.layer) && drawing->layerIndex(e.layer) < 0) {
             if (Drawing::isValidLayerName(e.layer)) {
                 drawing->addLayer(e.layer);
             } else {
@@ -672,9 +680,14 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
                     p.layer = e.layer;
             }
         }
-        for (const Primitive& p : e.primitives)
+        known.insert(e.layer);
+        for (const Primitive& p : e.primitives) {
+            if (known.contains(p.layer))
+                continue;
             if (drawing->layerIndex(p.layer) < 0 && Drawing::isValidLayerName(p.layer))
                 drawing->addLayer(p.layer);
+            known.insert(p.layer);
+        }
         drawing->addEntity(std::move(e));
     }
     return drawing;

@@ -23,9 +23,16 @@ QVector<QPointF> arc(QPointF centre, double radius, double startRad, double endR
     const int n = segmentsFor(sweep);
     QVector<QPointF> pts;
     pts.reserve(n + 1);
+    // Rotating one vector by a fixed step costs two multiplications a point instead of a
+    // sine and a cosine; a drawing of many circles loads noticeably faster. The error
+    // after 72 steps stays far below a drawing unit's millionth.
+    const double stepCos = std::cos(sweep / n), stepSin = std::sin(sweep / n);
+    double dx = radius * std::cos(startRad), dy = radius * std::sin(startRad);
     for (int i = 0; i <= n; ++i) {
-        const double a = startRad + sweep * i / n;
-        pts.append(centre + QPointF(radius * std::cos(a), radius * std::sin(a)));
+        pts.append(QPointF(centre.x() + dx, centre.y() + dy));
+        const double nx = dx * stepCos - dy * stepSin;
+        dy = dx * stepSin + dy * stepCos;
+        dx = nx;
     }
     return pts;
 }

@@ -1,0 +1,81 @@
+// The host's window draws the sample plan in layer colours and follows layer states.
+#include "cadhost/dxf/DxfReader.h"
+#include "cadhost/model/AciPalette.h"
+#include "cadhost/model/Drawing.h"
+#include "cadhost/ui/DrawingView.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Lines are antialiased: a pixel counts when it is clearly of the colour's kind
+// (strong in the colour's own channels, weak in the others) rather than equal to it.
+int pixelsOf(const QImage& image, QColor colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) < 90 &&
+                std::abs(c.green() - colour.green()) < 90 &&
+                std::abs(c.blue() - colour.blue()) < 90)
+                ++n;
+        }
+    return n;
+}
+
+std::unique_ptr<cadhost::Drawing> samplePlan() {
+    return cadhost::dxf::DxfReader::readFile(QStringLiteral(KORVEL_SOURCE_DIR) +
+                                             QStringLiteral("/samples/plan.dxf"));
+}
+
+} // namespace
+
+TEST(DrawingViewTest, SamplePlanHasTheAdvertisedLayerStates) {
+    const auto d = samplePlan();
+    EXPECT_GE(d->layerCount(), 12);
+    EXPECT_FALSE(d->findLayer(QStringLiteral("A-FURN"))->layerOn);
+    EXPECT_TRUE(d->findLayer(QStringLiteral("E-POWER"))->freeze);
+    EXPECT_TRUE(d->findLayer(QStringLiteral("A-GRID"))->lock);
+    EXPECT_EQ(d->findLayer(QStringLiteral("A-GRID"))->linetype, QStringLiteral("CENTER"));
+    EXPECT_TRUE(d->findLayer(QStringLiteral("居間")));
+    EXPECT_GT(d->entityCountOnLayer(QStringLiteral("A-WALL")), 0);
+}
+
+TEST(DrawingViewTest, DrawsLayerColoursAndHidesLayersThatAreOffOrFrozen) {
+    const auto d = samplePlan();
+    cadhost::DrawingView view;
+    view.setDrawing(d.get());
+    const QSize size(800, 600);
+    const QColor red = cadhost::AciPalette::color(1);   // A-DOOR
+    const QColor black = cadhost::AciPalette::color(7); // A-WALL: white on the CAD, black here
+    EXPECT_EQ(black, QColor(Qt::black));
+
+    const QImage shown = view.render(size);
+    if (qEnvironmentVariableIsSet("KORVEL_SAVE_RENDER"))
+        shown.save(qEnvironmentVariable("KORVEL_SAVE_RENDER"));
+    EXPECT_GT(pixelsOf(shown, red), 20);
+    EXPECT_GT(pixelsOf(shown, black), 100);
+
+    d->setLayerProperty(QStringLiteral("A-DOOR"), QStringLiteral("LayerOn"), false);
+    d->regen(1);
+    EXPECT_EQ(pixelsOf(view.render(size), red), 0);
+
+    d->setLayerProperty(QStringLiteral("A-DOOR"), QStringLiteral("LayerOn"), true);
+    d->setLayerProperty(QStringLiteral("A-DOOR"), QStringLiteral("Freeze"), true);
+    d->regen(1);
+    EXPECT_EQ(pixelsOf(view.render(size), red), 0);
+
+    // Every layer off: nothing but the white paper.
+    for (const cadhost::Layer& l : std::vector<cadhost::Layer>(d->layers()))
+        d->setLayerProperty(l.name, QStringLiteral("LayerOn"), false);
+    const QImage empty = view.render(size);
+    EXPECT_EQ(empty.pixelColor(400, 300), QColor(Qt::white));
+    EXPECT_EQ(pixelsOf(empty, Qt::black), 0);
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

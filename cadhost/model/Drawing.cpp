@@ -251,6 +251,7 @@ void Drawing::setLayerProperty(const QString& layerName, const QString& property
         if (other >= 0 && &m_layers[std::size_t(other)] != &l)
             throwCadError(hosterr::DuplicateKey);
         const QString oldKey = nameKey(l.name);
+        m_entitiesByLayerValid = false;
         for (Entity& e : m_entities) {
             if (nameKey(e.layer) == oldKey)
                 e.layer = newName;
@@ -423,13 +424,14 @@ void Drawing::selectAll(const QString& name, const QList<int>& codes, const QVar
     }
 
     std::vector<int> matches;
-    for (int i = 0; i < int(m_entities.size()); ++i) {
-        const Entity& e = m_entities[std::size_t(i)];
-        if (byLayer && nameKey(e.layer) != layerKey)
-            continue;
-        if (byType && nameKey(e.type) != typeKey)
-            continue;
-        matches.push_back(i);
+    if (byLayer) {
+        for (int i : entitiesOnLayerKey(layerKey))
+            if (!byType || nameKey(m_entities[std::size_t(i)].type) == typeKey)
+                matches.push_back(i);
+    } else {
+        for (int i = 0; i < int(m_entities.size()); ++i)
+            if (!byType || nameKey(m_entities[std::size_t(i)].type) == typeKey)
+                matches.push_back(i);
     }
     std::vector<int>& members = m_selectionSets[std::size_t(setIndex)].members;
     std::vector<int> merged;
@@ -448,7 +450,20 @@ int Drawing::selectionSetSize(const QString& name) const {
 
 // --- entities --------------------------------------------------------------------
 
+const std::vector<int>& Drawing::entitiesOnLayerKey(const QString& key) const {
+    if (!m_entitiesByLayerValid) {
+        m_entitiesByLayer.clear();
+        for (int i = 0; i < int(m_entities.size()); ++i)
+            m_entitiesByLayer[nameKey(m_entities[std::size_t(i)].layer)].push_back(i);
+        m_entitiesByLayerValid = true;
+    }
+    static const std::vector<int> none;
+    const auto it = m_entitiesByLayer.constFind(key);
+    return it == m_entitiesByLayer.constEnd() ? none : it.value();
+}
+
 void Drawing::addEntity(Entity entity) {
+    m_entitiesByLayerValid = false;
     const bool hasGeometry = !entity.primitives.isEmpty();
     const QRectF box = hasGeometry ? entity.extents() : QRectF();
     m_entities.push_back(std::move(entity));

@@ -133,6 +133,12 @@ private:
     QStringList m_linetypes;
     std::vector<SelectionSet> m_selectionSets;
     std::vector<Entity> m_entities;
+    // Entity indices by layer key, in drawing order: built by the first selection that
+    // filters on a layer and dropped whenever entities are added or change layer, so a
+    // viewer counting a thousand layers does not scan every entity a thousand times.
+    const std::vector<int>& entitiesOnLayerKey(const QString& key) const;
+    mutable QHash<QString, std::vector<int>> m_entitiesByLayer;
+    mutable bool m_entitiesByLayerValid = false;
     QRectF m_extents;
     bool m_hasExtents = false;
     int m_regenCount = 0;

@@ -255,7 +255,9 @@ void clsDWF::pu_subActiveLayerCheck() {
             return;
         platform::VbFrame& fraBar = ctl(pr_oFraBar);
         // Exact comparison: a layer whose name differs only in case is another tile's.
-        if (proDoc->ActiveLayer().Name() == prsLayerName) {
+        // The CAD hands the current layer out under its own spelling, so its name is
+        // known without asking a second time.
+        if (proDoc->ActiveLayer().addressedName() == prsLayerName) {
             fraBar.setBackColor(kRed);
             fraBar.setProperty("ForeColor", kWhite);
         } else {

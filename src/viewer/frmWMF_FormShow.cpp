@@ -149,7 +149,7 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
     // From the first layer switched on until the snapshot's states are back, a failure
     // would leave the user's drawing with every layer on and thawed: put them back
     // before the failure is reported.
-    const QString sActiveLayer = oAcadDoc->ActiveLayer().Name();
+    const QString sActiveLayer = oAcadDoc->ActiveLayer().addressedName();
     bool bStatesChanged = false;
     try {
         acad::AcadLayers layers = oAcadDoc->Layers();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -171,6 +172,8 @@ private:
     mutable std::shared_ptr<TileGrid> m_tileGrid;
     qint32 m_progressCount = 0;
     qint32 m_progressTotal = 0;
+    QString m_sProgressName;
+    QElapsedTimer m_messageClock;
     bool m_unloaded = false;
     bool m_inLayout = false;
 };

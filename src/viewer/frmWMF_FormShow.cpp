@@ -42,6 +42,7 @@ const QString kMacroPart = QStringLiteral("TARNIX.basWMF.pu_subMakeWMF_Part");
 const QString kMacroAllLayer = QStringLiteral("TARNIX.basWMF.pu_subMakeWMF_AllLayer");
 const QString kMacroViewLayer = QStringLiteral("TARNIX.basWMF.pu_subMakeWMF_ViewLayer");
 const QString kGathering = QStringLiteral(" の画層情報を取得中．．．");
+constexpr qint64 kMessageIntervalMs = 15;
 
 QString workFolder() {
     return platform::programFolder() + QStringLiteral("/LAYER");
@@ -95,11 +96,20 @@ void frmWMF::pr_subTileClear() {
     tileGrid()->pr_subTileClear();
 }
 
+// One step of the rebuild's progress, then the pending window messages. The drawing's
+// name was read when the rebuild began: asking the CAD again for every one of 3 x m
+// steps would cost more than the step itself. Messages run at most every few
+// milliseconds, which keeps the window painting and answering the user without
+// repainting it a thousand times a second.
 void frmWMF::pr_subProgressStep() {
     ++m_progressCount;
     const double percent = double(m_progressCount) / double(m_progressTotal) * 100.0;
-    StatusMain->showMessage(proAcadDoc->Name() + kGathering +
+    StatusMain->showMessage(m_sProgressName + kGathering +
                             QString::number(qint64(std::nearbyint(percent))) + QLatin1Char('%'));
+    if (!m_messageClock.isValid() || m_messageClock.elapsed() >= kMessageIntervalMs) {
+        QCoreApplication::processEvents();
+        m_messageClock.start();
+    }
 }
 
 void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
@@ -124,7 +134,9 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
     makeFolder(sysFolder);
 
     proAcadDoc = oAcadDoc;
-    StatusMain->showMessage(oAcadDoc->Name() + kGathering);
+    m_sProgressName = oAcadDoc->Name();
+    m_messageClock.invalidate();
+    StatusMain->showMessage(m_sProgressName + kGathering);
 
     prvAllLayerArray = sAllLayerArray;
     prvOnLayerArray = sOnLayerArray;
@@ -209,7 +221,6 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
         TileGrid& grid = *tileGrid();
         for (qint32 i = 1; i <= m; ++i) {
             pr_subProgressStep();
-            QCoreApplication::processEvents();
             const TileControls c = i == 1 ? grid.templateControls() : grid.addTileControls(i);
             auto tile = std::make_shared<clsDWF>();
             proDWF[std::size_t(i)] = tile;
@@ -225,7 +236,6 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
 
         for (qint32 i = 1; i <= m; ++i) {
             pr_subProgressStep();
-            QCoreApplication::processEvents();
             const QString path =
                 layerFolder + QLatin1Char('/') + prvOnLayerArray[i] + QStringLiteral(".wmf");
             // A layer without a picture (not in the drawing, or a name no file can
@@ -263,7 +273,6 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
 
     for (qint32 i = 1; i <= m; ++i) {
         pr_subProgressStep();
-        QCoreApplication::processEvents();
         proDWF[std::size_t(i)]->SetLayerState();
     }
 

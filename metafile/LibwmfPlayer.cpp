@@ -1,5 +1,7 @@
 #include "metafile/LibwmfPlayer.h"
 
+#include "metafile/DisplayList.h"
+
 #include <QElapsedTimer>
 #include <QFont>
 #include <QHash>
@@ -11,6 +13,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <unordered_set>
 
 extern "C" {
 #include <libwmf/api.h>
@@ -30,13 +34,15 @@ constexpr int kTextDesignSize = 100;
 constexpr qint64 kPlayDeadlineMs = 5000;
 
 struct Device {
-    QPicture picture;
-    QPainter painter;
+    DisplayList list;
     bool anyDrawn = false;
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     QStringList texts;
     std::vector<MetafilePicture::TextItem> textItems;
     QHash<QString, QFont> fonts; // one QFont per face and style: resolving a font is costly
+    // Face names libwmf's fonts point at, one copy per distinct name, alive
+    // until the player is gone (see fontMap).
+    std::unordered_set<std::string> faceNames;
 
     QFont fontFor(const wmfFont* font) {
         const QString face =
@@ -56,6 +62,42 @@ struct Device {
         qf.setStrikeOut(style & 8);
         return *fonts.insert(key, qf);
     }
+    // The state last recorded. A metafile typically creates, selects and
+    // deletes a pen around every single line; recording each one would
+    // store a pen, a brush and a background per line, and set all three
+    // again per line on every paint.
+    QPen pen{Qt::NoPen};
+    QBrush brush{Qt::NoBrush};
+    Qt::BGMode backgroundMode = Qt::TransparentMode;
+    QColor background{Qt::white};
+
+    void usePen(const QPen& p) {
+        if (p == pen)
+            return;
+        pen = p;
+        list.setPen(p);
+    }
+    void useBrush(const QBrush& b) {
+        if (b == brush)
+            return;
+        brush = b;
+        list.setBrush(b);
+    }
+    void useBackground(Qt::BGMode mode, const QColor& color) {
+        if (mode == backgroundMode && color == background)
+            return;
+        backgroundMode = mode;
+        background = color;
+        list.setBackground(mode, color);
+    }
+    // Records the state the members above describe: the target painter's
+    // own state is not ours to assume.
+    void resetState() {
+        list.setPen(pen);
+        list.setBrush(brush);
+        list.setBackground(backgroundMode, background);
+    }
+
     int primitives = 0;
     QElapsedTimer clock;
     // Window origin and unit size of the first drawing call: how libwmf maps
@@ -206,14 +248,12 @@ QBrush brushFor(wmfDC* dc) {
 }
 
 void applyState(Device* d, wmfDC* dc, bool fill) {
-    d->painter.setPen(penFor(dc));
-    d->painter.setBrush(fill ? brushFor(dc) : QBrush(Qt::NoBrush));
-    if (WMF_DC_OPAQUE(dc)) {
-        d->painter.setBackgroundMode(Qt::OpaqueMode);
-        d->painter.setBackground(qcolor(*WMF_DC_BACKGROUND(dc)));
-    } else {
-        d->painter.setBackgroundMode(Qt::TransparentMode);
-    }
+    d->usePen(penFor(dc));
+    d->useBrush(fill ? brushFor(dc) : QBrush(Qt::NoBrush));
+    if (WMF_DC_OPAQUE(dc))
+        d->useBackground(Qt::OpaqueMode, qcolor(*WMF_DC_BACKGROUND(dc)));
+    else
+        d->useBackground(Qt::TransparentMode, d->background);
 }
 
 Qt::FillRule fillRule(wmfDC* dc) {
@@ -227,15 +267,11 @@ void deviceClose(wmfAPI*) {}
 
 void deviceBegin(wmfAPI* api) {
     Device* d = device(api);
-    d->painter.begin(&d->picture);
-    d->painter.setRenderHint(QPainter::Antialiasing, false);
+    if (d->list.isEmpty())
+        d->resetState();
 }
 
-void deviceEnd(wmfAPI* api) {
-    Device* d = device(api);
-    if (d->painter.isActive())
-        d->painter.end();
-}
+void deviceEnd(wmfAPI*) {}
 
 void floodFill(wmfAPI*, wmfFlood_t*) {
     // Flood fills depend on pixels already on the device; a vector picture has none.
@@ -245,7 +281,7 @@ void drawPixel(wmfAPI* api, wmfDrawPixel_t* px) {
     Device* d = device(api);
     track(d, px->dc);
     const QRectF r(qpoint(px->pt), QSizeF(px->pixel_width, px->pixel_height));
-    d->painter.fillRect(r, qcolor(px->color));
+    d->list.fillRect(r, QBrush(qcolor(px->color)));
     note(d, r);
 }
 
@@ -286,7 +322,7 @@ void arcLike(wmfAPI* api, wmfDrawArc_t* a, int kind) // 0 arc, 1 pie, 2 chord
             path.closeSubpath();
     }
     applyState(d, a->dc, kind != 0);
-    d->painter.drawPath(path);
+    d->list.path(path);
     note(d, r);
 }
 
@@ -304,7 +340,7 @@ void drawEllipse(wmfAPI* api, wmfDrawArc_t* a) {
     Device* d = device(api);
     track(d, a->dc);
     applyState(d, a->dc, true);
-    d->painter.drawEllipse(arcRect(a));
+    d->list.ellipse(arcRect(a));
     note(d, arcRect(a));
 }
 
@@ -312,7 +348,7 @@ void drawLine(wmfAPI* api, wmfDrawLine_t* l) {
     Device* d = device(api);
     track(d, l->dc);
     applyState(d, l->dc, false);
-    d->painter.drawLine(qpoint(l->from), qpoint(l->to));
+    d->list.line(qpoint(l->from), qpoint(l->to));
     note(d, QRectF(qpoint(l->from), qpoint(l->to)));
 }
 
@@ -324,6 +360,11 @@ QPolygonF polygonOf(const wmfD_Coord* pt, int count) {
     return poly;
 }
 
+void copyPoints(QPointF* to, const wmfD_Coord* pt, int count) {
+    for (int i = 0; i < count; ++i)
+        to[i] = QPointF(pt[i].x, pt[i].y);
+}
+
 void polyLine(wmfAPI* api, wmfPolyLine_t* pl) {
     Device* d = device(api);
     track(d, pl->dc);
@@ -333,7 +374,7 @@ void polyLine(wmfAPI* api, wmfPolyLine_t* pl) {
     if (WMF_DC_PEN(pl->dc) && WMF_PEN_STYLE(WMF_DC_PEN(pl->dc)) == PS_NULL)
         return;
     applyState(d, pl->dc, false);
-    d->painter.drawPolyline(polygonOf(pl->pt, pl->count));
+    copyPoints(d->list.polyline(pl->count), pl->pt, pl->count);
     notePoints(d, pl->pt, pl->count);
 }
 
@@ -343,7 +384,7 @@ void drawPolygon(wmfAPI* api, wmfPolyLine_t* pl) {
     if (pl->count < 1)
         return;
     applyState(d, pl->dc, true);
-    d->painter.drawPolygon(polygonOf(pl->pt, pl->count), fillRule(pl->dc));
+    copyPoints(d->list.polygon(pl->count, fillRule(pl->dc)), pl->pt, pl->count);
     notePoints(d, pl->pt, pl->count);
 }
 
@@ -360,7 +401,7 @@ void drawPolyPolygon(wmfAPI* api, wmfPolyPoly_t* pp) {
         notePoints(d, pp->pt[i], pp->count[i]);
     }
     applyState(d, pp->dc, true);
-    d->painter.drawPath(path);
+    d->list.path(path);
 }
 
 void drawRectangle(wmfAPI* api, wmfDrawRectangle_t* rc) {
@@ -369,9 +410,9 @@ void drawRectangle(wmfAPI* api, wmfDrawRectangle_t* rc) {
     const QRectF r = QRectF(qpoint(rc->TL), qpoint(rc->BR)).normalized();
     applyState(d, rc->dc, true);
     if (rc->width > 0 && rc->height > 0)
-        d->painter.drawRoundedRect(r, rc->width / 2, rc->height / 2);
+        d->list.roundedRect(r, rc->width / 2, rc->height / 2);
     else
-        d->painter.drawRect(r);
+        d->list.rect(r);
     note(d, r);
 }
 
@@ -381,13 +422,13 @@ void ropDraw(wmfAPI* api, wmfROP_Draw_t* rop) {
     const QRectF r = QRectF(qpoint(rop->TL), qpoint(rop->BR)).normalized();
     switch (rop->ROP) {
     case 0x00F00021: // PATCOPY
-        d->painter.fillRect(r, brushFor(rop->dc));
+        d->list.fillRect(r, brushFor(rop->dc));
         break;
     case 0x00000042: // BLACKNESS
-        d->painter.fillRect(r, Qt::black);
+        d->list.fillRect(r, QBrush(Qt::black));
         break;
     case 0x00FF0062: // WHITENESS
-        d->painter.fillRect(r, Qt::white);
+        d->list.fillRect(r, QBrush(Qt::white));
         break;
     default:
         return; // raster operations that combine with the destination have no vector equivalent
@@ -442,7 +483,7 @@ void bmpDraw(wmfAPI* api, wmfBMP_Draw_t* draw) {
     const QRectF source(draw->crop.x, draw->crop.y, draw->crop.w, draw->crop.h);
     const QRectF target(qpoint(draw->pt), QSizeF(draw->crop.w * draw->pixel_width,
                                                  draw->crop.h * draw->pixel_height));
-    d->painter.drawImage(target, *image, source);
+    d->list.image(target, *image, source);
     note(d, target);
 }
 
@@ -506,9 +547,9 @@ void regionFrame(wmfAPI* api, wmfPolyRectangle_t* pr) {
     QPen pen(brushFor(pr->dc), std::max<float>(pr->width, pr->height));
     for (unsigned i = 0; i < pr->count; ++i) {
         const QRectF r = QRectF(qpoint(pr->TL[i]), qpoint(pr->BR[i])).normalized();
-        d->painter.setPen(pen);
-        d->painter.setBrush(Qt::NoBrush);
-        d->painter.drawRect(r);
+        d->usePen(pen);
+        d->useBrush(Qt::NoBrush);
+        d->list.rect(r);
         note(d, r);
     }
 }
@@ -519,7 +560,7 @@ void regionPaint(wmfAPI* api, wmfPolyRectangle_t* pr) {
     const QBrush brush = brushFor(pr->dc);
     for (unsigned i = 0; i < pr->count; ++i) {
         const QRectF r = QRectF(qpoint(pr->TL[i]), qpoint(pr->BR[i])).normalized();
-        d->painter.fillRect(r, brush);
+        d->list.fillRect(r, brush);
         note(d, r);
     }
 }
@@ -527,13 +568,13 @@ void regionPaint(wmfAPI* api, wmfPolyRectangle_t* pr) {
 void regionClip(wmfAPI* api, wmfPolyRectangle_t* pr) {
     Device* d = device(api);
     if (pr->count == 0) {
-        d->painter.setClipping(false);
+        d->list.clearClip();
         return;
     }
     QPainterPath path;
     for (unsigned i = 0; i < pr->count; ++i)
         path.addRect(QRectF(qpoint(pr->TL[i]), qpoint(pr->BR[i])).normalized());
-    d->painter.setClipPath(path);
+    d->list.setClip(path);
 }
 
 void installDevice(wmfAPI* api) {
@@ -568,8 +609,26 @@ void installDevice(wmfAPI* api) {
     fr->region_clip = regionClip;
 }
 
-void fontMap(wmfAPI*, wmfFont*) {
-    // Fonts are resolved by Qt when the text is drawn.
+// Fonts are resolved by Qt when the text is drawn; here only the face name
+// changes hands. libwmf allocates every font's name through its memory
+// manager and does not release it when the font is deleted, while each
+// release searches that manager's list of live blocks from the start. A
+// drawing that creates a font per text (as the exporter's do) thus made
+// every later release slower: thousands of stale names, searched once per
+// polyline, twice per file. The name moves into our own interned set and
+// libwmf's copy is released at once, keeping its list a handful long.
+void fontMap(wmfAPI* api, wmfFont* font) {
+    if (!font || !font->lfFaceName)
+        return;
+    Device* d = device(api);
+    const std::string& kept = *d->faceNames.insert(std::string(font->lfFaceName)).first;
+    char* theirs = font->lfFaceName;
+    if (theirs == kept.c_str())
+        return;
+    font->lfFaceName = const_cast<char*>(kept.c_str());
+    // Releasing a block the manager does not hold is a no-op, so a library
+    // that does free the name on delete meets our copy harmlessly.
+    wmf_free(api, theirs);
 }
 
 // Width of a string at a size of one, as libwmf wants it for alignment. Text
@@ -617,15 +676,13 @@ std::shared_ptr<const MetafilePicture> LibwmfPlayer::play(const WmfValidator::Re
               wmf_E_None;
     ok = ok && wmf_scan(api, 0, &bbox) == wmf_E_None;
     ok = ok && wmf_play(api, 0, &bbox) == wmf_E_None;
-    if (dev.painter.isActive())
-        dev.painter.end();
     wmf_mem_close(api);
     wmf_lite_destroy(api);
     if (!ok)
         return nullptr;
 
     auto picture = std::shared_ptr<MetafilePicture>(new MetafilePicture);
-    picture->m_picture = dev.picture;
+    picture->m_list = std::make_shared<const DisplayList>(std::move(dev.list));
     picture->m_texts = dev.texts;
     picture->m_textItems = std::move(dev.textItems);
     picture->m_primitives = dev.primitives;

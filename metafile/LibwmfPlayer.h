@@ -7,7 +7,7 @@
 
 namespace metafile {
 
-// Plays validated metafile bytes through libwmf into a QPicture. libwmf
+// Plays validated metafile bytes through libwmf into a DisplayList. libwmf
 // parses the records and keeps the device context; our device layer (the
 // function reference callbacks) turns each drawing call into QPainter calls.
 class LibwmfPlayer {

@@ -1,5 +1,6 @@
 #include "metafile/MetafilePicture.h"
 
+#include "metafile/DisplayList.h"
 #include "metafile/LibwmfPlayer.h"
 #include "metafile/WmfValidator.h"
 
@@ -25,12 +26,16 @@ void MetafilePicture::paint(QPainter& painter, const QRectF& targetRect) const {
     if (m_frame.width() <= 0 || m_frame.height() <= 0 || targetRect.isEmpty())
         return;
     painter.save();
-    // Only the transform changes: QPicture replays vector commands, and the
+    // Only the transform changes: the list replays vector commands, and the
     // painter's clip keeps rasterising to what is exposed, at any box size.
     painter.translate(targetRect.topLeft());
     painter.scale(targetRect.width() / m_frame.width(), targetRect.height() / m_frame.height());
     painter.translate(-m_frame.topLeft());
-    painter.drawPicture(QPointF(0, 0), m_picture);
+    if (m_list) {
+        // Drawings are lines a pixel wide: smoothing only greys them.
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        m_list->replay(painter);
+    }
     if (!m_textItems.empty()) {
         const QTransform toDevice = painter.transform();
         QRectF visible = painter.hasClipping() ? painter.clipBoundingRect() : QRectF();

@@ -2,7 +2,6 @@
 
 #include <QColor>
 #include <QFont>
-#include <QPicture>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -16,10 +15,12 @@ class QPainter;
 
 namespace metafile {
 
+class DisplayList;
+
 // A Windows metafile loaded once and kept as vector drawing commands, shared
 // by the tiles, the overview and the export: one way to load and paint a picture.
 //
-// The picture is recorded in its own frame: the metafile's bounding box mapped
+// The drawing is recorded in its own frame: the metafile's bounding box mapped
 // onto `frame()` (logical units of the file, origin at the box's top-left,
 // y down). Painting scales that frame into any target rectangle; lines drawn
 // with thin pens stay one pixel wide at every zoom, and only what falls inside
@@ -27,7 +28,7 @@ namespace metafile {
 // than the visible part of it.
 class MetafilePicture {
 public:
-    // Text is kept beside the QPicture rather than in it: laying out text
+    // Text is kept beside the drawing commands rather than in them: laying out text
     // while recording costs far more than the geometry, and most of a big
     // drawing's text is outside the visible part anyway. Drawn over the
     // geometry, only where it falls inside the painter's clip.
@@ -69,7 +70,7 @@ private:
     MetafilePicture() = default;
     friend class LibwmfPlayer;
 
-    QPicture m_picture;
+    std::shared_ptr<const DisplayList> m_list; // never null once loaded
     std::vector<TextItem> m_textItems;
     QRectF m_frame;
     QSizeF m_naturalTwips;

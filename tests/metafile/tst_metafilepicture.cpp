@@ -227,6 +227,101 @@ TEST(MetafilePicture, HugeTargetPaintsOnlyTheExposedPartWithHairlines) {
     EXPECT_TRUE(midRow);
 }
 
+TEST(MetafilePicture, ColourChangesSurviveRepeatedPensAndBrushes) {
+    // Pens and brushes repeat far more often than they change; each change
+    // must still reach the painter, and an outline after a fill stays an
+    // outline.
+    WmfWriter w(QRectF(0, 0, 100, 100));
+    const QColor colours[] = {Qt::red, Qt::red, Qt::blue, Qt::red, Qt::green, Qt::green};
+    for (int i = 0; i < 6; ++i) {
+        w.setColor(colours[i]);
+        const double y = 95 - i * 10;
+        w.polyline(QPolygonF({QPointF(5, y), QPointF(45, y)}));
+    }
+    w.setColor(Qt::blue);
+    w.filledPolygon(
+        QPolygonF({QPointF(60, 10), QPointF(90, 10), QPointF(90, 30), QPointF(60, 30)}));
+    w.polyline(QPolygonF({QPointF(60, 50), QPointF(90, 50), QPointF(90, 70), QPointF(60, 70)}),
+               true);
+    auto p = roundTrip(w);
+    ASSERT_TRUE(p);
+
+    QImage img(200, 200, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    {
+        QPainter painter(&img);
+        p->paint(painter, QRectF(0, 0, 200, 200));
+    }
+    auto dominant = [&](int x, int worldY) {
+        // The line is a pixel wide; look a pixel either side of where it should be.
+        const int row = int((100 - worldY) * 2);
+        for (int y = row - 2; y <= row + 2; ++y)
+            if (img.pixelColor(x, y) != QColor(Qt::white))
+                return img.pixelColor(x, y);
+        return QColor(Qt::white);
+    };
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(dominant(50, 95 - i * 10), colours[i]) << "line " << i;
+    EXPECT_EQ(img.pixelColor(150, 160), QColor(Qt::blue)) << "inside the filled polygon";
+    EXPECT_EQ(img.pixelColor(150, 80), QColor(Qt::white)) << "inside the outline only";
+}
+
+TEST(MetafilePicture, RecordedClipNarrowsButNeverWidensTheExposedArea) {
+    // The foreign file sets its own clip and puts a bitmap in a corner; a
+    // tile repainting only part of itself must get nothing outside that part.
+    auto p = MetafilePicture::load(QStringLiteral(KORVEL_TEST_DATA_DIR "/metafile/foreign.wmf"));
+    ASSERT_TRUE(p);
+    QImage img(450, 350, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    const QRect exposed(25, 20, 350, 300);
+    const QPen callersPen(Qt::magenta, 3);
+    {
+        QPainter painter(&img);
+        painter.setClipRect(exposed);
+        painter.setPen(callersPen);
+        p->paint(painter, QRectF(5, 5, 440, 340));
+        EXPECT_EQ(painter.pen(), callersPen);
+        EXPECT_TRUE(painter.hasClipping());
+        EXPECT_EQ(painter.clipBoundingRect().toAlignedRect(), exposed);
+    }
+    int outside = 0, inside = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const bool drawn = img.pixel(x, y) != QColor(Qt::white).rgb();
+            (exposed.contains(x, y) ? inside : outside) += drawn;
+        }
+    EXPECT_EQ(outside, 0);
+    EXPECT_GT(inside, 1000);
+}
+
+TEST(MetafilePicture, ManyFontsAndLinesLoadWellWithinTheDeadline) {
+    // A font per text (every text turned differently) and a hundred thousand
+    // lines: the library's own bookkeeping once grew with every font ever
+    // created and searched all of it for every line, so a file like this ran
+    // into the play deadline and came back as no picture.
+    constexpr int kTexts = 60000, kLines = 100000;
+    WmfWriter w(QRectF(0, 0, 1000, 1000));
+    QPolygonF line(2);
+    for (int i = 0; i < kLines; ++i) {
+        if (i % 25 == 0)
+            w.setColor(i % 50 ? Qt::red : Qt::blue);
+        line[0] = QPointF(i % 1000, (i / 1000) * 10);
+        line[1] = QPointF(i % 1000 + 5, (i / 1000) * 10 + 5);
+        w.polyline(line);
+        if (i < kTexts)
+            w.text(QPointF(i % 1000, i % 997), QStringLiteral("T%1").arg(i), 2, (i % 2) * 90.0);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    auto p = roundTrip(w);
+    const qint64 ms = clock.elapsed();
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->primitiveCount(), kLines + kTexts);
+    EXPECT_EQ(p->texts().size(), kTexts);
+    EXPECT_EQ(p->texts().last(), QStringLiteral("T%1").arg(kTexts - 1));
+    EXPECT_LT(ms, 4000); // a tenth of that on an idle machine; the deadline is 5 s
+}
+
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);

@@ -26,6 +26,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -158,6 +159,9 @@ protected:
 
 TEST_F(RefreshCadHostTest, AllLayersGiveOneTileEachInSortedOrderAndTheStatesComeBack) {
     openPlan();
+    QStringList progress;
+    QObject::connect(window.StatusMain, &QStatusBar::messageChanged,
+                     [&progress](const QString& text) { progress << text; });
     window.pu_subCmdRefresh_Click();
     for (const auto& b : boxes.boxes)
         ADD_FAILURE() << b.prompt.toStdString();
@@ -178,6 +182,13 @@ TEST_F(RefreshCadHostTest, AllLayersGiveOneTileEachInSortedOrderAndTheStatesCome
     EXPECT_EQ(ControlGeometry::Left(window.FraViewDblClick), 5820);
     EXPECT_EQ(ControlGeometry::Left(window.ChkViewOnly), 5820);
     expectStatusDone();
+    // 3 x 12 progress steps, from 1/36 (3%) to 100%, after the plain gathering text.
+    const QString gathering = QStringLiteral("plan.dxf の画層情報を取得中．．．");
+    ASSERT_GE(progress.size(), 38);
+    EXPECT_EQ(progress[progress.size() - 38], gathering);
+    EXPECT_EQ(progress[progress.size() - 37], gathering + QStringLiteral("3%"));
+    EXPECT_EQ(progress[progress.size() - 36], gathering + QStringLiteral("6%"));
+    EXPECT_EQ(progress[progress.size() - 2], gathering + QStringLiteral("100%"));
     EXPECT_EQ(window.TxtALL->Text(), QStringLiteral("全ての画層\r\n画層数:12 ｵﾌﾞｼﾞｪｸﾄ数:24"));
     EXPECT_EQ(window.PicMain->Tag, QStringLiteral("12"));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("画層ビューワ (6×2)"));
@@ -337,6 +348,44 @@ TEST_F(RefreshCadHostTest, NoLayerToShowGivesAnEmptyGridAndTheFinishedStatus) {
     EXPECT_EQ(states(), before);
     EXPECT_TRUE(pu_bUpdateEnd);
     expectStatusDone();
+}
+
+TEST_F(RefreshCadHostTest, TwentySixTilesInFourColumnsMakeSevenRows) {
+    korvel::test::DxfFixture dxf;
+    for (int i = 0; i < 26; ++i) {
+        const QString name = QStringLiteral("L%1").arg(i, 2, 10, QLatin1Char('0'));
+        dxf.addLayer(name, 1 + i);
+        dxf.addLine(name, i, 0, i + 5, 10);
+    }
+    path = drawings.filePath(QStringLiteral("grid.dxf"));
+    ASSERT_TRUE(dxf.write(path));
+    auto app = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(connector->create());
+    ASSERT_TRUE(app);
+    app->open(path);
+    // Room for four pitches of 2665 beside the 160 the frame keeps from PicMain.
+    window.setWidth(4 * 2665 + 160 + 100);
+
+    // Layer "0" comes with the drawing; a list file names the 26 others.
+    const QString list = drawings.filePath(QStringLiteral("26.csv"));
+    QFile f(list);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 26; ++i)
+        f.write(QStringLiteral("L%1\n").arg(i, 2, 10, QLatin1Char('0')).toUtf8());
+    f.close();
+    window.prsCsvPath = list;
+    window.pu_subCmdRefresh_Click();
+    for (const auto& b : boxes.boxes)
+        ADD_FAILURE() << b.prompt.toStdString();
+
+    EXPECT_EQ(window.proDWFUBound(), 26);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("画層ビューワ (7×4)"));
+    EXPECT_EQ(tile(26).iRow(), 7);
+    EXPECT_EQ(tile(26).iCol(), 2);
+    EXPECT_EQ(window.ScrBarV->maximum(), 7);
+    // Scrolled to row 3: its first tile stands at the top margin, row 2 above the box.
+    window.ScrBarV->setValue(3);
+    EXPECT_EQ(ControlGeometry::Top(tile(9).FraOne()), 30);
+    EXPECT_LT(ControlGeometry::Top(tile(8).FraOne()), 0);
 }
 
 } // namespace

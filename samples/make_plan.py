@@ -98,6 +98,8 @@ power = {'layer': 'E-POWER'}
 for x in (1000, 4000, 6000, 8000):
     msp.add_circle((x, 300), 100, dxfattribs=power)
 
+# The walls are the layer being drawn on, so its tile carries the current-layer bar.
+doc.header['$CLAYER'] = 'A-WALL'
 doc.saveas(os.path.join(HERE, 'plan.dxf'))
 with open(os.path.join(HERE, 'layers.csv'), 'w', encoding='utf-8', newline='\r\n') as f:
     for name in ('A-WALL', 'A-DOOR', 'A-WIND', 'A-FURN', '居間', '台所'):

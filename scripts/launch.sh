@@ -81,7 +81,10 @@ name_owned() {
 }
 
 if ! name_owned; then
-  "$BIN/cadhost" "$DRAWING" &
+  # On a bare X server nothing places windows: keep the CAD beside the viewer, not under it.
+  cad_geometry=()
+  [ "$headless" -eq 1 ] && cad_geometry=(-geometry 500x700+770+0)
+  "$BIN/cadhost" "${cad_geometry[@]}" "$DRAWING" &
   cad_pid=$!
   [ "$headless" -eq 1 ] && started_pids+=("$cad_pid")
   for _ in $(seq 1 100); do
@@ -92,6 +95,11 @@ if ! name_owned; then
 fi
 
 if [ "$headless" -eq 1 ]; then
+  # The screenshot should show the whole window arrangement, so a first headless run
+  # opens the viewer larger than its first-start size; saved positions are kept.
+  if [ ! -s "$BIN/TARNIX.ini" ]; then
+    printf '[WMFPosi]\nleft=0\ntop=0\nwidth=11400\nheight=14800\n' >"$BIN/TARNIX.ini"
+  fi
   "$BIN/tarnix" "$LAYER_LIST" &
   started_pids+=($!)
   sleep "${KORVEL_SETTLE_SECONDS:-6}"

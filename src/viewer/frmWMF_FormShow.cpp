@@ -222,6 +222,10 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
         for (qint32 i = 1; i <= m; ++i) {
             pr_subProgressStep();
             const TileControls c = i == 1 ? grid.templateControls() : grid.addTileControls(i);
+            // Tile 1 reuses the template: without this it would go on showing the last
+            // refresh's picture of another layer when its own layer gets no file.
+            if (i == 1 && c.ImgOne)
+                c.ImgOne->setPicture(platform::VbPicturePtr());
             auto tile = std::make_shared<clsDWF>();
             proDWF[std::size_t(i)] = tile;
             tile->InitialSettingAutoCAD(sOnLayerArray[i], oAcadDoc);

@@ -11,8 +11,10 @@
 #include <QHash>
 #include <QSet>
 #include <QTransform>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <dxflib/dl_creationadapter.h>
 #include <dxflib/dl_dxf.h>
 #include <optional>
@@ -41,7 +43,29 @@ struct RawEntity {
     int color = aci::ByLayer;
     QVector<Primitive> primitives;
     std::optional<RawInsert> insert;
+    bool paperSpace = false; // group 67: not part of the model
 };
+
+// What dxflib would hand over as attributes and extrusion for an entity read past it.
+struct EntityHead {
+    std::string_view layer = "0"; // into the file's bytes
+    int color = aci::ByLayer;
+    double extrusionZ = 1.0;
+    bool paperSpace = false;
+};
+
+// A line, circle, arc or lightweight polyline read without dxflib.
+enum class FastKind { None, Line, Circle, Arc, LwPolyline };
+struct FastEntity {
+    FastKind kind = FastKind::None;
+    EntityHead head;
+    double real[7] = {}; // 10 20 11 21 40 50 51
+    int flags = 0;
+    qsizetype firstPoint = 0, pointCount = 0; // into the shared point and bulge lists
+};
+
+// Marks in what dxflib reads where a fast entity stood.
+constexpr const char* kFastMarker = "KORVEL_FAST";
 
 struct Block {
     QPointF base;
@@ -63,14 +87,41 @@ QString percentCodes(QString text) {
 
 class Builder : public DL_CreationAdapter {
 public:
-    Builder(DL_Dxf& dxf, const DxfText& text) : m_dxf(dxf), m_text(text) {}
+    explicit Builder(DL_Dxf& dxf) : m_dxf(dxf) {}
 
     std::vector<Layer> layers;
     QStringList linetypes;
     QHash<QString, Block> blocks; // by case-folded name
     std::vector<RawEntity> model;
 
-    void finish() { flush(); }
+    void finish() {
+        replayDue();
+        flush();
+    }
+
+    // The header names the encoding; names decoded before it are decoded again.
+    void setText(const DxfText& text) {
+        m_text = text;
+        m_names.clear();
+    }
+
+    // Entities read without dxflib, in file order, each replayed where dxflib meets
+    // its marker so that order and block membership stay as in the file.
+    std::vector<FastEntity> fast;
+    QVector<QPointF> fastPoints;
+    QVector<double> fastBulges;
+
+    void processCodeValuePair(unsigned int code, const std::string& value) override {
+        // dxflib ends the object before a marker only after this call, so a marker's
+        // entity is built at the next pair (always a code 0) or at the end.
+        replayDue();
+        if (code == 0 && value == kFastMarker)
+            ++m_fastDue;
+    }
+    void replayDue() {
+        for (; m_fastDue > 0; --m_fastDue)
+            replay(fast[m_fastNext++]);
+    }
 
     // --- tables ------------------------------------------------------------------
     void addLayer(const DL_LayerData& d) override {
@@ -413,25 +464,74 @@ private:
     enum class Pending { None, Polyline, Spline, Hatch };
 
     // Interns names so that the primitives of 200,000 entities share a few strings.
-    QString intern(const std::string& bytes) {
-        const auto it = m_names.constFind(bytes);
+    QString intern(std::string_view bytes) {
+        const QByteArray key = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
+        const auto it = m_names.constFind(key);
         if (it != m_names.constEnd())
             return *it;
-        QString decoded = m_text.decode(bytes);
-        m_names.insert(bytes, decoded);
+        QString decoded = m_text.decode(std::string(bytes));
+        m_names.insert(QByteArray(bytes.data(), qsizetype(bytes.size())), decoded);
         return decoded;
+    }
+
+    void replay(const FastEntity& f) {
+        m_head = &f.head;
+        switch (f.kind) {
+        case FastKind::Line:
+            addLine(DL_LineData(f.real[0], f.real[1], 0, f.real[2], f.real[3], 0));
+            break;
+        case FastKind::Circle:
+            addCircle(DL_CircleData(f.real[0], f.real[1], 0, f.real[4]));
+            break;
+        case FastKind::Arc:
+            addArc(DL_ArcData(f.real[0], f.real[1], 0, f.real[4], f.real[5], f.real[6]));
+            break;
+        case FastKind::LwPolyline:
+            flush();
+            m_pending = Pending::Polyline;
+            m_pendingEntity = start("LWPOLYLINE");
+            m_closed = (f.flags & 1) != 0;
+            m_points = fastPoints.mid(f.firstPoint, f.pointCount);
+            m_bulges = fastBulges.mid(f.firstPoint, f.pointCount);
+            m_pendingMirrored = m_mirrored;
+            flush();
+            break;
+        case FastKind::None:
+            break;
+        }
+        m_head = nullptr;
+    }
+
+    // One shared string per type name rather than one allocation per entity.
+    QString typeName(const char* type) {
+        for (const auto& [key, name] : m_types)
+            if (key == type || std::strcmp(key, type) == 0)
+                return name;
+        m_types.emplace_back(type, QString::fromLatin1(type));
+        return m_types.back().second;
     }
 
     RawEntity start(const char* type) {
         RawEntity e;
-        e.type = QString::fromLatin1(type);
-        e.layer = intern(attributes.getLayer());
+        e.type = typeName(type);
+        int c = aci::ByLayer;
+        if (m_head) {
+            e.layer = intern(m_head->layer);
+            c = m_head->color;
+            m_mirrored = m_head->extrusionZ < 0;
+            e.paperSpace = m_head->paperSpace;
+        } else {
+            e.layer = intern(attributes.getLayer());
+            c = attributes.getColor();
+            const double* dir = getExtrusion() ? getExtrusion()->getDirection() : nullptr;
+            m_mirrored = dir && dir[2] < 0;
+            // Taken now: a pending polyline is emitted when dxflib already holds the
+            // values of what follows it.
+            e.paperSpace = m_dxf.getIntValue(67, 0) == 1;
+        }
         if (e.layer.isEmpty())
             e.layer = QStringLiteral("0");
-        const int c = attributes.getColor();
         e.color = (c >= 0 && c <= 256) ? c : aci::ByLayer;
-        const double* dir = getExtrusion() ? getExtrusion()->getDirection() : nullptr;
-        m_mirrored = dir && dir[2] < 0;
         return e;
     }
 
@@ -450,7 +550,7 @@ private:
 
     void emitEntity(RawEntity e) {
         // Paper-space entities are not part of the model the automation interface sees.
-        if (!m_block && m_dxf.getIntValue(67, 0) == 1)
+        if (!m_block && e.paperSpace)
             return;
         if (m_block)
             m_block->entities.push_back(std::move(e));
@@ -514,8 +614,12 @@ private:
     }
 
     DL_Dxf& m_dxf;
-    const DxfText& m_text;
-    QHash<std::string, QString> m_names;
+    DxfText m_text;
+    QHash<QByteArray, QString> m_names;
+    int m_fastDue = 0;
+    std::size_t m_fastNext = 0;
+    std::vector<std::pair<const char*, QString>> m_types;
+    const EntityHead* m_head = nullptr;
     Block* m_block = nullptr;
     bool m_mirrored = false;
     std::string m_mtextChunks;
@@ -606,6 +710,155 @@ private:
     QSet<QString> m_active;
 };
 
+// Splits the checked pairs: lines, circles, arcs and lightweight polylines make up
+// most of a drawing and dxflib spends most of its time on them (a string stream for
+// every number, a map insert for every pair), so their groups are read here the way
+// dxflib reads them and queued for the builder; everything else is copied for dxflib,
+// with a marker where a queued entity stood.
+class Feeder : public DxfPairSink {
+public:
+    Feeder(Builder& builder, qsizetype sizeHint) : m_builder(builder) {
+        m_forDxflib.reserve(sizeHint / 8 + 4096);
+    }
+
+    QByteArray& forDxflib() { return m_forDxflib; }
+
+    void pair(int code, std::string_view value, double number) override {
+        if (code == 0 || code == 9) { // dxflib ends an object at either
+            finishFast();
+            const FastKind kind = code == 0 ? fastKind(value) : FastKind::None;
+            if (kind != FastKind::None) {
+                beginFast(kind);
+                append(0, kFastMarker);
+                return;
+            }
+        } else if (m_fast.kind != FastKind::None) {
+            collect(code, value, number);
+            return;
+        }
+        append(code, value);
+    }
+
+    void headerText(const DxfPrescan& scan) override {
+        m_builder.setText(DxfText(scan.acadVersion, scan.codePage));
+    }
+
+    void finish() { finishFast(); }
+
+private:
+    static FastKind fastKind(std::string_view type) {
+        if (type == "LINE")
+            return FastKind::Line;
+        if (type == "CIRCLE")
+            return FastKind::Circle;
+        if (type == "ARC")
+            return FastKind::Arc;
+        if (type == "LWPOLYLINE")
+            return FastKind::LwPolyline;
+        return FastKind::None;
+    }
+
+    void append(int code, std::string_view value) {
+        m_forDxflib += QByteArray::number(code);
+        m_forDxflib += '\n';
+        // dxflib reads lines into a buffer of DL_DXF_MAXLINE bytes and never sees more.
+        m_forDxflib.append(value.data(),
+                           qsizetype(std::min<std::size_t>(value.size(), DL_DXF_MAXLINE - 2)));
+        m_forDxflib += '\n';
+    }
+
+    // dxflib's strtol: the leading integer of the value. The value lies in the file's
+    // bytes, which end in a line end or the terminating zero, so strtol stops there.
+    static int leadingInt(std::string_view value) {
+        return int(std::strtol(value.data(), nullptr, 10));
+    }
+
+    void beginFast(FastKind kind) {
+        m_fast = FastEntity{};
+        m_fast.kind = kind;
+        m_fast.firstPoint = m_builder.fastPoints.size();
+        m_count = -1;
+    }
+
+    void collect(int code, std::string_view value, double number) {
+        switch (code) {
+        case 8:
+            m_fast.head.layer = value;
+            return;
+        case 62:
+            m_fast.head.color = leadingInt(value);
+            return;
+        case 67:
+            m_fast.head.paperSpace = leadingInt(value) == 1;
+            return;
+        case 230:
+            m_fast.head.extrusionZ = number;
+            return;
+        case 70:
+            m_fast.flags = leadingInt(value);
+            return;
+        default:
+            break;
+        }
+        if (m_fast.kind == FastKind::LwPolyline) {
+            collectVertex(code, value, number);
+            return;
+        }
+        const int slot = code == 10   ? 0
+                         : code == 20 ? 1
+                         : code == 11 ? 2
+                         : code == 21 ? 3
+                         : code == 40 ? 4
+                         : code == 50 ? 5
+                         : code == 51 ? 6
+                                      : -1;
+        if (slot >= 0)
+            m_fast.real[slot] = number;
+    }
+
+    // As dxflib fills its vertex array: code 90 sizes it, each 10 moves to the next
+    // vertex until it is full (more points overwrite the last), 42 is that vertex's
+    // bulge. Without a count every point is taken.
+    void collectVertex(int code, std::string_view value, double number) {
+        QVector<QPointF>& points = m_builder.fastPoints;
+        QVector<double>& bulges = m_builder.fastBulges;
+        if (code == 90) {
+            m_count = std::max(0, leadingInt(value));
+            points.resize(m_fast.firstPoint);
+            bulges.resize(m_fast.firstPoint);
+            m_fast.pointCount = 0;
+            return;
+        }
+        if (code != 10 && code != 20 && code != 42)
+            return;
+        if (code == 10 && (m_count < 0 || m_fast.pointCount < m_count)) {
+            ++m_fast.pointCount;
+            points.append(QPointF());
+            bulges.append(0.0);
+        }
+        if (m_fast.pointCount == 0)
+            return;
+        if (code == 10)
+            points.last().setX(number);
+        else if (code == 20)
+            points.last().setY(number);
+        else
+            bulges.last() = number;
+    }
+
+    void finishFast() {
+        if (m_fast.kind == FastKind::None)
+            return;
+        m_builder.fast.push_back(m_fast);
+        m_fast.kind = FastKind::None;
+    }
+
+    Builder& m_builder;
+    QByteArray m_forDxflib;
+    FastEntity m_fast;
+    int m_count = -1;
+};
+
 [[noreturn]] void fail(const QString& displayName, const QString& what) {
     throwCadError(hosterr::Failed, QStringLiteral("cannot open %1: %2").arg(displayName, what));
 }
@@ -621,17 +874,25 @@ std::unique_ptr<Drawing> DxfReader::readFile(const QString& path) {
 }
 
 std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QString& displayName) {
-    const DxfPrescan scan = DxfPrescan::check(bytes);
-    if (!scan.ok)
-        fail(displayName, QStringLiteral("line %1: %2").arg(scan.errorLine).arg(scan.error));
-
-    const DxfText text(scan.acadVersion, scan.codePage);
+    // One pass: every pair is checked and then read, so the file is split into lines
+    // and its numbers parsed once. A damaged file may leave a half-built drawing here,
+    // which is thrown away; the open drawing is never touched.
     DL_Dxf dxf;
-    Builder builder(dxf, text);
+    Builder builder(dxf);
+    builder.setText(DxfText(QString(), QString()));
+    QByteArray forDxflib;
     {
-        // dxflib's FILE reader is several times faster than its stream reader; the
-        // bytes are already in memory and checked, so they are read from there.
-        FILE* fp = fmemopen(const_cast<char*>(bytes.constData()), std::size_t(bytes.size()), "r");
+        Feeder feeder(builder, bytes.size());
+        const DxfPrescan scan = DxfPrescan::check(bytes, &feeder);
+        if (!scan.ok)
+            fail(displayName, QStringLiteral("line %1: %2").arg(scan.errorLine).arg(scan.error));
+        feeder.finish();
+        forDxflib = std::move(feeder.forDxflib());
+    }
+    {
+        // dxflib's FILE reader is several times faster than its stream reader; what it
+        // reads is already in memory and checked, so it is read from there.
+        FILE* fp = fmemopen(forDxflib.data(), std::size_t(forDxflib.size()), "r");
         if (!fp)
             fail(displayName, QStringLiteral("out of memory"));
         try {

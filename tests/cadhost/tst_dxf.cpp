@@ -285,3 +285,71 @@ TEST(DxfWriteTest, FailedSaveKeepsThePreviousFile) {
     EXPECT_THROW(DxfWriter::writeFile(d, inMissingFolder), platform::AutomationError);
     EXPECT_TRUE(DxfReader::readFile(path)->findLayer(QStringLiteral("A")));
 }
+
+// Lines, circles, arcs and lightweight polylines are read apart from the other types;
+// both kinds must still come out in file order, in the right block, with their
+// attributes, and a damaged file after many of them must still be refused.
+TEST(DxfReadTest, CommonEntitiesKeepOrderBlocksAndAttributes) {
+    const QByteArray bytes =
+        "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nBK\n70\n0\n10\n0\n20\n0\n"
+        "0\nCIRCLE\n8\n0\n62\n0\n10\n0\n20\n0\n40\n1\n"
+        "0\nPOINT\n8\nPT\n10\n2\n20\n0\n"
+        "0\nLINE\n8\nIN\n10\n0\n20\n0\n11\n1\n21\n0\n0\nENDBLK\n0\nENDSEC\n"
+        "0\nSECTION\n2\nENTITIES\n"
+        "0\nLINE\n8\n sp \n62\n3\n10\n1\n20\n2\n11\n3\n21\n4\n"
+        "0\nTEXT\n8\nT\n10\n1\n20\n2\n40\n1\n1\n  Room  \n"
+        "0\nARC\n8\nA\n230\n-1\n10\n1\n20\n0\n40\n1\n50\n0\n51\n90\n"
+        "0\nINSERT\n8\nR\n62\n5\n2\nBK\n10\n10\n20\n0\n"
+        "0\nLINE\n8\nPAPER\n67\n1\n10\n0\n20\n0\n11\n1\n21\n1\n"
+        // no vertex count: every point is taken
+        "0\nLWPOLYLINE\n8\nQ\n70\n1\n10\n0\n20\n0\n10\n4\n20\n0\n10\n4\n20\n3\n"
+        // more points than the count: the last one takes the final place, as dxflib does
+        "0\nLWPOLYLINE\n8\nP\n90\n2\n10\n0\n20\n0\n10\n1\n20\n1\n10\n5\n20\n5\n"
+        "0\nENDSEC\n0\nEOF\n";
+    const auto d = DxfReader::readBytes(bytes, QStringLiteral("mix.dxf"));
+    const auto& es = d->entities();
+    ASSERT_EQ(es.size(), 6u); // the paper-space line is not in the model
+    QStringList types;
+    for (const cadhost::Entity& e : es)
+        types << e.type;
+    EXPECT_EQ(types.join(QLatin1Char(' ')),
+              QStringLiteral("LINE TEXT ARC INSERT LWPOLYLINE LWPOLYLINE"));
+
+    EXPECT_EQ(es[0].layer, QStringLiteral(" sp ")); // dxflib keeps spaces in values
+    EXPECT_EQ(es[0].color, 3);
+    ASSERT_EQ(es[0].primitives.size(), 1);
+    EXPECT_EQ(es[0].primitives[0].points, (QVector<QPointF>{{1, 2}, {3, 4}}));
+    EXPECT_TRUE(d->findLayer(QStringLiteral(" sp ")));
+    EXPECT_EQ(es[1].primitives[0].text, QStringLiteral("  Room  "));
+
+    // Extrusion pointing down mirrors x: the quarter arc round (1,0) runs from (-2,0) to (-1,1).
+    const QVector<QPointF>& arc = es[2].primitives[0].points;
+    ASSERT_GE(arc.size(), 2);
+    EXPECT_NEAR(arc.front().x(), -2, 1e-9);
+    EXPECT_NEAR(arc.back().x(), -1, 1e-9);
+    EXPECT_NEAR(arc.back().y(), 1, 1e-9);
+
+    // The block holds the circle, the point and the line, in that order, at (10,0).
+    const cadhost::Entity& ins = es[3];
+    ASSERT_EQ(ins.primitives.size(), 3);
+    EXPECT_EQ(ins.primitives[0].layer, QStringLiteral("R")); // layer "0" takes the reference's
+    EXPECT_EQ(ins.primitives[0].color, 5);                   // ByBlock takes its colour
+    EXPECT_TRUE(ins.primitives[0].closed);
+    EXPECT_EQ(ins.primitives[1].layer, QStringLiteral("PT"));
+    EXPECT_EQ(ins.primitives[1].points, QVector<QPointF>{QPointF(12, 0)});
+    EXPECT_EQ(ins.primitives[2].layer, QStringLiteral("IN"));
+    EXPECT_EQ(ins.primitives[2].points, (QVector<QPointF>{{10, 0}, {11, 0}}));
+
+    EXPECT_TRUE(es[4].primitives[0].closed);
+    EXPECT_EQ(es[4].primitives[0].points, (QVector<QPointF>{{0, 0}, {4, 0}, {4, 3}}));
+    EXPECT_EQ(es[5].primitives[0].points, (QVector<QPointF>{{0, 0}, {5, 5}}));
+
+    QByteArray many = "0\nSECTION\n2\nENTITIES\n";
+    for (int i = 0; i < 1000; ++i)
+        many += "0\nCIRCLE\n8\nC\n10\n0\n20\n0\n40\n1\n";
+    const int badLine = int(many.count('\n')) + 8;
+    many += "0\nLINE\n8\nC\n10\n0\n20\nx\n0\nENDSEC\n0\nEOF\n";
+    EXPECT_TRUE(readError(many).startsWith(
+        QStringLiteral("cannot open plan.dxf: line %1: number expected").arg(badLine)))
+        << readError(many).toStdString();
+}

@@ -117,10 +117,21 @@ public:
         replayDue();
         if (code == 0 && value == kFastMarker)
             ++m_fastDue;
+        if (code == 0 && value == "SEQEND")
+            m_seqEndSeen = true;
     }
     void replayDue() {
         for (; m_fastDue > 0; --m_fastDue)
             replay(fast[m_fastNext++]);
+    }
+
+    // The layer being drawn on, as the header names it; decoded once the header's
+    // encoding is known.
+    std::string currentLayer;
+    QString currentLayerName() const { return m_text.decode(currentLayer); }
+    void setVariableString(const std::string& key, const std::string& value, int) override {
+        if (key == "$CLAYER")
+            currentLayer = value;
     }
 
     // --- tables ------------------------------------------------------------------
@@ -167,7 +178,11 @@ public:
         flush();
         m_block = nullptr;
     }
-    void endSection() override { flush(); }
+    // dxflib reports the end of every object here, not only of sections.
+    void endSection() override {
+        if (!awaitingVertices())
+            flush();
+    }
 
     // --- simple entities -----------------------------------------------------------
     void addPoint(const DL_PointData& d) override {
@@ -301,7 +316,9 @@ public:
         flush();
         m_pending = Pending::Polyline;
         // dxflib reports both kinds alike; only the lightweight one carries a vertex count.
-        m_pendingEntity = start(m_dxf.getIntValue(90, -1) >= 0 ? "LWPOLYLINE" : "POLYLINE");
+        m_oldStylePolyline = m_dxf.getIntValue(90, -1) < 0;
+        m_seqEndSeen = false;
+        m_pendingEntity = start(m_oldStylePolyline ? "POLYLINE" : "LWPOLYLINE");
         m_closed = (d.flags & 1) != 0;
         m_points.clear();
         m_bulges.clear();
@@ -313,7 +330,15 @@ public:
         m_points.append(QPointF(d.x, d.y));
         m_bulges.append(d.bulge);
     }
-    void endSequence() override { flush(); }
+    void endSequence() override {
+        if (!awaitingVertices())
+            flush();
+    }
+    // An old-style polyline still has its VERTEX records to come, up to its SEQEND,
+    // when dxflib already reports the end of the polyline object itself.
+    bool awaitingVertices() const {
+        return m_pending == Pending::Polyline && m_oldStylePolyline && !m_seqEndSeen;
+    }
 
     void addSpline(const DL_SplineData& d) override {
         flush();
@@ -628,6 +653,8 @@ private:
     RawEntity m_pendingEntity;
     bool m_pendingMirrored = false;
     bool m_closed = false;
+    bool m_oldStylePolyline = false; // POLYLINE with VERTEX records, ended by SEQEND
+    bool m_seqEndSeen = false;
     QVector<QPointF> m_points;
     QVector<double> m_bulges;
     int m_degree = 3;
@@ -859,6 +886,14 @@ private:
     int m_count = -1;
 };
 
+// The drawing opens on the layer its header names, as the CAD that saved it left it.
+// A name the table lacks, or a frozen layer, cannot be current: layer "0" stays.
+void makeHeaderLayerCurrent(Drawing& drawing, const QString& name) {
+    const Layer* layer = name.isEmpty() ? nullptr : drawing.findLayer(name);
+    if (layer && !layer->freeze)
+        drawing.setActiveLayer(layer->name);
+}
+
 [[noreturn]] void fail(const QString& displayName, const QString& what) {
     throwCadError(hosterr::Failed, QStringLiteral("cannot open %1: %2").arg(displayName, what));
 }
@@ -911,6 +946,7 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
         drawing->putLayer(l);
     for (const QString& lt : builder.linetypes)
         drawing->addLinetype(lt);
+    makeHeaderLayerCurrent(*drawing, builder.currentLayerName());
 
     drawing->reserveEntities(builder.model.size());
     Expander expander(builder.blocks);

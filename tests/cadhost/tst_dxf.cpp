@@ -353,3 +353,43 @@ TEST(DxfReadTest, CommonEntitiesKeepOrderBlocksAndAttributes) {
         QStringLiteral("cannot open plan.dxf: line %1: number expected").arg(badLine)))
         << readError(many).toStdString();
 }
+
+// Old drawings keep their polylines as POLYLINE with VERTEX records and name the layer
+// being drawn on in the header; both must survive the trip into the host.
+TEST(DxfReadTest, OldStylePolylinesKeepTheirVerticesAndTheHeaderNamesTheCurrentLayer) {
+    const QByteArray bytes =
+        "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1009\n9\n$CLAYER\n8\nwalls\n0\nENDSEC\n"
+        "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLAYER\n70\n2\n"
+        "0\nLAYER\n2\n0\n70\n0\n62\n7\n6\nCONTINUOUS\n"
+        "0\nLAYER\n2\nWALLS\n70\n0\n62\n1\n6\nCONTINUOUS\n0\nENDTAB\n0\nENDSEC\n"
+        "0\nSECTION\n2\nENTITIES\n"
+        "0\nPOLYLINE\n8\nWALLS\n66\n1\n70\n1\n10\n0\n20\n0\n"
+        "0\nVERTEX\n8\nWALLS\n10\n0\n20\n0\n"
+        "0\nVERTEX\n8\nWALLS\n10\n4\n20\n0\n"
+        "0\nVERTEX\n8\nWALLS\n10\n4\n20\n3\n"
+        "0\nSEQEND\n8\nWALLS\n"
+        "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n1\n21\n1\n"
+        "0\nENDSEC\n0\nEOF\n";
+    const auto d = DxfReader::readBytes(bytes, QStringLiteral("old.dxf"));
+    const auto& es = d->entities();
+    ASSERT_EQ(es.size(), 2u);
+    EXPECT_EQ(es[0].type, QStringLiteral("POLYLINE"));
+    ASSERT_EQ(es[0].primitives.size(), 1);
+    EXPECT_EQ(es[0].primitives[0].points, (QVector<QPointF>{{0, 0}, {4, 0}, {4, 3}}));
+    EXPECT_TRUE(es[0].primitives[0].closed);
+    EXPECT_EQ(es[1].type, QStringLiteral("LINE"));
+    // The table's spelling wins, as the CAD reports the layer object's own name.
+    EXPECT_EQ(d->getActiveLayer(), QStringLiteral("WALLS"));
+}
+
+TEST(DxfReadTest, AnUnusableCurrentLayerInTheHeaderLeavesLayerZeroCurrent) {
+    for (const char* header : {"nosuch", "frozen"}) {
+        const QByteArray bytes =
+            QByteArray("0\nSECTION\n2\nHEADER\n9\n$CLAYER\n8\n") + header +
+            "\n0\nENDSEC\n0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLAYER\n70\n1\n"
+            "0\nLAYER\n2\nfrozen\n70\n1\n62\n1\n6\nCONTINUOUS\n0\nENDTAB\n0\nENDSEC\n"
+            "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n";
+        const auto d = DxfReader::readBytes(bytes, QStringLiteral("h.dxf"));
+        EXPECT_EQ(d->getActiveLayer(), QStringLiteral("0")) << header;
+    }
+}

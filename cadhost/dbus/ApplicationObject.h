@@ -18,12 +18,17 @@ class ApplicationObject : public QObject, protected QDBusContext {
     Q_CLASSINFO("D-Bus Interface", "AutoCAD.Application")
     Q_PROPERTY(bool Visible READ visible WRITE setVisible)
     Q_PROPERTY(QString Caption READ caption)
+    // Where the host also answers the same objects without the bus daemon in between
+    // (a private D-Bus address); empty when it does not.
+    Q_PROPERTY(QString PeerAddress READ peerAddress)
 public:
     explicit ApplicationObject(CadApplication* application, QObject* parent = nullptr);
 
     bool visible() const;
     void setVisible(bool visible);
     QString caption() const;
+    QString peerAddress() const { return m_peerAddress; }
+    void setPeerAddress(const QString& address) { m_peerAddress = address; }
 
     static QDBusObjectPath documentPath(int number);
 
@@ -38,6 +43,7 @@ private:
     QDBusObjectPath pathOf(Drawing* drawing) const;
 
     CadApplication* m_application;
+    QString m_peerAddress;
 };
 
 } // namespace cadhost::dbus

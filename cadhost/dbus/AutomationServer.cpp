@@ -6,6 +6,9 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusError>
+#include <QDBusServer>
+#include <QDir>
+#include <QStandardPaths>
 
 namespace cadhost::dbus {
 
@@ -19,11 +22,61 @@ AutomationServer::AutomationServer(CadApplication* application, QDBusConnection 
     : QObject(parent), m_application(application), m_connection(std::move(connection)) {}
 
 AutomationServer::~AutomationServer() {
-    if (m_connection.isConnected()) {
+    for (QDBusConnection& connection : connections()) {
         for (DocumentObject* object : std::as_const(m_documents))
-            m_connection.unregisterObject(object->property("busPath").toString());
-        m_connection.unregisterObject(QStringLiteral("/Application"));
+            connection.unregisterObject(object->property("busPath").toString());
+        connection.unregisterObject(QStringLiteral("/Application"));
     }
+    for (const QDBusConnection& peer : std::as_const(m_peers))
+        QDBusConnection::disconnectFromPeer(peer.name());
+}
+
+QList<QDBusConnection> AutomationServer::connections() {
+    // A client that went away leaves a dead connection behind: let it go.
+    for (qsizetype i = m_peers.size() - 1; i >= 0; --i) {
+        if (!m_peers[i].isConnected()) {
+            QDBusConnection::disconnectFromPeer(m_peers[i].name());
+            m_peers.removeAt(i);
+        }
+    }
+    QList<QDBusConnection> all;
+    if (m_connection.isConnected())
+        all << m_connection;
+    all << m_peers;
+    return all;
+}
+
+QString AutomationServer::peerAddress() const {
+    return m_peerServer && m_peerServer->isConnected() ? m_peerServer->address() : QString();
+}
+
+void AutomationServer::startPeerServer() {
+    // The user's runtime folder is private to the user; the bus's authentication also
+    // admits only the user who runs the host.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::tempPath();
+    auto* server = new QDBusServer(QStringLiteral("unix:dir=") + folder, this);
+    if (!server->isConnected()) {
+        qWarning("cadhost: no private automation address in %s: %s", qPrintable(folder),
+                 qPrintable(server->lastError().message()));
+        delete server;
+        return;
+    }
+    m_peerServer = server;
+    // The new connection dispatches nothing until this returns, so a client's first
+    // call finds every object in place.
+    connect(server, &QDBusServer::newConnection, this, &AutomationServer::acceptPeer);
+    m_appObject->setPeerAddress(server->address());
+}
+
+void AutomationServer::acceptPeer(const QDBusConnection& connection) {
+    QDBusConnection peer = connection;
+    peer.registerObject(QStringLiteral("/Application"), m_appObject, kExport);
+    for (DocumentObject* object : std::as_const(m_documents))
+        peer.registerObject(object->property("busPath").toString(), object, kExport);
+    connections(); // drops peers that have gone meanwhile
+    m_peers << peer;
 }
 
 QDBusConnection AutomationServer::hostConnection() {
@@ -50,6 +103,7 @@ bool AutomationServer::start() {
             &AutomationServer::registerDocument);
     connect(m_application, &CadApplication::documentClosed, this,
             &AutomationServer::unregisterDocument);
+    startPeerServer();
 
     if (!m_connection.registerService(QString::fromLatin1(kServiceName))) {
         m_error = QStringLiteral("cannot own the bus name %1: %2")
@@ -67,7 +121,8 @@ void AutomationServer::registerDocument(Drawing* drawing) {
         ApplicationObject::documentPath(m_application->documentNumber(drawing)).path();
     object->setProperty("busPath", path);
     m_documents.insert(drawing, object);
-    m_connection.registerObject(path, object, kExport);
+    for (QDBusConnection& connection : connections())
+        connection.registerObject(path, object, kExport);
 }
 
 void AutomationServer::unregisterDocument(Drawing* drawing) {
@@ -77,7 +132,8 @@ void AutomationServer::unregisterDocument(Drawing* drawing) {
     // The number is gone from the application by now; the object kept its path.
     const QString path = object->property("busPath").toString();
     if (!path.isEmpty())
-        m_connection.unregisterObject(path);
+        for (QDBusConnection& connection : connections())
+            connection.unregisterObject(path);
     object->deleteLater();
 }
 

@@ -32,11 +32,15 @@ void DrawingView::setDrawing(Drawing* drawing) {
     m_drawing = drawing;
     if (m_drawing)
         connect(m_drawing, &Drawing::regenerated, this, &DrawingView::invalidate);
-    rebuildGroups();
+    // Grouped at the first paint: a hidden host serving automation calls never pays
+    // for the grouping of a drawing nobody looks at.
+    m_groups.clear();
+    m_groupsValid = false;
     invalidate();
 }
 
 void DrawingView::rebuildGroups() {
+    m_groupsValid = true;
     m_groups.clear();
     m_groupedEntities = 0;
     if (!m_drawing)
@@ -83,7 +87,7 @@ void DrawingView::invalidate() {
     // Groups point into the entity list; entities added since they were built (a
     // script adding geometry) would leave them stale.
     if (m_drawing && m_drawing->entities().size() != m_groupedEntities)
-        rebuildGroups();
+        m_groupsValid = false;
     m_cacheValid = false;
     update();
 }
@@ -116,6 +120,8 @@ QImage DrawingView::render(const QSize& size) {
 
 void DrawingView::paintDrawing(QPainter& painter, const QSize& size) {
     painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    if (!m_groupsValid)
+        rebuildGroups();
     if (!m_drawing || m_drawing->entities().empty())
         return;
     QRectF world = m_drawing->extents();

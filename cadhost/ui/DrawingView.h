@@ -37,6 +37,7 @@ private:
     QPointer<Drawing> m_drawing;
     std::vector<Group> m_groups;
     std::size_t m_groupedEntities = 0;
+    bool m_groupsValid = false;
     QImage m_cache;
     bool m_cacheValid = false;
 };

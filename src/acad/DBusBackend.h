@@ -60,6 +60,8 @@ public:
     // Not used by the viewer; for tests and tools.
     std::shared_ptr<DocumentBackend> open(const QString& path);
     std::shared_ptr<DocumentBackend> add();
+    // The bus, or the direct connection to the host when it offered one.
+    const QDBusConnection& connection() const { return m_bus; }
 
 private:
     QDBusConnection m_bus;

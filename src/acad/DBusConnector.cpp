@@ -6,6 +6,7 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusVariant>
 
 namespace acad {
 namespace {
@@ -37,10 +38,40 @@ QString DBusConnector::ownerOrThrow() {
     return reply.arguments().first().toString();
 }
 
+QDBusConnection DBusConnector::connectionTo(const QString& owner) {
+    QDBusMessage msg = QDBusMessage::createMethodCall(
+        owner, QStringLiteral("/Application"), QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
+    msg.setArguments({QStringLiteral("AutoCAD.Application"), QStringLiteral("PeerAddress")});
+    msg.setAutoStartService(false);
+    const QDBusMessage reply = m_bus.call(msg, QDBus::Block, dbustimeout::kCallMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return m_bus; // a host without the property: the bus serves
+    const QString address =
+        qvariant_cast<QDBusVariant>(reply.arguments().first()).variant().toString();
+    if (address.isEmpty())
+        return m_bus;
+    // One connection per host process: the owner's unique name is never reused on a bus.
+    const QString name = QStringLiteral("korvel-cad-peer-") + owner;
+    QDBusConnection peer(name);
+    if (!peer.isConnected()) {
+        QDBusConnection::disconnectFromPeer(name);
+        peer = QDBusConnection::connectToPeer(address, name);
+    }
+    if (!peer.isConnected()) {
+        qCDebug(lcAcad) << "no direct connection to" << address << ":" << peer.lastError().message()
+                        << "- calls go through the bus";
+        QDBusConnection::disconnectFromPeer(name);
+        return m_bus;
+    }
+    qCDebug(lcAcad) << "direct connection to" << owner << "at" << address;
+    return peer;
+}
+
 std::shared_ptr<ApplicationBackend> DBusConnector::attach() {
     const QString owner = ownerOrThrow();
     qCDebug(lcAcad) << "attached to" << m_serviceName << "at" << owner;
-    return std::make_shared<DBusApplicationBackend>(m_bus, owner, m_timeouts);
+    return std::make_shared<DBusApplicationBackend>(connectionTo(owner), owner, m_timeouts);
 }
 
 std::shared_ptr<ApplicationBackend> DBusConnector::create() {
@@ -57,7 +88,7 @@ std::shared_ptr<ApplicationBackend> DBusConnector::create() {
     // "Already running" (2) also counts: a host that came up meanwhile is a host.
     const QString owner = ownerOrThrow();
     qCDebug(lcAcad) << "started" << m_serviceName << "at" << owner;
-    return std::make_shared<DBusApplicationBackend>(m_bus, owner, m_timeouts);
+    return std::make_shared<DBusApplicationBackend>(connectionTo(owner), owner, m_timeouts);
 }
 
 } // namespace acad

@@ -12,6 +12,9 @@ namespace acad {
 // returns talk to the owner's unique name, so a reference dies with the process it was
 // made for: a host that vanished is reported as gone, and is never silently replaced by
 // a fresh instance started through auto-activation.
+//
+// The host may also publish a private peer-to-peer address (property PeerAddress of
+// /Application); the backends then make their calls there.
 class DBusConnector : public Connector {
 public:
     explicit DBusConnector(QDBusConnection bus = QDBusConnection::sessionBus(),
@@ -28,6 +31,12 @@ public:
 
 private:
     QString ownerOrThrow();
+    // The connection the backends of one host use: a direct one to the host's private
+    // address when it publishes one and it answers, otherwise the bus itself. Both
+    // carry the same calls to the same objects; the direct one saves the daemon's two
+    // hops on each of the thousands of calls a refresh makes, and it also dies with
+    // the host, so a reference still never reaches a successor.
+    QDBusConnection connectionTo(const QString& owner);
 
     QDBusConnection m_bus;
     QString m_serviceName;

@@ -111,6 +111,40 @@ TEST_F(CadHostTest, AttachFindsOnlyARunningHostAndCreateStartsAHiddenOne) {
     EXPECT_TRUE(created.Visible()) << "both references reach the same host";
 }
 
+// The host answers on a private address as well; the references the connector makes
+// use it, and documents opened after the client connected are reachable there too.
+TEST_F(CadHostTest, CallsGoDirectlyToTheHostAndMatchTheBus) {
+    auto app = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(connector->create());
+    ASSERT_TRUE(app);
+    EXPECT_TRUE(app->connection().name().startsWith(QStringLiteral("korvel-cad-peer-")))
+        << app->connection().name().toStdString();
+    EXPECT_TRUE(app->connection().isConnected());
+
+    korvel::test::DxfFixture dxf;
+    dxf.addLayer(QStringLiteral("0"));
+    dxf.addLayer(QStringLiteral("Walls"), 1);
+    dxf.addLine(QStringLiteral("Walls"), 0, 0, 10, 0);
+    const QString path = dir.filePath(QStringLiteral("direct.dxf"));
+    ASSERT_TRUE(dxf.write(path));
+    auto doc = std::static_pointer_cast<acad::DBusDocumentBackend>(app->open(path));
+    EXPECT_EQ(doc->path(), QStringLiteral("/Documents/2"));
+    EXPECT_EQ(doc->layerCount(), 2);
+    doc->setLayerProperty(QStringLiteral("walls"), QStringLiteral("Color"), 6);
+    EXPECT_EQ(errorOf([&] { doc->getLayerProperty(QStringLiteral("Roof"), "Color"); }),
+              platform::acaderr::KeyNotFound);
+
+    // The same drawing through the bus sees the change made on the direct connection.
+    acad::DBusDocumentBackend viaBus(bus.connection(), kCad, doc->path());
+    EXPECT_EQ(viaBus.getLayerProperty(QStringLiteral("Walls"), QStringLiteral("Color")).toInt(), 6);
+    EXPECT_EQ(viaBus.layerName(1), QStringLiteral("Walls"));
+
+    // A second reference to the same host shares the one direct connection.
+    auto again = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(connector->attach());
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->connection().name(), app->connection().name());
+    EXPECT_EQ(again->caption(), QStringLiteral("CAD Host - [direct.dxf]"));
+}
+
 TEST_F(CadHostTest, ConnectionOutcomesAgainstTheRealHost) {
     auto watching = std::make_shared<WatchingConnector>(connector);
     acad::setConnector(watching);

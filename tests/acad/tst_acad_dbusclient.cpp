@@ -15,6 +15,7 @@
 #include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QMutex>
+#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -25,8 +26,11 @@ class FakeApplication : public QObject {
     Q_CLASSINFO("D-Bus Interface", "AutoCAD.Application")
     Q_PROPERTY(bool Visible READ visible WRITE setVisible)
     Q_PROPERTY(QString Caption READ caption)
+    Q_PROPERTY(QString PeerAddress READ peerAddress)
 public:
     bool visible() const { return m_visible; }
+    QString peerAddress() const { return peer; }
+    QString peer; // empty: the host offers no direct connection
     void setVisible(bool v) { m_visible = v; }
     QString caption() const { return QStringLiteral("CAD Host - [fake.dxf]"); }
 
@@ -233,6 +237,18 @@ TEST_F(DBusClientTest, AVanishedHostIsReportedAndNeverReplaced) {
     EXPECT_EQ(errorOf([&] { document.Layers().Count(); }), acad::dbuserr::RpcServerUnavailable);
     EXPECT_EQ(errorOf([&] { application->caption(); }), acad::dbuserr::RpcServerUnavailable);
     QDBusConnection::disconnectFromBus(QStringLiteral("other"));
+}
+
+// A host whose private address cannot be reached is still served through the bus.
+TEST_F(DBusClientTest, AnUnreachableDirectAddressFallsBackToTheBus) {
+    QTemporaryDir gone;
+    app.peer = QStringLiteral("unix:path=") + gone.filePath(QStringLiteral("no-socket"));
+    auto application = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(attach());
+    ASSERT_TRUE(application);
+    EXPECT_EQ(application->connection().name(), client.name());
+    EXPECT_EQ(application->caption(), QStringLiteral("CAD Host - [fake.dxf]"));
+    acad::AcadDocument document(application->activeDocument());
+    EXPECT_EQ(document.Layers().Count(), 2);
 }
 
 TEST_F(DBusClientTest, ConnectorWithoutAnInstanceOrServiceFileFails) {

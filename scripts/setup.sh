@@ -8,7 +8,7 @@ KORVEL_BUILD="${KORVEL_BUILD:-$KORVEL_ROOT/build}"
 
 KORVEL_PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev
   libgtest-dev libgmock-dev
   libdxflib-dev libwmf-dev libwmf-bin liblua5.4-dev libzip-dev
   libxcb1-dev libxcb-ewmh-dev
@@ -32,6 +32,6 @@ korvel_install_packages() {
 
 korvel_build() {
   cmake -S "$KORVEL_ROOT" -B "$KORVEL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  # Two cores and plenty of memory: two jobs keep both busy.
+  # One job per core; the machine has memory to spare for that.
   cmake --build "$KORVEL_BUILD" -j "$(nproc)"
 }

@@ -27,8 +27,11 @@ QString ProjectPaths::layerFolder() const {
 }
 
 bool ProjectPaths::isFileName(const QByteArray& name) {
-    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') &&
-           !name.contains('\0');
+    // Linux keeps at most 255 bytes of a file name; a longer layer name gets no picture
+    // rather than a failed write that would end the whole macro.
+    constexpr qsizetype kMaxFileNameBytes = 255;
+    return !name.isEmpty() && name.size() <= kMaxFileNameBytes && name != "." && name != ".." &&
+           !name.contains('/') && !name.contains('\0');
 }
 
 QString ProjectPaths::lexicalPath(const QByteArray& relative, QStringList* components) const {

@@ -316,9 +316,19 @@ TEST_F(TarnixMacrosTest, FailedWriteIsAnErrorAndNoHalfFile) {
 // must skip them quietly, and the host must never let one lead a file out of LAYER.
 class OddNamesHost : public MacroHost {
 public:
-    QList<MacroLayer> all{{"../x", true}, {"a/b", true}, {"", true},
-                          {".", true},    {"..", true},  {"../../LAYER/SYS/all", true},
-                          {"ok", true},   {"..x", true}, {QString("a") + QChar(0) + "b", true}};
+    QList<MacroLayer> all{{"../x", true},
+                          {"a/b", true},
+                          {"", true},
+                          {".", true},
+                          {"..", true},
+                          {"../../LAYER/SYS/all", true},
+                          {"ok", true},
+                          {"..x", true},
+                          {QString("a") + QChar(0) + "b", true},
+                          // 84 kanji are 252 bytes: with ".wmf" over the file-name limit
+                          {QString(84, QChar(0x753B)), true},
+                          // 83 kanji and ".wmf" are exactly 253 bytes: a usable name
+                          {QString(83, QChar(0x5C64)), true}};
     QStringList exported;
     QList<MacroLayer> layers() const override { return all; }
     std::optional<MacroLayer> layer(const QString&) const override { return std::nullopt; }
@@ -342,14 +352,18 @@ TEST(TarnixMacros, NamesThatCannotBeFileNamesGetNoFileAndNoError) {
     engine.loadProject(f + "/TARNIX.dvb");
     EXPECT_NO_THROW(engine.runMacro("TARNIX.basWMF.pu_subMakeWMF_AllLayer"));
     EXPECT_NO_THROW(engine.runMacro("TARNIX.basWMF.pu_subMakeWMF_ViewLayer"));
-    EXPECT_EQ(host.exported, (QStringList{"ok", "..x", "ok", "..x"}));
+    const QString longest(83, QChar(0x5C64));
+    EXPECT_EQ(host.exported, (QStringList{"ok", "..x", longest, "ok", "..x", longest}));
 
     QStringList files;
     QDirIterator it(root.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext())
         files << QDir(root.path()).relativeFilePath(it.next());
     files.sort();
-    EXPECT_EQ(files, (QStringList{"F/LAYER/..x.wmf", "F/LAYER/ok.wmf", "F/TARNIX.dvb"}));
+    QStringList expected{"F/LAYER/..x.wmf", "F/LAYER/ok.wmf", "F/LAYER/" + longest + ".wmf",
+                         "F/TARNIX.dvb"};
+    expected.sort();
+    EXPECT_EQ(files, expected);
 }
 
 TEST(DrawingMetafileExporter, WindowHasAMarginAndSurvivesDegenerateDrawings) {

@@ -214,7 +214,7 @@ TEST_F(DBusClientTest, AHungHostTimesOutInsteadOfBlockingForever) {
     QElapsedTimer timer;
     timer.start();
     EXPECT_EQ(errorOf([&] { document.ActiveLayer(); }), acad::dbuserr::RpcCallFailed);
-    EXPECT_LT(timer.elapsed(), 1200);
+    EXPECT_LT(timer.elapsed(), 10000); // the ordinary timeout would be 15 s
 }
 
 TEST_F(DBusClientTest, AVanishedHostIsReportedAndNeverReplaced) {

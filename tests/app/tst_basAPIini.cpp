@@ -124,6 +124,11 @@ TEST_F(SettingsFile, AbsoluteNamesStayRelativeNamesAreCompletedOnce) {
     EXPECT_TRUE(QFile::exists(absolute));
 
     // A program folder given relatively must not be prefixed again at the next call.
+    const QString previousCurrent = QDir::currentPath();
+    struct RestoreCurrent {
+        QString path;
+        ~RestoreCurrent() { QDir::setCurrent(path); }
+    } restore{previousCurrent};
     QDir::setCurrent(folder.path());
     platform::setProgramFolderForTesting("sub");
     QDir(folder.path()).mkpath("sub");

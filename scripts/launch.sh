@@ -94,15 +94,28 @@ if ! name_owned; then
   name_owned || { echo "launch: cadhost did not take its bus name" >&2; exit 1; }
 fi
 
+# The refresh writes the per-layer pictures shortly before it fills the tiles; a slow
+# machine gets up to a minute for that before the screenshot is taken anyway.
+wait_for_layer_pictures() {
+  local _
+  for _ in $(seq 1 600); do
+    compgen -G "$BIN/LAYER/*.wmf" >/dev/null && return 0
+    sleep 0.1
+  done
+  echo "launch: no layer pictures after a minute; taking the screenshot anyway" >&2
+}
+
 if [ "$headless" -eq 1 ]; then
   # The screenshot should show the whole window arrangement, so a first headless run
   # opens the viewer larger than its first-start size; saved positions are kept.
   if [ ! -s "$BIN/TARNIX.ini" ]; then
     printf '[WMFPosi]\nleft=0\ntop=0\nwidth=11400\nheight=14800\n' >"$BIN/TARNIX.ini"
   fi
+  rm -rf "$BIN/LAYER"
   "$BIN/tarnix" "$LAYER_LIST" &
   started_pids+=($!)
-  sleep "${KORVEL_SETTLE_SECONDS:-6}"
+  wait_for_layer_pictures
+  sleep "${KORVEL_SETTLE_SECONDS:-2}"
   import -window root "$SCREENSHOT"
   echo "launch: screenshot written to $SCREENSHOT"
 else

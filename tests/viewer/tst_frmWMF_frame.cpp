@@ -214,8 +214,8 @@ TEST_F(FrameTest, ToolbarPicturesAreSharpAtDoubleResolution) {
     EXPECT_EQ(hi.size(), QSize(32, 32));
 }
 
-TEST_F(FrameTest, CommandsOfLaterIssuesDoNothingYet) {
-    for (int i : {1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17})
+TEST_F(FrameTest, ButtonsWithoutACommandDoNothing) {
+    for (int i : {1, 2, 6, 8, 10, 16})
         window.Toolbar1_ButtonClick(i);
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("画層ビューワ"));

@@ -7,6 +7,7 @@
 #include "platform/VbTextBox.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 
 namespace {
 
@@ -92,7 +93,12 @@ TileControls TileGrid::addTileControls(int i) {
     c.CmdColor = made(new platform::VbPictureBox(c.FraBar), "CmdColor", i);
     // Made at run time, the box keeps the control's default kind: editable.
     c.CboLineType = made(new QComboBox(c.FraBar), "CboLineType", i);
-    c.CboLineType->setEditable(true);
+    // Editable through its own line edit: setEditable would also build the drop-down's
+    // popup at once, which for a thousand tiles costs more than the rest of the box;
+    // the popup is built when first opened instead.
+    auto* edit = new QLineEdit(c.CboLineType);
+    edit->setPalette(c.CboLineType->palette());
+    c.CboLineType->setLineEdit(edit);
     c.TxtOne = made(new platform::VbTextBox(false, c.FraOne), "TxtOne", i);
     for (QWidget* w :
          std::initializer_list<QWidget*>{c.FraOne, c.FraBar, c.ImgOne, c.CmdView, c.CmdFreeze,

@@ -174,6 +174,7 @@ private:
     qint32 m_progressTotal = 0;
     QString m_sProgressName;
     QElapsedTimer m_messageClock;
+    qint64 m_messageWaitMs = 0;
     bool m_unloaded = false;
     bool m_inLayout = false;
 };

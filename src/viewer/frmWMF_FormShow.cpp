@@ -106,8 +106,14 @@ void frmWMF::pr_subProgressStep() {
     const double percent = double(m_progressCount) / double(m_progressTotal) * 100.0;
     StatusMain->showMessage(m_sProgressName + kGathering +
                             QString::number(qint64(std::nearbyint(percent))) + QLatin1Char('%'));
-    if (!m_messageClock.isValid() || m_messageClock.elapsed() >= kMessageIntervalMs) {
+    // A repaint of a grid of a thousand tiles with their pictures can take longer than
+    // the interval itself: wait at least three times as long as the last round of
+    // messages took, so painting never takes more than a quarter of the rebuild.
+    if (!m_messageClock.isValid() || m_messageClock.elapsed() >= m_messageWaitMs) {
+        QElapsedTimer messages;
+        messages.start();
         QCoreApplication::processEvents();
+        m_messageWaitMs = std::max(kMessageIntervalMs, 3 * messages.elapsed());
         m_messageClock.start();
     }
 }
@@ -136,6 +142,7 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
     proAcadDoc = oAcadDoc;
     m_sProgressName = oAcadDoc->Name();
     m_messageClock.invalidate();
+    m_messageWaitMs = kMessageIntervalMs;
     StatusMain->showMessage(m_sProgressName + kGathering);
 
     prvAllLayerArray = sAllLayerArray;

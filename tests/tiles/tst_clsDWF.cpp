@@ -17,6 +17,7 @@
 #include "platform/VbError.h"
 
 #include <QApplication>
+#include <QCompleter>
 #include <gtest/gtest.h>
 
 using platform::ControlGeometry;
@@ -380,6 +381,15 @@ TEST(TileGridControls, ClearRemovesTheLastBuildsFramesAndNamesCanBeMadeAgain) {
     const TileControls c4 = w.grid->tileControls(4);
     ASSERT_NE(c4.CboLineType, nullptr);
     EXPECT_TRUE(c4.CboLineType->isEditable());
+    // Editable as the platform makes it: any text, completion of the items without
+    // regard to case.
+    ASSERT_NE(c4.CboLineType->lineEdit(), nullptr);
+    ASSERT_NE(c4.CboLineType->completer(), nullptr);
+    EXPECT_EQ(c4.CboLineType->completer()->caseSensitivity(), Qt::CaseInsensitive);
+    c4.CboLineType->addItems({QStringLiteral("DASHED"), QStringLiteral("Continuous")});
+    c4.CboLineType->setEditText(QStringLiteral("not loaded"));
+    EXPECT_EQ(c4.CboLineType->currentText(), QStringLiteral("not loaded"));
+    EXPECT_EQ(c4.CboLineType->count(), 2);
     EXPECT_EQ(c4.CmdView->parentWidget(), c4.FraBar);
     EXPECT_EQ(c4.FraOne->parentWidget(), w.picMain);
 

@@ -4,10 +4,12 @@
 #include "cadhost/dbus/DocumentObject.h"
 #include "cadhost/model/CadApplication.h"
 
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusServer>
 #include <QDir>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 
 namespace cadhost::dbus {
@@ -51,18 +53,32 @@ QString AutomationServer::peerAddress() const {
 }
 
 void AutomationServer::startPeerServer() {
-    // The user's runtime folder is private to the user; the bus's authentication also
-    // admits only the user who runs the host.
+    // An abstract socket where the system has them: it goes with the process however
+    // that ends, so a killed host leaves no socket file behind. Otherwise a socket in
+    // the user's private runtime folder. Either way the bus's authentication admits only
+    // the user who runs the host.
+    QStringList addresses;
+#ifdef Q_OS_LINUX
+    addresses << QStringLiteral("unix:abstract=korvel-cadhost-%1-%2")
+                     .arg(QCoreApplication::applicationPid())
+                     .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+#endif
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty() || !QDir(folder).exists())
         folder = QDir::tempPath();
-    auto* server = new QDBusServer(QStringLiteral("unix:dir=") + folder, this);
-    if (!server->isConnected()) {
-        qWarning("cadhost: no private automation address in %s: %s", qPrintable(folder),
+    addresses << QStringLiteral("unix:dir=") + folder;
+    QDBusServer* server = nullptr;
+    for (const QString& address : std::as_const(addresses)) {
+        server = new QDBusServer(address, this);
+        if (server->isConnected())
+            break;
+        qWarning("cadhost: no private automation address %s: %s", qPrintable(address),
                  qPrintable(server->lastError().message()));
         delete server;
-        return;
+        server = nullptr;
     }
+    if (!server)
+        return;
     m_peerServer = server;
     // The new connection dispatches nothing until this returns, so a client's first
     // call finds every object in place.

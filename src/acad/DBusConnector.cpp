@@ -44,7 +44,7 @@ QDBusConnection DBusConnector::connectionTo(const QString& owner) {
         QStringLiteral("Get"));
     msg.setArguments({QStringLiteral("AutoCAD.Application"), QStringLiteral("PeerAddress")});
     msg.setAutoStartService(false);
-    const QDBusMessage reply = m_bus.call(msg, QDBus::Block, dbustimeout::kCallMs);
+    const QDBusMessage reply = m_bus.call(msg, QDBus::Block, m_timeouts.callMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return m_bus; // a host without the property: the bus serves
     const QString address =

@@ -1,6 +1,7 @@
 // The viewer rebuild: pictures of the drawing, one tile per layer shown, the layers'
 // states read into the tiles. The refresh is its only caller.
 
+#include "WorkFolder.h"
 #include "frmWMF.h"
 
 #include "RefreshPhases.h"
@@ -43,10 +44,6 @@ const QString kMacroAllLayer = QStringLiteral("TARNIX.basWMF.pu_subMakeWMF_AllLa
 const QString kMacroViewLayer = QStringLiteral("TARNIX.basWMF.pu_subMakeWMF_ViewLayer");
 const QString kGathering = QStringLiteral(" の画層情報を取得中．．．");
 constexpr qint64 kMessageIntervalMs = 15;
-
-QString workFolder() {
-    return platform::programFolder() + QStringLiteral("/LAYER");
-}
 
 // Loads a metafile into an image as loading a picture does: a file that is there but
 // is no picture is an error.
@@ -132,10 +129,9 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
     RefreshPhases::mark("snapshot");
 
     const QString F = platform::programFolder();
-    const QString layerFolder = workFolder();
+    const QString layerFolder = WorkFolder::path();
     const QString sysFolder = layerFolder + QStringLiteral("/SYS");
-    if (QFileInfo(layerFolder).isDir())
-        QDir(layerFolder).removeRecursively();
+    WorkFolder::remove();
     makeFolder(layerFolder);
     makeFolder(sysFolder);
 
@@ -247,11 +243,10 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
 
         for (qint32 i = 1; i <= m; ++i) {
             pr_subProgressStep();
-            const QString path =
-                layerFolder + QLatin1Char('/') + prvOnLayerArray[i] + QStringLiteral(".wmf");
+            const QString path = WorkFolder::layerPicturePath(prvOnLayerArray[i]);
             // A layer without a picture (not in the drawing, or a name no file can
             // carry) keeps what its image showed, without a word.
-            if (!QFileInfo(path).isFile())
+            if (path.isEmpty() || !QFileInfo(path).isFile())
                 continue;
             const TileControls c = grid.tileControls(i);
             if (!c.ImgOne || !c.FraOne || !c.TxtOne || !c.CmdView)

@@ -1,3 +1,4 @@
+#include "WorkFolder.h"
 #include "frmWMF.h"
 
 #include "app/basAPIini.h"
@@ -82,9 +83,7 @@ void frmWMF::Form_Unload() {
     write("width", Width());
     write("height", Height());
 
-    QDir work(platform::programFolder() + QStringLiteral("/LAYER"));
-    if (work.exists())
-        work.removeRecursively();
+    WorkFolder::remove();
 }
 
 void frmWMF::closeEvent(QCloseEvent* event) {

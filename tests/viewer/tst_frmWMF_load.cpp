@@ -1,6 +1,7 @@
 // Loading and closing the main window: settings, position, the command line, the zoom
 // list, and the work folder that closing removes.
 
+#include "viewer/WorkFolder.h"
 #include "viewer/frmWMF.h"
 
 #include "ViewerTestSupport.h"
@@ -127,6 +128,34 @@ TEST_F(LoadTest, UnloadDeletesTheWorkFolderWithEverythingInIt) {
     EXPECT_FALSE(QFileInfo::exists(work));
     // The settings beside it stay.
     EXPECT_TRUE(QFileInfo::exists(ini()));
+}
+
+TEST_F(LoadTest, AWorkFolderThatIsALinkIsUnlinkedNeverEmptied) {
+    QTemporaryDir elsewhere;
+    writeFile(elsewhere.filePath(QStringLiteral("keep.wmf")), "mine");
+    const QString work = folder.path() + QStringLiteral("/LAYER");
+    ASSERT_TRUE(QFile::link(elsewhere.path(), work));
+    frmWMF window;
+    window.Form_Load(QString());
+    window.close();
+    EXPECT_FALSE(QFileInfo(work).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(elsewhere.filePath(QStringLiteral("keep.wmf"))));
+}
+
+TEST(WorkFolder, LayerNamesNeverLeadOutOfTheWorkFolder) {
+    QTemporaryDir root;
+    platform::setProgramFolderForTesting(root.path());
+    EXPECT_EQ(WorkFolder::layerPicturePath(QStringLiteral("A-WALL")),
+              root.path() + QStringLiteral("/LAYER/A-WALL.wmf"));
+    EXPECT_EQ(WorkFolder::layerPicturePath(QStringLiteral("..x")),
+              root.path() + QStringLiteral("/LAYER/..x.wmf"));
+    for (const QString& name :
+         {QString(), QStringLiteral("."), QStringLiteral(".."), QStringLiteral("../../etc/x"),
+          QStringLiteral("a/b"), QStringLiteral("a") + QChar(0) + QStringLiteral("b"),
+          QString(84, QChar(0x753B))})
+        EXPECT_TRUE(WorkFolder::layerPicturePath(name).isEmpty()) << name.toStdString();
+    EXPECT_FALSE(WorkFolder::layerPicturePath(QString(83, QChar(0x753B))).isEmpty());
+    platform::setProgramFolderForTesting(QString());
 }
 
 TEST_F(LoadTest, UnloadWithoutAWorkFolderIsFine) {

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// The preview work folder <program folder>/LAYER: made at each refresh, deleted when
+// the window closes. Nothing outside it is ever read as a layer picture or deleted.
+namespace WorkFolder {
+
+QString path();
+
+// Deletes the folder with everything in it. A LAYER that is a link is only unlinked:
+// the folder it points to belongs to someone else.
+void remove();
+
+// The picture file of a layer, or empty when the name cannot be a file name here
+// (empty, ".", "..", holding "/" or NUL, or too long), so that a name from a list file
+// never leads the viewer to a file outside the work folder.
+QString layerPicturePath(const QString& layerName);
+
+} // namespace WorkFolder

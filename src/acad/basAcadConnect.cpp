@@ -1,15 +1,12 @@
 #include "basAcadConnect.h"
 
 #include "acad/Connector.h"
+#include "app/ErrorReport.h"
 #include "app/frmSplash.h"
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"
 
-namespace {
-
-const QString kTitle = QStringLiteral("KORVEL Ver4.00");
-
-} // namespace
+namespace {} // namespace
 
 bool pu_fun_bGetAcadObject(bool& bCancel, QString& sErrMsg) {
     bool result = true;
@@ -29,7 +26,7 @@ bool pu_fun_bGetAcadObject(bool& bCancel, QString& sErrMsg) {
         answer =
             platform::MsgBox(QStringLiteral("AutoCADが起動されていません。") +
                                  QStringLiteral("\r") + QStringLiteral("起動して宜しいですか？"),
-                             platform::vbYesNo | platform::vbExclamation, kTitle);
+                             platform::vbYesNo | platform::vbExclamation, ErrorReport::kTitle);
     } catch (...) {
     }
     if (answer != platform::vbYes) {

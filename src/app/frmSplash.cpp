@@ -1,5 +1,6 @@
 #include "frmSplash.h"
 
+#include "ErrorReport.h"
 #include "platform/WindowSystem.h"
 
 #include <QCoreApplication>
@@ -10,8 +11,6 @@
 
 namespace frmSplash {
 namespace {
-
-const QString kTitle = QStringLiteral("KORVEL Ver4.00");
 
 class SplashWindow : public QWidget {
 public:
@@ -43,7 +42,7 @@ void pu_subShow(const QString& sMsg) {
             static_cast<std::uint32_t>(window()->winId()));
     }
     window()->LblMsg->setText(sMsg);
-    window()->setWindowTitle(kTitle);
+    window()->setWindowTitle(ErrorReport::kTitle);
     QCoreApplication::processEvents();
     window()->show();
 }
@@ -55,8 +54,12 @@ void Unload() {
     }
 }
 
-bool isLoaded() { return !window().isNull(); }
+bool isLoaded() {
+    return !window().isNull();
+}
 
-QString message() { return window() ? window()->LblMsg->text() : QString(); }
+QString message() {
+    return window() ? window()->LblMsg->text() : QString();
+}
 
 } // namespace frmSplash

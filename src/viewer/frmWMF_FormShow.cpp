@@ -6,8 +6,6 @@
 
 #include "RefreshPhases.h"
 
-#ifdef KORVEL_HAVE_ACAD
-
 #include "acad/basAcadConnect.h"
 #include "acad/basAcadUse.h"
 #include "acad/basDWF_Acad.h"
@@ -309,5 +307,3 @@ void frmWMF::pr_subLayerCountShow(acad::AcadDocument& oAcadDoc, const QStringLis
     TxtALL->setText(countText(QStringLiteral("全ての画層"), sAllLayerArray));
     TxtPart->setText(countText(QStringLiteral("表示中の画層"), sOnLayerArray));
 }
-
-#endif // KORVEL_HAVE_ACAD

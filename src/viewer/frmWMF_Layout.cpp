@@ -12,12 +12,9 @@
 #include <QToolBar>
 #include <cmath>
 
-#if __has_include("tiles/clsDWF.h")
 #include "platform/VbImage.h"
 #include "platform/VbTextBox.h"
 #include "tiles/clsDWF.h"
-#define KORVEL_HAVE_TILES 1
-#endif
 
 using platform::ControlGeometry;
 
@@ -126,7 +123,6 @@ void frmWMF::ScrBarV_Change() {
 }
 
 void frmWMF::pr_subPlaceTiles(int iTopScrol) {
-#ifdef KORVEL_HAVE_TILES
     qint32 lnWidth = qint32(std::nearbyint(ControlGeometry::Width(PicMain)));
     qint32 lnTop = iTopScrol;
     for (int i = 1; i <= proDWFUBound(); ++i) {
@@ -134,7 +130,4 @@ void frmWMF::pr_subPlaceTiles(int iTopScrol) {
         if (proDWF[std::size_t(i)])
             proDWF[std::size_t(i)]->pu_subUpdateLocation(lnWidth, lnTop);
     }
-#else
-    Q_UNUSED(iTopScrol);
-#endif
 }

@@ -11,9 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#ifdef KORVEL_HAVE_ACAD
 #include "acad/basAcadConnect.h"
-#endif
 
 namespace {
 const QString kSection = QStringLiteral("WMFPosi");
@@ -52,9 +50,7 @@ void frmWMF::Form_Load(const QString& sCommand) {
 
     pr_subZoomListSet();
 
-#ifdef KORVEL_HAVE_ACAD
     basWindowAPI::pu_subSetForeground(pu_lnAcadHwnd);
-#endif
     QCoreApplication::processEvents();
     basWindowAPI::pu_subSetForeground(hWnd());
 

@@ -6,9 +6,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/VbError.h"
 
-#ifdef KORVEL_HAVE_ACAD
 #include "acad/basAcadConnect.h"
-#endif
 
 void frmWMF::pu_subCmdRefresh_Click() {
     CmdRefresh_Click();
@@ -19,7 +17,6 @@ void frmWMF::pu_subCmdRefresh_Click() {
 // tiles follow from here. Every failure ends the refresh with the unexpected-error box.
 void frmWMF::CmdRefresh_Click() {
     try {
-#ifdef KORVEL_HAVE_ACAD
         bool bCancel = false;
         QString sErrMsg;
         const bool bResult = pu_fun_bGetAcadObject(bCancel, sErrMsg);
@@ -42,11 +39,6 @@ void frmWMF::CmdRefresh_Click() {
 
         // Steps 5 on: the saved check, the layers to show, the rebuild.
         pr_subRefreshLayers();
-#else
-        // A build without the CAD link cannot refresh; say so rather than do nothing.
-        throw platform::VbError(429, QStringLiteral("ActiveX コンポーネントはオブジェクトを"
-                                                    "作成できません。"));
-#endif
     } catch (const std::exception& error) {
         ErrorReport::showUnexpectedError(QStringLiteral("CmdRefresh_Click"), error);
     }

@@ -4,8 +4,6 @@
 
 #include "frmWMF.h"
 
-#ifdef KORVEL_HAVE_ACAD
-
 #include "acad/basAcadConnect.h"
 #include "acad/basDWF_Acad.h"
 #include "app/ErrorReport.h"
@@ -94,5 +92,3 @@ void frmWMF::pr_subRefreshLayers() {
     pu_subLineTypeList();
     pu_subFormShow(oAcadDoc, sAllLayerArray, sOnLayerArray, bAll);
 }
-
-#endif // KORVEL_HAVE_ACAD

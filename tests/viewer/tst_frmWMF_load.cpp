@@ -14,9 +14,7 @@
 #include <QFile>
 #include <QSettings>
 
-#ifdef KORVEL_HAVE_ACAD
 #include "acad/basAcadConnect.h"
-#endif
 
 using viewertest::FakeConnector;
 

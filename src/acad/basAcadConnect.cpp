@@ -6,7 +6,6 @@
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"
 
-
 bool pu_fun_bGetAcadObject(bool& bCancel, QString& sErrMsg) {
     bool result = true;
     sErrMsg.clear();

@@ -1,6 +1,7 @@
 #include "AcadDocument.h"
 
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 
 namespace acad {
 
@@ -17,8 +18,7 @@ AcadLayer AcadDocument::ActiveLayer() {
 
 void AcadDocument::setActiveLayer(const AcadLayer& oLayer) {
     if (oLayer.isNull())
-        throw platform::VbError(91,
-                                QStringLiteral("Object variable or With block variable not set"));
+        throw platform::vbError(91);
     m_backend->setActiveLayer(oLayer.addressedName());
 }
 

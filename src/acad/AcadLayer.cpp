@@ -1,13 +1,14 @@
 #include "AcadLayer.h"
 
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 
 namespace acad {
 namespace {
 
 // A layer reference made without a document (default-constructed) is VB's Nothing.
 [[noreturn]] void throwNothing() {
-    throw platform::VbError(91, QStringLiteral("Object variable or With block variable not set"));
+    throw platform::vbError(91);
 }
 
 // The CAD's properties are typed; a value of the wrong type from the host would
@@ -18,7 +19,7 @@ bool toBool(const QVariant& v) {
     bool ok = false;
     const qlonglong n = v.toLongLong(&ok);
     if (!ok)
-        throw platform::VbError(platform::vberr::TypeMismatch, QStringLiteral("Type mismatch"));
+        throw platform::vbError(platform::vberr::TypeMismatch);
     return n != 0;
 }
 
@@ -26,13 +27,13 @@ qint32 toLong(const QVariant& v) {
     bool ok = false;
     const qlonglong n = v.toLongLong(&ok);
     if (!ok || v.typeId() == QMetaType::QString || n < INT32_MIN || n > INT32_MAX)
-        throw platform::VbError(platform::vberr::TypeMismatch, QStringLiteral("Type mismatch"));
+        throw platform::vbError(platform::vberr::TypeMismatch);
     return static_cast<qint32>(n);
 }
 
 QString toText(const QVariant& v) {
     if (v.typeId() != QMetaType::QString)
-        throw platform::VbError(platform::vberr::TypeMismatch, QStringLiteral("Type mismatch"));
+        throw platform::vbError(platform::vberr::TypeMismatch);
     return v.toString();
 }
 

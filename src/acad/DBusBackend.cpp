@@ -2,6 +2,7 @@
 
 #include "AcadLog.h"
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
@@ -51,8 +52,7 @@ QList<QVariant> call(const QDBusConnection& bus, const QString& service, const Q
         throw toAutomationError(error);
     }
     if (reply.type() != QDBusMessage::ReplyMessage)
-        throw platform::AutomationError(dbuserr::RpcCallFailed,
-                                        QStringLiteral("The remote procedure call failed."));
+        throw platform::automationError(dbuserr::RpcCallFailed);
     qCDebug(lcAcad) << method << path << "took" << timer.elapsed() << "ms";
     return reply.arguments();
 }
@@ -61,15 +61,16 @@ QVariant callValue(const QDBusConnection& bus, const QString& service, const QSt
                    const QString& interface, const QString& method, const QVariantList& args,
                    int timeoutMs) {
     const QList<QVariant> out = call(bus, service, path, interface, method, args, timeoutMs);
-    if (out.isEmpty())
-        throw platform::AutomationError(dbuserr::ServerFault,
-                                        method + QStringLiteral(": the server sent no value"));
+    if (out.isEmpty()) {
+        qCWarning(lcAcad) << method << path << "answered without a value";
+        throw platform::automationError(dbuserr::ServerFault);
+    }
     return unwrap(out.first());
 }
 
 [[noreturn]] void throwBadReply(const QString& what) {
-    throw platform::AutomationError(dbuserr::ServerFault,
-                                    what + QStringLiteral(": unexpected reply type"));
+    qCWarning(lcAcad) << what << "came back as a value of an unexpected type";
+    throw platform::automationError(dbuserr::ServerFault);
 }
 
 QString asString(const QVariant& v, const QString& what) {
@@ -112,18 +113,15 @@ platform::AutomationError toAutomationError(const QDBusError& error) {
         return platform::AutomationError(dbuserr::ServerFault, error.message());
     }
     if (error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
-        return platform::AutomationError(dbuserr::RpcServerUnavailable,
-                                         QStringLiteral("The RPC server is unavailable."));
+        return platform::automationError(dbuserr::RpcServerUnavailable);
     switch (error.type()) {
     case QDBusError::ServiceUnknown:
     case QDBusError::Disconnected:
-        return platform::AutomationError(dbuserr::RpcServerUnavailable,
-                                         QStringLiteral("The RPC server is unavailable."));
+        return platform::automationError(dbuserr::RpcServerUnavailable);
     case QDBusError::NoReply:
     case QDBusError::Timeout:
     case QDBusError::TimedOut:
-        return platform::AutomationError(dbuserr::RpcCallFailed,
-                                         QStringLiteral("The remote procedure call failed."));
+        return platform::automationError(dbuserr::RpcCallFailed);
     default:
         break;
     }

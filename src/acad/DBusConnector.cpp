@@ -3,6 +3,7 @@
 #include "AcadLog.h"
 #include "DBusBackend.h"
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -14,7 +15,7 @@ namespace {
 // What VB's GetObject/CreateObject raise when the class cannot be reached.
 platform::AutomationError cannotCreate(const QString& detail) {
     qCDebug(lcAcad) << "cannot reach the CAD:" << detail;
-    return platform::AutomationError(429, QStringLiteral("ActiveX component can't create object"));
+    return platform::automationError(429);
 }
 
 const QString kBusService = QStringLiteral("org.freedesktop.DBus");

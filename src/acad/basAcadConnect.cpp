@@ -5,6 +5,7 @@
 #include "app/frmSplash.h"
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 
 bool pu_fun_bGetAcadObject(bool& bCancel, QString& sErrMsg) {
     bool result = true;
@@ -63,7 +64,6 @@ bool pu_fun_bGetAcadObject(bool& bCancel, QString& sErrMsg) {
 
 void pu_subGetAcadDocument() {
     if (!pu_oAcadApp)
-        throw platform::VbError(91,
-                                QStringLiteral("Object variable or With block variable not set"));
+        throw platform::vbError(91);
     pu_oAcadDoc = pu_oAcadApp->ActiveDocument();
 }

@@ -2,13 +2,13 @@
 
 #include "acad/basAcadConnect.h"
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 
 namespace {
 
 acad::AcadDocument& document() {
     if (!pu_oAcadDoc)
-        throw platform::VbError(91,
-                                QStringLiteral("Object variable or With block variable not set"));
+        throw platform::vbError(91);
     return *pu_oAcadDoc;
 }
 
@@ -28,8 +28,7 @@ void pu_subLayerSnapshot() {
         // A layer added between the count and the enumeration has no record to go
         // into: report it as the array bound it oversteps, never write past the end.
         if (k >= pu_typLayerState.size())
-            throw platform::VbError(platform::vberr::SubscriptOutOfRange,
-                                    QStringLiteral("Subscript out of range"));
+            throw platform::vbError(platform::vberr::SubscriptOutOfRange);
         typLayerState& rec = pu_typLayerState[k];
         rec.sName = oLayer.Name();
         rec.sLineType = oLayer.Linetype();

@@ -2,12 +2,12 @@
 
 #include "acad/basAcadConnect.h"
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 
 void pu_subLineTypeList() {
     pu_sLineTypeArray = QStringList{QString()};
     if (!pu_oAcadDoc)
-        throw platform::VbError(91,
-                                QStringLiteral("Object variable or With block variable not set"));
+        throw platform::vbError(91);
     const acad::AcadLinetypes linetypes = pu_oAcadDoc->Linetypes();
     for (const QString& sName : linetypes) {
         const QString lower = sName.toLower();

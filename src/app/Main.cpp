@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include "ErrorReport.h"
+#include "platform/VbErrorText.h"
 
 #include <QFont>
 
@@ -38,7 +39,7 @@ bool KorvelApplication::notify(QObject* receiver, QEvent* event) {
     } catch (const std::exception& error) {
         ErrorReport::showUnexpectedError(where(), error);
     } catch (...) {
-        ErrorReport::showUnexpectedError(where(), 51, QStringLiteral("内部エラーです。"));
+        ErrorReport::showUnexpectedError(where(), 51, platform::vbErrorText(51));
     }
     return false;
 }

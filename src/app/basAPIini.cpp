@@ -4,6 +4,7 @@
 #include "platform/Profile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 #include "platform/VbNumeric.h"
 
 #include <QDir>
@@ -71,7 +72,7 @@ QVariant GetINI(QString& sIniFileName, const QString& Section, const QString& Ke
     if (Integeral) {
         const auto number = platform::vb::variantToNumber(Default);
         if (!number)
-            throw platform::VbError(platform::vberr::TypeMismatch, QStringLiteral("Type mismatch"));
+            throw platform::vbError(platform::vberr::TypeMismatch);
         const qint32 def = platform::vb::CLng(*number);
         return platform::profile::getInt(sIniFileName, Section, Key, def);
     }

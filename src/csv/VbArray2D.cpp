@@ -1,11 +1,11 @@
 #include "VbArray2D.h"
 
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 
 namespace {
 [[noreturn]] void subscriptOutOfRange() {
-    throw platform::VbError(platform::vberr::SubscriptOutOfRange,
-                            QStringLiteral("Subscript out of range"));
+    throw platform::vbError(platform::vberr::SubscriptOutOfRange);
 }
 } // namespace
 

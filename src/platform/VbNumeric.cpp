@@ -1,6 +1,7 @@
 #include "VbNumeric.h"
 
 #include "VbError.h"
+#include "VbErrorText.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -14,7 +15,7 @@ template <typename T> T roundToWhole(double value) {
     const double rounded = std::nearbyint(value); // default rounding mode: half to even
     if (!std::isfinite(rounded) || rounded < double(std::numeric_limits<T>::min()) ||
         rounded > double(std::numeric_limits<T>::max()))
-        throw VbError(ErrOverflow, QStringLiteral("Overflow"));
+        throw vbError(ErrOverflow);
     return static_cast<T>(rounded);
 }
 
@@ -218,7 +219,7 @@ QString CStr(const QVariant& value, const QLocale& locale) {
     if (!value.isValid())
         return QString();
     if (isNull(value))
-        throw VbError(ErrInvalidUseOfNull, QStringLiteral("Invalid use of Null"));
+        throw vbError(ErrInvalidUseOfNull);
     switch (value.metaType().id()) {
     case QMetaType::Bool:
         return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
@@ -254,7 +255,7 @@ QString CStr(const QVariant& value, const QLocale& locale) {
                locale.toString(dt.time(), QStringLiteral("H:mm:ss"));
     }
     default:
-        throw VbError(vberr::TypeMismatch, QStringLiteral("Type mismatch"));
+        throw vbError(vberr::TypeMismatch);
     }
 }
 

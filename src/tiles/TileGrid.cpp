@@ -1,6 +1,7 @@
 #include "TileGrid.h"
 
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 #include "platform/VbFrame.h"
 #include "platform/VbImage.h"
 #include "platform/VbPictureBox.h"
@@ -73,13 +74,10 @@ void TileGrid::pr_subTileClear() {
 
 TileControls TileGrid::addTileControls(int i) {
     if (!m_picMain)
-        throw platform::VbError(91, QStringLiteral("オブジェクト変数または With ブロック変数が"
-                                                   "設定されていません。"));
+        throw platform::vbError(91);
     for (const char* base : kNames)
         if (control(nameOf(base, i)))
-            throw platform::VbError(
-                727,
-                QStringLiteral("名前 '%1' のコントロールは既に存在します。").arg(nameOf(base, i)));
+            throw platform::vbError(727, nameOf(base, i));
     // Children of a shown container stay hidden until shown: each tile appears when
     // its own initialisation has placed it.
     TileControls c;

@@ -9,6 +9,7 @@
 #include "platform/Twips.h"
 #include "platform/VbColor.h"
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 #include "platform/VbFrame.h"
 #include "platform/VbImage.h"
 #include "platform/VbPictureBox.h"
@@ -41,15 +42,13 @@ clsDWF::WindowParts& sharedParts() {
 // A control the tile no longer has (removed with its frame) is VB's unset object.
 template <class T> T& ctl(const QPointer<T>& control) {
     if (!control)
-        throw platform::VbError(91, QStringLiteral("オブジェクト変数または With ブロック変数が"
-                                                   "設定されていません。"));
+        throw platform::vbError(91);
     return *control;
 }
 
 acad::AcadDocument& doc(const std::shared_ptr<acad::AcadDocument>& d) {
     if (!d)
-        throw platform::VbError(91, QStringLiteral("オブジェクト変数または With ブロック変数が"
-                                                   "設定されていません。"));
+        throw platform::vbError(91);
     return *d;
 }
 
@@ -65,7 +64,7 @@ void setComboText(QComboBox& box, const QString& text) {
     }
     const int index = box.findText(text, Qt::MatchFixedString);
     if (index < 0)
-        throw platform::VbError(383, QStringLiteral("'Text' プロパティは読み取り専用です。"));
+        throw platform::vbError(383, QStringLiteral("Text"));
     box.setCurrentIndex(index);
 }
 
@@ -115,11 +114,10 @@ const clsDWF::WindowParts& clsDWF::windowParts() const {
 
 void clsDWF::SetWMF(const QString& sWMF_FullPath) {
     if (!QFileInfo(sWMF_FullPath).isFile())
-        throw platform::VbError(platform::vberr::FileNotFound,
-                                QStringLiteral("ファイルが見つかりません。"));
+        throw platform::vbError(platform::vberr::FileNotFound);
     auto picture = metafile::MetafilePicture::load(sWMF_FullPath);
     if (!picture)
-        throw platform::VbError(481, QStringLiteral("ピクチャが不正です。"));
+        throw platform::vbError(481);
     ctl(pr_oImgOne).setPicture(std::move(picture));
 }
 
@@ -234,7 +232,7 @@ void clsDWF::pu_subUpdateLocation(qint32 iPicMainWidth, qint32 iTopScrol) {
         const double height = ControlGeometry::Height(&fraOne);
         const qint32 columns = qint32(std::floor(iPicMainWidth / (width + kTileGap)));
         if (columns == 0)
-            throw platform::VbError(11, QStringLiteral("0 で除算しました。"));
+            throw platform::vbError(11);
         m_iCol = prlnIndex % columns;
         if (m_iCol == 0)
             m_iCol = columns;

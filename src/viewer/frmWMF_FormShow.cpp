@@ -14,6 +14,7 @@
 #include "platform/ControlGeometry.h"
 #include "platform/ProgramFolder.h"
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 #include "platform/VbFrame.h"
 #include "platform/VbImage.h"
 #include "platform/VbListBox.h"
@@ -48,14 +49,13 @@ constexpr qint64 kMessageIntervalMs = 15;
 void loadPicture(platform::VbImage& image, const QString& path) {
     auto picture = metafile::MetafilePicture::load(path);
     if (!picture)
-        throw platform::VbError(481, QStringLiteral("ピクチャが不正です。"));
+        throw platform::vbError(481);
     image.setPicture(std::move(picture));
 }
 
 void makeFolder(const QString& path) {
     if (!QDir().mkdir(path))
-        throw platform::VbError(platform::vberr::PathFileAccess,
-                                QStringLiteral("パス名が無効です。"));
+        throw platform::vbError(platform::vberr::PathFileAccess);
 }
 
 // The on and frozen states of the snapshot written back, the current layer left alone.
@@ -201,7 +201,7 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
 
         const double allWidth = ControlGeometry::Width(ImgALL);
         if (allWidth == 0)
-            throw platform::VbError(11, QStringLiteral("0 で除算しました。"));
+            throw platform::vbError(11);
         prsnAllRatio =
             float(std::nearbyint(ControlGeometry::Height(ImgALL) / allWidth * 100.0) / 100.0);
 
@@ -248,8 +248,7 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
                 continue;
             const TileControls c = grid.tileControls(i);
             if (!c.ImgOne || !c.FraOne || !c.TxtOne || !c.CmdView)
-                throw platform::VbError(730, QStringLiteral("コントロール '%1' が見つかりません。")
-                                                 .arg(QStringLiteral("ImgOne%1").arg(i)));
+                throw platform::vbError(730, QStringLiteral("ImgOne%1").arg(i));
             loadPicture(*c.ImgOne, path);
             const double txtHeight = ControlGeometry::Height(c.TxtOne);
             basDWF::pu_subPictureFit(

@@ -6,6 +6,7 @@
 #include "acad/DBusBackend.h"
 #include "acad/DBusConnector.h"
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
@@ -234,7 +235,10 @@ TEST_F(DBusClientTest, AVanishedHostIsReportedAndNeverReplaced) {
     QDBusConnection other = QDBusConnection::connectToBus(bus.address(), QStringLiteral("other"));
     ASSERT_TRUE(other.registerService(QStringLiteral("Korvel.FakeCad")));
 
-    EXPECT_EQ(errorOf([&] { document.Layers().Count(); }), acad::dbuserr::RpcServerUnavailable);
+    QString description;
+    EXPECT_EQ(errorOf([&] { document.Layers().Count(); }, &description),
+              acad::dbuserr::RpcServerUnavailable);
+    EXPECT_EQ(description, QStringLiteral("RPC サーバーを利用できません。"));
     EXPECT_EQ(errorOf([&] { application->caption(); }), acad::dbuserr::RpcServerUnavailable);
     QDBusConnection::disconnectFromBus(QStringLiteral("other"));
 }
@@ -253,7 +257,9 @@ TEST_F(DBusClientTest, AnUnreachableDirectAddressFallsBackToTheBus) {
 
 TEST_F(DBusClientTest, ConnectorWithoutAnInstanceOrServiceFileFails) {
     acad::DBusConnector missing(client, QStringLiteral("Korvel.NotInstalled"));
-    EXPECT_EQ(errorOf([&] { missing.attach(); }), 429);
+    QString description;
+    EXPECT_EQ(errorOf([&] { missing.attach(); }, &description), 429);
+    EXPECT_EQ(description, platform::vbErrorText(429));
     QElapsedTimer timer;
     timer.start();
     EXPECT_EQ(errorOf([&] { missing.create(); }), 429);

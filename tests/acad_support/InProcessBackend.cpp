@@ -3,6 +3,7 @@
 #include "cadhost/model/CadApplication.h"
 #include "cadhost/model/Drawing.h"
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 
 namespace acad::inprocess {
 namespace {
@@ -104,8 +105,7 @@ void ApplicationBackend::runMacro(const QString& name) {
 std::shared_ptr<acad::ApplicationBackend> Connector::attach() {
     ++attachCalls;
     if (!m_running)
-        throw platform::AutomationError(429,
-                                        QStringLiteral("ActiveX component can't create object"));
+        throw platform::automationError(429);
     return std::make_shared<ApplicationBackend>(m_running);
 }
 
@@ -115,8 +115,7 @@ std::shared_ptr<acad::ApplicationBackend> Connector::create() {
         m_onCreate();
     cadhost::CadApplication* app = m_factory ? m_factory() : nullptr;
     if (!app)
-        throw platform::AutomationError(429,
-                                        QStringLiteral("ActiveX component can't create object"));
+        throw platform::automationError(429);
     lastCreated = app;
     m_running = app;
     return std::make_shared<ApplicationBackend>(app);

@@ -6,6 +6,7 @@
 #include "app/basWindowAPI.h"
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"
+#include "platform/VbErrorText.h"
 #include "platform/WindowSystem.h"
 #include "platform/WindowSystemX11.h"
 
@@ -33,7 +34,7 @@ class Thrower : public QObject {
 public:
     bool event(QEvent* e) override {
         if (e->type() == QEvent::User)
-            throw platform::VbError(5, QStringLiteral("Invalid procedure call"));
+            throw platform::vbError(platform::vberr::InvalidProcedureCall);
         if (e->type() == QEvent::User + 1)
             throw 42;
         return QObject::event(e);
@@ -56,8 +57,9 @@ TEST(LastResortHandler, AnUntrappedErrorIsShownAndTheProgramGoesOn) {
     platform::resetMsgBoxHandler();
 
     ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0].first, QStringLiteral("予期せぬエラーが frmWMF で発生しました。\r番号：5\r"
-                                             "内容：Invalid procedure call"));
+    EXPECT_EQ(shown[0].first,
+              QStringLiteral("予期せぬエラーが frmWMF で発生しました。\r番号：5\r内容：") +
+                  platform::vbErrorText(5));
     EXPECT_EQ(shown[0].second, QStringLiteral("KORVEL Ver4.00"));
     EXPECT_TRUE(shown[1].first.contains(QStringLiteral("番号：51")));
 }
@@ -103,13 +105,18 @@ public:
             return;
         for (int n = 171; n < 180 && display.isEmpty(); ++n) {
             const QString name = QStringLiteral(":%1").arg(n);
-            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+            // A display in use (or left by a server that did not clean up) has its
+            // socket or its lock file; Xvfb would refuse it and we would wait in vain.
+            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
+                QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
                 continue;
             server.start(xvfb, {name, QStringLiteral("-screen"), QStringLiteral("0"),
                                 QStringLiteral("640x480x24"), QStringLiteral("-noreset"),
                                 QStringLiteral("-nolisten"), QStringLiteral("tcp")});
             for (int i = 0; i < 50; ++i) {
                 QThread::msleep(100);
+                if (server.state() == QProcess::NotRunning)
+                    break; // it refused the display
                 xcb_connection_t* c = xcb_connect(name.toLatin1().constData(), nullptr);
                 const bool ok = !xcb_connection_has_error(c);
                 xcb_disconnect(c);
@@ -118,14 +125,20 @@ public:
                     break;
                 }
             }
-            if (display.isEmpty())
+            if (display.isEmpty()) {
+                // The process must be gone before the object starts the next server.
                 server.kill();
+                server.waitForFinished(3000);
+            }
         }
     }
     ~PrivateXServer() {
         if (server.state() != QProcess::NotRunning) {
             server.terminate();
-            server.waitForFinished(3000);
+            if (!server.waitForFinished(3000)) {
+                server.kill();
+                server.waitForFinished(3000);
+            }
         }
     }
     QString display;

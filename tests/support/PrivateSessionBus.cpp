@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QThread>
 #include <QUuid>
@@ -18,11 +20,72 @@
 
 namespace korvel::test {
 
+namespace {
+
+struct ProcState {
+    pid_t parent = 0;
+    pid_t group = 0;
+    char state = 0;
+};
+
+// "pid (comm) state ppid pgrp ...": comm may hold blanks and parentheses, so the
+// fields are read after its last ')'.
+bool readStat(pid_t pid, ProcState& out) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    if (close < 0)
+        return false;
+    const QList<QByteArray> fields = text.mid(close + 2).split(' ');
+    if (fields.size() < 3 || fields[0].isEmpty())
+        return false;
+    out.state = fields[0].at(0);
+    out.parent = pid_t(fields[1].toInt());
+    out.group = pid_t(fields[2].toInt());
+    return true;
+}
+
+// Gone, or dead and only waiting for its parent to collect it.
+bool isGone(pid_t pid) {
+    ProcState s;
+    return !readStat(pid, s) || s.state == 'Z' || s.state == 'X';
+}
+
+// Every live process below `root` or in its process group (the group outlives a
+// parent that dies, so a grandchild handed to init is still found).
+QList<pid_t> processesOf(pid_t root) {
+    QHash<pid_t, ProcState> all;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        bool ok = false;
+        const pid_t pid = pid_t(entry.toInt(&ok));
+        ProcState s;
+        if (ok && readStat(pid, s) && s.state != 'Z')
+            all.insert(pid, s);
+    }
+    QList<pid_t> found;
+    for (auto it = all.cbegin(); it != all.cend(); ++it)
+        if (it.key() != root && it.value().group == root)
+            found.append(it.key());
+    for (qsizetype i = -1; i < found.size(); ++i) {
+        const pid_t parent = i < 0 ? root : found[i];
+        for (auto it = all.cbegin(); it != all.cend(); ++it)
+            if (it.value().parent == parent && it.key() != root && !found.contains(it.key()))
+                found.append(it.key());
+    }
+    found.removeAll(::getpid());
+    return found;
+}
+
+} // namespace
+
 QString PrivateSessionBus::serviceDir() {
     return QStringLiteral(KORVEL_DBUS_SERVICE_DIR);
 }
 
-PrivateSessionBus::PrivateSessionBus() {
+PrivateSessionBus::PrivateSessionBus(const QString& extraServiceDir) {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("cannot create a temporary folder");
         return;
@@ -41,13 +104,17 @@ PrivateSessionBus::PrivateSessionBus() {
             "  <type>session</type>\n"
             "  <listen>unix:tmpdir=%1</listen>\n"
             "  <servicedir>%2</servicedir>\n"
+            "%3"
             "  <policy context=\"default\">\n"
             "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
             "    <allow eavesdrop=\"true\"/>\n"
             "    <allow own=\"*\"/>\n"
             "  </policy>\n"
             "</busconfig>\n")
-            .arg(m_dir.path().toHtmlEscaped(), serviceDir().toHtmlEscaped());
+            .arg(m_dir.path().toHtmlEscaped(), serviceDir().toHtmlEscaped(),
+                 extraServiceDir.isEmpty() ? QString()
+                                           : QStringLiteral("  <servicedir>%1</servicedir>\n")
+                                                 .arg(extraServiceDir.toHtmlEscaped()));
     config.write(text.toUtf8());
     config.close();
 
@@ -56,6 +123,8 @@ PrivateSessionBus::PrivateSessionBus() {
     m_daemon->setArguments({QStringLiteral("--config-file=") + configPath,
                             QStringLiteral("--nofork"), QStringLiteral("--print-address")});
     m_daemon->setProcessChannelMode(QProcess::SeparateChannels);
+    // Its own group: the group ends with the daemon, whatever it started included.
+    m_daemon->setChildProcessModifier([] { ::setpgid(0, 0); });
     m_daemon->start();
     if (!m_daemon->waitForStarted(5000)) {
         m_error = QStringLiteral("cannot start dbus-daemon: %1").arg(m_daemon->errorString());
@@ -91,6 +160,7 @@ PrivateSessionBus::~PrivateSessionBus() {
         return;
     killNameOwners();
     QDBusConnection::disconnectFromBus(m_connectionName);
+    killDaemonChildren();
     m_daemon->terminate();
     if (!m_daemon->waitForFinished(3000)) {
         m_daemon->kill();
@@ -169,6 +239,26 @@ void PrivateSessionBus::killNameOwners() {
         if (::kill(pid, 0) == 0)
             ::kill(pid, SIGKILL);
     }
+}
+
+void PrivateSessionBus::killDaemonChildren() {
+    const pid_t daemon = pid_t(m_daemon->processId());
+    if (daemon <= 0)
+        return;
+    const QList<pid_t> pids = processesOf(daemon);
+    for (pid_t pid : pids)
+        ::kill(pid, SIGTERM);
+    const QDeadlineTimer deadline(2000);
+    for (pid_t pid : pids) {
+        while (!isGone(pid) && !deadline.hasExpired())
+            QThread::msleep(20);
+        if (!isGone(pid))
+            ::kill(pid, SIGKILL);
+    }
+    const QDeadlineTimer killed(2000);
+    for (pid_t pid : pids)
+        while (!isGone(pid) && !killed.hasExpired())
+            QThread::msleep(10);
 }
 
 } // namespace korvel::test

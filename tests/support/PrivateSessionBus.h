@@ -25,11 +25,16 @@ namespace korvel::test {
 // connection of its own to this bus.
 //
 // The destructor kills every process that owns a well-known name on the bus (the
-// activated cadhost, whose service outlives the daemon otherwise), then the daemon,
-// and restores the previous DBUS_SESSION_BUS_ADDRESS.
+// activated cadhost, whose service outlives the daemon otherwise), then every process
+// the daemon started (a host that was activated but never took its name, one left
+// behind by a test that was stopped), then the daemon, and restores the previous
+// DBUS_SESSION_BUS_ADDRESS. The daemon runs in a process group of its own, so what it
+// starts can be found and ended even once it has been handed to another parent.
 class PrivateSessionBus {
 public:
-    PrivateSessionBus();
+    // extraServiceDir: one more folder of activatable services, for tests of the
+    // fixture's own clean-up.
+    explicit PrivateSessionBus(const QString& extraServiceDir = QString());
     ~PrivateSessionBus();
     PrivateSessionBus(const PrivateSessionBus&) = delete;
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
@@ -54,6 +59,7 @@ public:
 
 private:
     void killNameOwners();
+    void killDaemonChildren();
 
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_daemon;

@@ -1,0 +1,69 @@
+#pragma once
+
+// Converts automation arguments for the Drawing's members. Internal to the model.
+
+#include "cadhost/model/CadErrors.h"
+
+#include <QVariant>
+#include <climits>
+#include <cmath>
+
+namespace cadhost::detail {
+
+// Automation callers hand over whatever their language holds: VB's True is -1, a
+// D-Bus client may send an int or a bool. Texts are not taken as flags or numbers,
+// because "False" as a string would silently turn into True.
+inline bool toFlag(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool();
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+        return value.toLongLong() != 0;
+    default:
+        throwCadError(hosterr::TypeMismatch);
+    }
+}
+
+inline int toInteger(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+    case QMetaType::Char:
+    case QMetaType::SChar: {
+        const qlonglong v = value.toLongLong();
+        if (v < INT_MIN || v > INT_MAX)
+            throwCadError(hosterr::InvalidArgument);
+        return int(v);
+    }
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = value.toDouble();
+        if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > INT_MAX)
+            throwCadError(hosterr::TypeMismatch);
+        return int(d);
+    }
+    default:
+        throwCadError(hosterr::TypeMismatch);
+    }
+}
+
+inline QString toText(const QVariant& value) {
+    if (value.typeId() != QMetaType::QString)
+        throwCadError(hosterr::TypeMismatch);
+    return value.toString();
+}
+
+} // namespace cadhost::detail

@@ -1,0 +1,105 @@
+#pragma once
+
+// The device libwmf draws on while a metafile plays: it records every drawing call
+// into a DisplayList and keeps the text, the extent and the mapping the picture needs
+// afterwards. Internal to the metafile reader; the callbacks that feed it are declared
+// in WmfDeviceCallbacks.h.
+
+#include "metafile/DisplayList.h"
+#include "metafile/MetafilePicture.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QHash>
+#include <QPen>
+#include <QRectF>
+#include <QStringList>
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+extern "C" {
+#include <libwmf/api.h>
+#include <libwmf/defs.h>
+#include <libwmf/ipa.h>
+#include <libwmf/macro.h>
+}
+
+namespace metafile::detail {
+
+// Text is laid out at this pixel size and scaled: small sizes are not rounded.
+inline constexpr int kTextDesignSize = 100;
+
+struct WmfDevice {
+    DisplayList list;
+    bool anyDrawn = false;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    QStringList texts;
+    std::vector<MetafilePicture::TextItem> textItems;
+    QHash<QString, QFont> fonts; // one QFont per face and style: resolving a font is costly
+    // Face names libwmf's fonts point at, one copy per distinct name, alive
+    // until the player is gone (see fontMap).
+    std::unordered_set<std::string> faceNames;
+
+    QFont fontFor(const wmfFont* font);
+    // The state last recorded. A metafile typically creates, selects and
+    // deletes a pen around every single line; recording each one would
+    // store a pen, a brush and a background per line, and set all three
+    // again per line on every paint.
+    QPen pen{Qt::NoPen};
+    QBrush brush{Qt::NoBrush};
+    Qt::BGMode backgroundMode = Qt::TransparentMode;
+    QColor background{Qt::white};
+
+    void usePen(const QPen& p) {
+        if (p == pen)
+            return;
+        pen = p;
+        list.setPen(p);
+    }
+    void useBrush(const QBrush& b) {
+        if (b == brush)
+            return;
+        brush = b;
+        list.setBrush(b);
+    }
+    void useBackground(Qt::BGMode mode, const QColor& color) {
+        if (mode == backgroundMode && color == background)
+            return;
+        backgroundMode = mode;
+        background = color;
+        list.setBackground(mode, color);
+    }
+    // Records the state the members above describe: the target painter's
+    // own state is not ours to assume.
+    void resetState() {
+        list.setPen(pen);
+        list.setBrush(brush);
+        list.setBackground(backgroundMode, background);
+    }
+
+    int primitives = 0;
+    QElapsedTimer clock;
+    // Window origin and unit size of the first drawing call: how libwmf maps
+    // the file's logical units onto the device units we record in.
+    bool mapped = false;
+    double originX = 0, originY = 0, unitX = 1, unitY = 1;
+};
+
+// Helpers the callbacks share: the device behind libwmf's handle, conversions of
+// libwmf's types, the extent bookkeeping and the pen and brush of the device context.
+void track(WmfDevice* d, const wmfDC* dc);
+WmfDevice* device(wmfAPI* api);
+QColor qcolor(const wmfRGB& c);
+QPointF qpoint(const wmfD_Coord& c);
+void note(WmfDevice* d, const QRectF& r);
+void notePoints(WmfDevice* d, const wmfD_Coord* pt, int count);
+QPen penFor(wmfDC* dc);
+QBrush brushFor(wmfDC* dc);
+void applyState(WmfDevice* d, wmfDC* dc, bool fill);
+Qt::FillRule fillRule(wmfDC* dc);
+
+} // namespace metafile::detail

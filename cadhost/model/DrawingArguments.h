@@ -13,10 +13,8 @@ namespace cadhost::detail {
 // Automation callers hand over whatever their language holds: VB's True is -1, a
 // D-Bus client may send an int or a bool. Texts are not taken as flags or numbers,
 // because "False" as a string would silently turn into True.
-inline bool toFlag(const QVariant& value) {
+inline bool isWholeNumber(const QVariant& value) {
     switch (value.typeId()) {
-    case QMetaType::Bool:
-        return value.toBool();
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
@@ -26,28 +24,28 @@ inline bool toFlag(const QVariant& value) {
     case QMetaType::UChar:
     case QMetaType::Char:
     case QMetaType::SChar:
-        return value.toLongLong() != 0;
+        return true;
     default:
-        throwCadError(hosterr::TypeMismatch);
+        return false;
     }
 }
 
+inline bool toFlag(const QVariant& value) {
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    if (isWholeNumber(value))
+        return value.toLongLong() != 0;
+    throwCadError(hosterr::TypeMismatch);
+}
+
 inline int toInteger(const QVariant& value) {
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::UChar:
-    case QMetaType::Char:
-    case QMetaType::SChar: {
+    if (isWholeNumber(value)) {
         const qlonglong v = value.toLongLong();
         if (v < INT_MIN || v > INT_MAX)
             throwCadError(hosterr::InvalidArgument);
         return int(v);
     }
+    switch (value.typeId()) {
     case QMetaType::Double:
     case QMetaType::Float: {
         const double d = value.toDouble();

@@ -161,6 +161,7 @@ private:
     // (frmWMF_RefreshLayers.cpp).
     void pr_subRefreshLayers();
     void pr_subSortNames(QStringList& sNames);
+    void pr_subLayerListFill(const QStringList& sOnLayerArray);
     void pr_subTileClear();
     void pr_subProgressStep();
     void pr_subLayerCountShow(acad::AcadDocument& oAcadDoc, const QStringList& sAllLayerArray,

@@ -126,7 +126,6 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
     pu_subLayerSnapshot();
     RefreshPhases::mark("snapshot");
 
-    const QString F = platform::programFolder();
     const QString layerFolder = WorkFolder::path();
     const QString sysFolder = layerFolder + QStringLiteral("/SYS");
     WorkFolder::remove();
@@ -144,9 +143,7 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
     const qint32 n = qint32(sAllLayerArray.size()) - 1;
     const qint32 m = qint32(sOnLayerArray.size()) - 1;
 
-    LstLayers->Clear();
-    for (qint32 i = 1; i <= m; ++i)
-        LstLayers->AddItem(sOnLayerArray[i]);
+    pr_subLayerListFill(sOnLayerArray);
 
     if (n == m) {
         ControlGeometry::setLeft(LstLayers, 2970);
@@ -293,7 +290,6 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
     pu_bUpdateEnd = true;
     frmSplash::Unload();
     RefreshPhases::mark("counts and status");
-    Q_UNUSED(F);
 }
 
 void frmWMF::pr_subLayerCountShow(acad::AcadDocument& oAcadDoc, const QStringList& sAllLayerArray,

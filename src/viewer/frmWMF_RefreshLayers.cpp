@@ -25,6 +25,13 @@ void frmWMF::pr_subSortNames(QStringList& sNames) {
         sNames[k + 1] = LstLayersSort->List(k);
 }
 
+// LstLayers shows the layers to show, positions 1 to m.
+void frmWMF::pr_subLayerListFill(const QStringList& sOnLayerArray) {
+    LstLayers->Clear();
+    for (qsizetype i = 1; i < sOnLayerArray.size(); ++i)
+        LstLayers->AddItem(sOnLayerArray[i]);
+}
+
 void frmWMF::pr_subRefreshLayers() {
     std::shared_ptr<acad::AcadDocument> oAcadDoc = pu_oAcadApp->ActiveDocument();
 
@@ -43,6 +50,7 @@ void frmWMF::pr_subRefreshLayers() {
     QStringList sAllLayerArray;
     QStringList sOnLayerArray;
     bool bAll = false;
+    bool bCsvRead = false;
 
     if (!prsCsvPath.isEmpty()) {
         clsCSV_Function2 csv;
@@ -55,14 +63,14 @@ void frmWMF::pr_subRefreshLayers() {
         for (qint32 i = 1; i <= n; ++i)
             sAllLayerArray.append(layers.Item(i - 1).addressedName());
         sOnLayerArray.append(QString());
-        const qint32 col = vCSV_Array.lbound(1);
-        for (qint32 row = vCSV_Array.lbound(2); row <= vCSV_Array.ubound(2); ++row)
-            sOnLayerArray.append(platform::vb::CStr(vCSV_Array(col, row)));
+        // A file without lines leaves the table erased: no row, so no layer to show.
+        if (vCSV_Array.isAllocated()) {
+            const qint32 col = vCSV_Array.lbound(1);
+            for (qint32 row = vCSV_Array.lbound(2); row <= vCSV_Array.ubound(2); ++row)
+                sOnLayerArray.append(platform::vb::CStr(vCSV_Array(col, row)));
+        }
         pr_subSortNames(sOnLayerArray);
-        LstLayers->Clear();
-        for (qsizetype i = 1; i < sOnLayerArray.size(); ++i)
-            LstLayers->AddItem(sOnLayerArray[i]);
-        prsCsvPath.clear();
+        bCsvRead = true;
     } else if (!ChkViewOnly->isChecked()) {
         bAll = true;
         sAllLayerArray.append(QString());
@@ -70,9 +78,6 @@ void frmWMF::pr_subRefreshLayers() {
             sAllLayerArray.append(layers.Item(i).addressedName());
         pr_subSortNames(sAllLayerArray);
         sOnLayerArray = sAllLayerArray;
-        LstLayers->Clear();
-        for (qsizetype i = 1; i < sOnLayerArray.size(); ++i)
-            LstLayers->AddItem(sOnLayerArray[i]);
     } else {
         sAllLayerArray.append(QString());
         sOnLayerArray.append(QString());
@@ -84,10 +89,11 @@ void frmWMF::pr_subRefreshLayers() {
                 sOnLayerArray.append(oLayer.addressedName());
         }
         pr_subSortNames(sOnLayerArray);
-        LstLayers->Clear();
-        for (qsizetype i = 1; i < sOnLayerArray.size(); ++i)
-            LstLayers->AddItem(sOnLayerArray[i]);
     }
+
+    pr_subLayerListFill(sOnLayerArray);
+    if (bCsvRead)
+        prsCsvPath.clear();
 
     pu_subLineTypeList();
     pu_subFormShow(oAcadDoc, sAllLayerArray, sOnLayerArray, bAll);

@@ -350,6 +350,21 @@ TEST_F(RefreshCadHostTest, NoLayerToShowGivesAnEmptyGridAndTheFinishedStatus) {
     EXPECT_EQ(states(), before);
     EXPECT_TRUE(pu_bUpdateEnd);
     expectStatusDone();
+
+    // An empty list file names no layer either: the same empty grid, and the file is
+    // used up like any list that was read.
+    const QString list = drawings.filePath(QStringLiteral("empty.csv"));
+    QFile f(list);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    window.prsCsvPath = list;
+    window.pu_subCmdRefresh_Click();
+    for (const auto& b : boxes.boxes)
+        ADD_FAILURE() << b.prompt.toStdString();
+    EXPECT_EQ(window.proDWFUBound(), 0);
+    EXPECT_TRUE(window.prsCsvPath.isEmpty());
+    EXPECT_EQ(states(), before);
+    expectStatusDone();
 }
 
 TEST_F(RefreshCadHostTest, TwentySixTilesInFourColumnsMakeSevenRows) {

@@ -18,8 +18,8 @@ class ApplicationObject : public QObject, protected QDBusContext {
     Q_CLASSINFO("D-Bus Interface", "AutoCAD.Application")
     Q_PROPERTY(bool Visible READ visible WRITE setVisible)
     Q_PROPERTY(QString Caption READ caption)
-    // Where the host also answers the same objects without the bus daemon in between
-    // (a private D-Bus address); empty when it does not.
+    // Where the host also answers the same objects without the bus in between (its
+    // private socket, "unix:abstract=..."); empty when it does not.
     Q_PROPERTY(QString PeerAddress READ peerAddress)
 public:
     explicit ApplicationObject(CadApplication* application, QObject* parent = nullptr);

@@ -2,15 +2,12 @@
 
 #include "cadhost/dbus/ApplicationObject.h"
 #include "cadhost/dbus/DocumentObject.h"
+#include "cadhost/dbus/PrivateAutomationServer.h"
 #include "cadhost/model/CadApplication.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusError>
-#include <QDBusServer>
-#include <QDir>
-#include <QRandomGenerator>
-#include <QStandardPaths>
 
 namespace cadhost::dbus {
 
@@ -24,75 +21,31 @@ AutomationServer::AutomationServer(CadApplication* application, QDBusConnection 
     : QObject(parent), m_application(application), m_connection(std::move(connection)) {}
 
 AutomationServer::~AutomationServer() {
-    for (QDBusConnection& connection : connections()) {
-        for (DocumentObject* object : std::as_const(m_documents))
-            connection.unregisterObject(object->property("busPath").toString());
-        connection.unregisterObject(QStringLiteral("/Application"));
-    }
-    for (const QDBusConnection& peer : std::as_const(m_peers))
-        QDBusConnection::disconnectFromPeer(peer.name());
-}
-
-QList<QDBusConnection> AutomationServer::connections() {
-    // A client that went away leaves a dead connection behind: let it go.
-    for (qsizetype i = m_peers.size() - 1; i >= 0; --i) {
-        if (!m_peers[i].isConnected()) {
-            QDBusConnection::disconnectFromPeer(m_peers[i].name());
-            m_peers.removeAt(i);
-        }
-    }
-    QList<QDBusConnection> all;
-    if (m_connection.isConnected())
-        all << m_connection;
-    all << m_peers;
-    return all;
+    if (!m_connection.isConnected())
+        return;
+    for (DocumentObject* object : std::as_const(m_documents))
+        m_connection.unregisterObject(object->property("busPath").toString());
+    m_connection.unregisterObject(QStringLiteral("/Application"));
 }
 
 QString AutomationServer::peerAddress() const {
-    return m_peerServer && m_peerServer->isConnected() ? m_peerServer->address() : QString();
+    return m_privateServer ? m_privateServer->address() : QString();
 }
 
-void AutomationServer::startPeerServer() {
-    // An abstract socket where the system has them: it goes with the process however
-    // that ends, so a killed host leaves no socket file behind. Otherwise a socket in
-    // the user's private runtime folder. Either way the bus's authentication admits only
-    // the user who runs the host.
-    QStringList addresses;
-#ifdef Q_OS_LINUX
-    addresses << QStringLiteral("unix:abstract=korvel-cadhost-%1-%2")
-                     .arg(QCoreApplication::applicationPid())
-                     .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-#endif
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QDir::tempPath();
-    addresses << QStringLiteral("unix:dir=") + folder;
-    QDBusServer* server = nullptr;
-    for (const QString& address : std::as_const(addresses)) {
-        server = new QDBusServer(address, this);
-        if (server->isConnected())
-            break;
-        qWarning("cadhost: no private automation address %s: %s", qPrintable(address),
-                 qPrintable(server->lastError().message()));
+QObject* AutomationServer::objectAt(const QString& path) const {
+    return m_objectsByPath.value(path);
+}
+
+void AutomationServer::startPrivateServer() {
+    auto* server =
+        new PrivateAutomationServer([this](const QString& path) { return objectAt(path); }, this);
+    if (!server->listen()) {
+        qWarning("cadhost: no private automation socket: %s", qPrintable(server->errorString()));
         delete server;
-        server = nullptr;
-    }
-    if (!server)
         return;
-    m_peerServer = server;
-    // The new connection dispatches nothing until this returns, so a client's first
-    // call finds every object in place.
-    connect(server, &QDBusServer::newConnection, this, &AutomationServer::acceptPeer);
+    }
+    m_privateServer = server;
     m_appObject->setPeerAddress(server->address());
-}
-
-void AutomationServer::acceptPeer(const QDBusConnection& connection) {
-    QDBusConnection peer = connection;
-    peer.registerObject(QStringLiteral("/Application"), m_appObject, kExport);
-    for (DocumentObject* object : std::as_const(m_documents))
-        peer.registerObject(object->property("busPath").toString(), object, kExport);
-    connections(); // drops peers that have gone meanwhile
-    m_peers << peer;
 }
 
 QDBusConnection AutomationServer::hostConnection() {
@@ -113,13 +66,14 @@ bool AutomationServer::start() {
         m_error = QStringLiteral("cannot register /Application");
         return false;
     }
+    m_objectsByPath.insert(QStringLiteral("/Application"), m_appObject);
     for (int i = 0; i < m_application->documentCount(); ++i)
         registerDocument(m_application->document(i));
     connect(m_application, &CadApplication::documentAdded, this,
             &AutomationServer::registerDocument);
     connect(m_application, &CadApplication::documentClosed, this,
             &AutomationServer::unregisterDocument);
-    startPeerServer();
+    startPrivateServer();
 
     if (!m_connection.registerService(QString::fromLatin1(kServiceName))) {
         m_error = QStringLiteral("cannot own the bus name %1: %2")
@@ -137,8 +91,8 @@ void AutomationServer::registerDocument(Drawing* drawing) {
         ApplicationObject::documentPath(m_application->documentNumber(drawing)).path();
     object->setProperty("busPath", path);
     m_documents.insert(drawing, object);
-    for (QDBusConnection& connection : connections())
-        connection.registerObject(path, object, kExport);
+    m_objectsByPath.insert(path, object);
+    m_connection.registerObject(path, object, kExport);
 }
 
 void AutomationServer::unregisterDocument(Drawing* drawing) {
@@ -147,9 +101,9 @@ void AutomationServer::unregisterDocument(Drawing* drawing) {
         return;
     // The number is gone from the application by now; the object kept its path.
     const QString path = object->property("busPath").toString();
+    m_objectsByPath.remove(path);
     if (!path.isEmpty())
-        for (QDBusConnection& connection : connections())
-            connection.unregisterObject(path);
+        m_connection.unregisterObject(path);
     object->deleteLater();
 }
 

@@ -6,8 +6,6 @@
 #include <QObject>
 #include <QString>
 
-class QDBusServer;
-
 namespace cadhost {
 class CadApplication;
 class Drawing;
@@ -17,6 +15,7 @@ namespace cadhost::dbus {
 
 class ApplicationObject;
 class DocumentObject;
+class PrivateAutomationServer;
 
 // Puts the application and each of its documents on a bus and keeps the document
 // objects in step as drawings are opened, added and closed.
@@ -35,9 +34,9 @@ public:
     bool start();
     QString errorString() const { return m_error; }
 
-    // The private address the same objects answer on, one connection per client, so
-    // that a client making thousands of calls saves the bus daemon's two hops on each.
-    // Empty when no such address could be opened; the bus serves alone then.
+    // The private socket the same objects answer on (see PrivateAutomationServer), so
+    // that a client making thousands of calls saves the bus's hand-offs on each.
+    // Empty when no such socket could be opened; the bus serves alone then.
     QString peerAddress() const;
 
     // The connection the host serves on: the bus that started it by activation
@@ -47,17 +46,15 @@ public:
 private:
     void registerDocument(Drawing* drawing);
     void unregisterDocument(Drawing* drawing);
-    void startPeerServer();
-    void acceptPeer(const QDBusConnection& connection);
-    // Every connection the objects are served on: the bus first, then live peers.
-    QList<QDBusConnection> connections();
+    void startPrivateServer();
+    QObject* objectAt(const QString& path) const;
 
     CadApplication* m_application;
     QDBusConnection m_connection;
     ApplicationObject* m_appObject = nullptr;
     QHash<Drawing*, DocumentObject*> m_documents;
-    QDBusServer* m_peerServer = nullptr;
-    QList<QDBusConnection> m_peers;
+    QHash<QString, QObject*> m_objectsByPath;
+    PrivateAutomationServer* m_privateServer = nullptr;
     QString m_error;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// Converts automation arguments for the Drawing's members. Internal to the model.
+// Converts automation arguments for the Drawing's members; the automation server types
+// the private socket's arguments by the same rules.
 
 #include "cadhost/model/CadErrors.h"
 

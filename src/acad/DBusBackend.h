@@ -1,8 +1,8 @@
 #pragma once
 
 #include "acad/AcadBackend.h"
+#include "acad/AutomationChannel.h"
 
-#include <QDBusConnection>
 #include <QDBusError>
 
 namespace platform {
@@ -47,8 +47,8 @@ platform::AutomationError toAutomationError(const QDBusError& error);
 // The application object at /Application of one host process.
 class DBusApplicationBackend : public ApplicationBackend {
 public:
-    // service: the host's unique bus name (see DBusConnector).
-    DBusApplicationBackend(QDBusConnection bus, QString service, DBusTimeouts timeouts = {});
+    explicit DBusApplicationBackend(std::shared_ptr<AutomationChannel> channel,
+                                    DBusTimeouts timeouts = {});
 
     bool visible() override;
     void setVisible(bool visible) override;
@@ -60,19 +60,18 @@ public:
     // Not used by the viewer; for tests and tools.
     std::shared_ptr<DocumentBackend> open(const QString& path);
     std::shared_ptr<DocumentBackend> add();
-    // The bus, or the direct connection to the host when it offered one.
-    const QDBusConnection& connection() const { return m_bus; }
+    // The bus, or the host's private socket when it offered one.
+    const AutomationChannel& channel() const { return *m_channel; }
 
 private:
-    QDBusConnection m_bus;
-    QString m_service;
+    std::shared_ptr<AutomationChannel> m_channel;
     DBusTimeouts m_timeouts;
 };
 
 // One document at /Documents/<n>.
 class DBusDocumentBackend : public DocumentBackend {
 public:
-    DBusDocumentBackend(QDBusConnection bus, QString service, QString path,
+    DBusDocumentBackend(std::shared_ptr<AutomationChannel> channel, QString path,
                         DBusTimeouts timeouts = {});
 
     QString name() override;
@@ -107,8 +106,7 @@ public:
     const QString& path() const { return m_path; }
 
 private:
-    QDBusConnection m_bus;
-    QString m_service;
+    std::shared_ptr<AutomationChannel> m_channel;
     QString m_path;
     DBusTimeouts m_timeouts;
 };

@@ -1,13 +1,14 @@
 #include "DBusConnector.h"
 
 #include "AcadLog.h"
+#include "BusChannel.h"
 #include "DBusBackend.h"
+#include "PrivateChannel.h"
 #include "platform/VbError.h"
 #include "platform/VbErrorText.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusVariant>
 
 namespace acad {
 namespace {
@@ -39,40 +40,40 @@ QString DBusConnector::ownerOrThrow() {
     return reply.arguments().first().toString();
 }
 
-QDBusConnection DBusConnector::connectionTo(const QString& owner) {
-    QDBusMessage msg = QDBusMessage::createMethodCall(
-        owner, QStringLiteral("/Application"), QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("Get"));
-    msg.setArguments({QStringLiteral("AutoCAD.Application"), QStringLiteral("PeerAddress")});
-    msg.setAutoStartService(false);
-    const QDBusMessage reply = m_bus.call(msg, QDBus::Block, m_timeouts.callMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return m_bus; // a host without the property: the bus serves
-    const QString address =
-        qvariant_cast<QDBusVariant>(reply.arguments().first()).variant().toString();
-    if (address.isEmpty())
-        return m_bus;
-    // One connection per host process: the owner's unique name is never reused on a bus.
-    const QString name = QStringLiteral("korvel-cad-peer-") + owner;
-    QDBusConnection peer(name);
-    if (!peer.isConnected()) {
-        QDBusConnection::disconnectFromPeer(name);
-        peer = QDBusConnection::connectToPeer(address, name);
+std::shared_ptr<AutomationChannel> DBusConnector::channelTo(const QString& owner) {
+    if (auto reused = m_privateChannels.value(owner).lock())
+        return reused;
+    auto bus = std::make_shared<BusChannel>(m_bus, owner);
+    QString address;
+    try {
+        address =
+            bus->call(QStringLiteral("/Application"),
+                      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                      {QStringLiteral("AutoCAD.Application"), QStringLiteral("PeerAddress")},
+                      m_timeouts.callMs)
+                .value(0)
+                .toString();
+    } catch (const platform::AutomationError&) {
+        return bus; // a host without the property: the bus serves
     }
-    if (!peer.isConnected()) {
-        qCDebug(lcAcad) << "no direct connection to" << address << ":" << peer.lastError().message()
+    if (address.isEmpty())
+        return bus;
+    QString error;
+    std::shared_ptr<PrivateChannel> direct = PrivateChannel::open(address, &error);
+    if (!direct) {
+        qCDebug(lcAcad) << "no direct connection to" << address << ":" << error
                         << "- calls go through the bus";
-        QDBusConnection::disconnectFromPeer(name);
-        return m_bus;
+        return bus;
     }
     qCDebug(lcAcad) << "direct connection to" << owner << "at" << address;
-    return peer;
+    m_privateChannels.insert(owner, direct);
+    return direct;
 }
 
 std::shared_ptr<ApplicationBackend> DBusConnector::attach() {
     const QString owner = ownerOrThrow();
     qCDebug(lcAcad) << "attached to" << m_serviceName << "at" << owner;
-    return std::make_shared<DBusApplicationBackend>(connectionTo(owner), owner, m_timeouts);
+    return std::make_shared<DBusApplicationBackend>(channelTo(owner), m_timeouts);
 }
 
 std::shared_ptr<ApplicationBackend> DBusConnector::create() {
@@ -89,7 +90,7 @@ std::shared_ptr<ApplicationBackend> DBusConnector::create() {
     // "Already running" (2) also counts: a host that came up meanwhile is a host.
     const QString owner = ownerOrThrow();
     qCDebug(lcAcad) << "started" << m_serviceName << "at" << owner;
-    return std::make_shared<DBusApplicationBackend>(connectionTo(owner), owner, m_timeouts);
+    return std::make_shared<DBusApplicationBackend>(channelTo(owner), m_timeouts);
 }
 
 } // namespace acad

@@ -4,6 +4,8 @@
 #include "acad/DBusBackend.h"
 
 #include <QDBusConnection>
+#include <QHash>
+#include <memory>
 
 namespace acad {
 
@@ -13,8 +15,8 @@ namespace acad {
 // made for: a host that vanished is reported as gone, and is never silently replaced by
 // a fresh instance started through auto-activation.
 //
-// The host may also publish a private peer-to-peer address (property PeerAddress of
-// /Application); the backends then make their calls there.
+// The host may also publish a private socket (property PeerAddress of /Application);
+// the backends then make their calls there.
 class DBusConnector : public Connector {
 public:
     explicit DBusConnector(QDBusConnection bus = QDBusConnection::sessionBus(),
@@ -31,14 +33,15 @@ public:
 
 private:
     QString ownerOrThrow();
-    // The connection the backends of one host use: a direct one to the host's private
-    // address when it publishes one and it answers, otherwise the bus itself. Both
-    // carry the same calls to the same objects; the direct one saves the daemon's two
-    // hops on each of the thousands of calls a refresh makes, and it also dies with
-    // the host, so a reference still never reaches a successor.
-    QDBusConnection connectionTo(const QString& owner);
+    // The road the backends of one host use: the host's private socket when it
+    // publishes one and it answers, otherwise the bus itself. Both carry the same calls
+    // to the same objects; the socket saves the bus's hand-offs on each of the
+    // thousands of calls a refresh makes, and it also dies with the host, so a
+    // reference still never reaches a successor. One socket per host while in use.
+    std::shared_ptr<AutomationChannel> channelTo(const QString& owner);
 
     QDBusConnection m_bus;
+    QHash<QString, std::weak_ptr<AutomationChannel>> m_privateChannels;
     QString m_serviceName;
     DBusTimeouts m_timeouts;
 };

@@ -1,11 +1,14 @@
 // The CAD link against the real cadhost, started by D-Bus activation on a private bus.
 #include "DxfFixture.h"
 #include "PrivateSessionBus.h"
+#include "acad/BusChannel.h"
 #include "acad/DBusBackend.h"
 #include "acad/DBusConnector.h"
 #include "acad/basAcadConnect.h"
 #include "acad/basAcadUse.h"
 #include "acad/basDWF_Acad.h"
+#include "acad/wire/AutomationWire.h"
+#include "acad/wire/WireSocket.h"
 #include "app/frmSplash.h"
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"
@@ -116,9 +119,7 @@ TEST_F(CadHostTest, AttachFindsOnlyARunningHostAndCreateStartsAHiddenOne) {
 TEST_F(CadHostTest, CallsGoDirectlyToTheHostAndMatchTheBus) {
     auto app = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(connector->create());
     ASSERT_TRUE(app);
-    EXPECT_TRUE(app->connection().name().startsWith(QStringLiteral("korvel-cad-peer-")))
-        << app->connection().name().toStdString();
-    EXPECT_TRUE(app->connection().isConnected());
+    EXPECT_TRUE(app->channel().isDirect());
 
     korvel::test::DxfFixture dxf;
     dxf.addLayer(QStringLiteral("0"));
@@ -134,15 +135,49 @@ TEST_F(CadHostTest, CallsGoDirectlyToTheHostAndMatchTheBus) {
               platform::acaderr::KeyNotFound);
 
     // The same drawing through the bus sees the change made on the direct connection.
-    acad::DBusDocumentBackend viaBus(bus.connection(), kCad, doc->path());
+    acad::DBusDocumentBackend viaBus(std::make_shared<acad::BusChannel>(bus.connection(), kCad),
+                                     doc->path());
     EXPECT_EQ(viaBus.getLayerProperty(QStringLiteral("Walls"), QStringLiteral("Color")).toInt(), 6);
     EXPECT_EQ(viaBus.layerName(1), QStringLiteral("Walls"));
 
     // A second reference to the same host shares the one direct connection.
     auto again = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(connector->attach());
     ASSERT_TRUE(again);
-    EXPECT_EQ(again->connection().name(), app->connection().name());
+    EXPECT_EQ(&again->channel(), &app->channel());
     EXPECT_EQ(again->caption(), QStringLiteral("CAD Host - [direct.dxf]"));
+}
+
+// A client that sends nonsense on the private socket loses its own connection; the
+// host goes on serving everybody else.
+TEST_F(CadHostTest, NonsenseOnThePrivateSocketHarmsNobodyElse) {
+    auto app = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(connector->create());
+    ASSERT_TRUE(app);
+    acad::BusChannel viaBus(bus.connection(), kCad);
+    const QString address =
+        viaBus
+            .call(QStringLiteral("/Application"), QStringLiteral("org.freedesktop.DBus.Properties"),
+                  QStringLiteral("Get"),
+                  {QStringLiteral("AutoCAD.Application"), QStringLiteral("PeerAddress")}, 5000)
+            .value(0)
+            .toString();
+    ASSERT_TRUE(address.startsWith(QStringLiteral("unix:abstract="))) << address.toStdString();
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    acadwire::WireSocket rogue = acadwire::WireSocket::connect(address);
+    ASSERT_TRUE(rogue.isValid());
+    QByteArray nonsense(4, '\0');
+    nonsense[0] = char(0x05); // a five-byte frame that is no message
+    nonsense += "hello";
+    ASSERT_TRUE(rogue.writeAll(nonsense, deadline));
+    // The host hangs up on it...
+    acadwire::FrameReader reader;
+    auto result = acadwire::WireSocket::ReadResult::Nothing;
+    while (result == acadwire::WireSocket::ReadResult::Nothing && rogue.waitReadable(deadline))
+        result = rogue.readAvailable(reader);
+    EXPECT_EQ(result, acadwire::WireSocket::ReadResult::Closed);
+    // ...and still answers the well-behaved client.
+    EXPECT_EQ(app->caption(), QStringLiteral("CAD Host - [Drawing1.dxf]"));
+    EXPECT_TRUE(app->channel().isDirect());
 }
 
 TEST_F(CadHostTest, ConnectionOutcomesAgainstTheRealHost) {

@@ -1,0 +1,107 @@
+#include "PrivateChannel.h"
+
+#include "acad/DBusBackend.h"
+#include "platform/VbError.h"
+#include "platform/VbErrorText.h"
+
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+
+namespace acad {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The backends type their arguments for the bus; the socket carries plain values and
+// the host types them again for the member it calls.
+QVariant plainArgument(const QVariant& value) {
+    if (value.userType() == qMetaTypeId<QDBusVariant>())
+        return plainArgument(qvariant_cast<QDBusVariant>(value).variant());
+    if (value.userType() == qMetaTypeId<QDBusObjectPath>())
+        return qvariant_cast<QDBusObjectPath>(value).path();
+    if (value.userType() == qMetaTypeId<QList<int>>()) {
+        QVariantList numbers;
+        for (int n : qvariant_cast<QList<int>>(value))
+            numbers << n;
+        return numbers;
+    }
+    if (value.typeId() == QMetaType::QVariantList) {
+        QVariantList items = value.toList();
+        for (QVariant& item : items)
+            item = plainArgument(item);
+        return items;
+    }
+    return value;
+}
+
+} // namespace
+
+std::shared_ptr<PrivateChannel> PrivateChannel::open(const QString& address, QString* error) {
+    acadwire::WireSocket socket = acadwire::WireSocket::connect(address, error);
+    if (!socket.isValid())
+        return nullptr;
+    return std::shared_ptr<PrivateChannel>(new PrivateChannel(std::move(socket)));
+}
+
+PrivateChannel::PrivateChannel(acadwire::WireSocket socket) : m_socket(std::move(socket)) {}
+
+QVariantList PrivateChannel::call(const QString& path, const QString& interface,
+                                  const QString& member, const QVariantList& arguments,
+                                  int timeoutMs) {
+    if (m_gone)
+        throw platform::automationError(dbuserr::RpcServerUnavailable);
+    acadwire::Request request;
+    request.serial = ++m_lastSerial;
+    request.path = path;
+    request.interface = interface;
+    request.member = member;
+    request.arguments.reserve(arguments.size());
+    for (const QVariant& argument : arguments)
+        request.arguments << plainArgument(argument);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    if (!m_socket.writeAll(acadwire::encode(request), deadline)) {
+        if (Clock::now() >= deadline)
+            throw platform::automationError(dbuserr::RpcCallFailed);
+        m_gone = true;
+        throw platform::automationError(dbuserr::RpcServerUnavailable);
+    }
+    acadwire::Reply reply = awaitReply(request.serial, deadline);
+    if (!reply.ok)
+        throw platform::AutomationError(reply.errorNumber, reply.errorDescription);
+    return std::move(reply.values);
+}
+
+acadwire::Reply PrivateChannel::awaitReply(quint32 serial, Clock::time_point deadline) {
+    const bool spin = acadwire::spinningHelps();
+    const auto sleepAfter = Clock::now() + acadwire::kSpinBeforeSleep;
+    for (;;) {
+        const auto received = m_socket.readAvailable(m_reader);
+        while (auto payload = m_reader.next()) {
+            auto reply = acadwire::decodeReply(*payload);
+            if (!reply) {
+                // Nothing after a garbled reply can be trusted to line up with our calls.
+                m_gone = true;
+                throw platform::automationError(dbuserr::ServerFault);
+            }
+            if (reply->serial == serial)
+                return std::move(*reply);
+        }
+        if (m_reader.broken()) {
+            m_gone = true;
+            throw platform::automationError(dbuserr::ServerFault);
+        }
+        if (received == acadwire::WireSocket::ReadResult::Closed) {
+            // The call went out and the host went away without answering.
+            m_gone = true;
+            throw platform::automationError(dbuserr::RpcCallFailed);
+        }
+        if (spin && Clock::now() < sleepAfter) {
+            acadwire::spinPause();
+            continue;
+        }
+        if (!m_socket.waitReadable(deadline))
+            throw platform::automationError(dbuserr::RpcCallFailed);
+    }
+}
+
+} // namespace acad

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "acad/AutomationChannel.h"
+#include "acad/wire/AutomationWire.h"
+#include "acad/wire/WireSocket.h"
+
+#include <memory>
+
+namespace acad {
+
+// Calls on the host's private socket (its PeerAddress). The socket belongs to one host
+// process: when that process ends, every call fails as "server unavailable" and no
+// other host can take its place.
+class PrivateChannel : public AutomationChannel {
+public:
+    // Null, with the reason, when the address cannot be reached.
+    static std::shared_ptr<PrivateChannel> open(const QString& address, QString* error = nullptr);
+
+    QVariantList call(const QString& path, const QString& interface, const QString& member,
+                      const QVariantList& arguments, int timeoutMs) override;
+    bool isDirect() const override { return true; }
+
+private:
+    explicit PrivateChannel(acadwire::WireSocket socket);
+    // The reply to call number `serial`; replies to calls that timed out are skipped.
+    acadwire::Reply awaitReply(quint32 serial, std::chrono::steady_clock::time_point deadline);
+
+    acadwire::WireSocket m_socket;
+    acadwire::FrameReader m_reader;
+    quint32 m_lastSerial = 0;
+    bool m_gone = false;
+};
+
+} // namespace acad

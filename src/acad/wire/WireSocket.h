@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <chrono>
+
+namespace acadwire {
+
+class FrameReader;
+
+// A non-blocking local stream socket, closed with the object.
+class WireSocket {
+public:
+    WireSocket() = default;
+    explicit WireSocket(int fd) : m_fd(fd) {}
+    WireSocket(WireSocket&& other) noexcept : m_fd(other.release()) {}
+    WireSocket& operator=(WireSocket&& other) noexcept;
+    WireSocket(const WireSocket&) = delete;
+    WireSocket& operator=(const WireSocket&) = delete;
+    ~WireSocket();
+
+    // "unix:abstract=NAME" (Linux: no file, gone with the process) or "unix:path=FILE".
+    // An invalid socket, with the reason, when the address cannot be listened on or
+    // reached.
+    static WireSocket listen(const QString& address, QString* error = nullptr);
+    static WireSocket connect(const QString& address, QString* error = nullptr);
+
+    bool isValid() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
+    int release();
+
+    // A listening socket's next client, invalid when none is waiting. Clients that run
+    // as another user are turned away: the host acts for the user who started it.
+    WireSocket accept();
+
+    enum class ReadResult { Data, Nothing, Closed };
+    // Whatever has arrived, into the reader, without waiting.
+    ReadResult readAvailable(FrameReader& reader);
+    // All of it, waiting while the peer's buffer is full; false when the peer is gone
+    // or the deadline passed.
+    bool writeAll(const QByteArray& bytes, std::chrono::steady_clock::time_point deadline);
+    // Until data, the peer's end, or the deadline; false only for the deadline.
+    bool waitReadable(std::chrono::steady_clock::time_point deadline);
+
+private:
+    int m_fd = -1;
+};
+
+// Both ends answer faster by polling for a short while before they sleep: on a machine
+// where waking a sleeping process costs tens of microseconds, a conversation of small
+// calls would otherwise spend most of its time waking up. Only where a second core lets
+// the other side run meanwhile.
+bool spinningHelps();
+inline constexpr std::chrono::microseconds kSpinBeforeSleep{2000};
+// One round of polling: gives the core to any other runnable thread first, so that a
+// busy machine loses nothing to the polling side.
+void spinPause();
+
+} // namespace acadwire

@@ -10,6 +10,7 @@
 #include "cadhost/macro/DrawingMacroHost.h"
 #endif
 #include "cadhost/model/CadApplication.h"
+#include "cadhost/ui/DrawingView.h"
 #include "cadhost/ui/MainWindow.h"
 
 #include <QApplication>
@@ -64,6 +65,8 @@ int main(int argc, char** argv) {
     cadhost::dbus::AutomationServer server(&application,
                                            cadhost::dbus::AutomationServer::hostConnection());
     cadhost::MainWindow window(&application);
+    QObject::connect(&server, &cadhost::dbus::AutomationServer::callsServed, window.view(),
+                     &cadhost::DrawingView::postponeRepaint);
 
     // The drawing comes first: a client woken by the name must find an active document.
     if (file.isEmpty() || !window.openFile(file))

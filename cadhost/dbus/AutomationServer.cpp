@@ -46,6 +46,7 @@ void AutomationServer::startPrivateServer() {
     }
     m_privateServer = server;
     m_appObject->setPeerAddress(server->address());
+    connect(server, &PrivateAutomationServer::callsServed, this, &AutomationServer::callsServed);
 }
 
 QDBusConnection AutomationServer::hostConnection() {

@@ -43,6 +43,11 @@ public:
     // (DBUS_STARTER_ADDRESS), otherwise the session bus.
     static QDBusConnection hostConnection();
 
+signals:
+    // A batch of calls on the private socket has been answered; the window can let a
+    // repaint wait while a client is still busy with the drawing.
+    void callsServed();
+
 private:
     void registerDocument(Drawing* drawing);
     void unregisterDocument(Drawing* drawing);

@@ -47,7 +47,9 @@ void PrivateAutomationServer::acceptClients() {
         acadwire::WireSocket client = m_listener.accept();
         if (!client.isValid())
             return;
-        new PrivateAutomationConnection(std::move(client), m_resolver, this);
+        auto* connection = new PrivateAutomationConnection(std::move(client), m_resolver, this);
+        connect(connection, &PrivateAutomationConnection::callsServed, this,
+                &PrivateAutomationServer::callsServed);
     }
 }
 
@@ -67,9 +69,10 @@ void PrivateAutomationConnection::serve() {
     const bool spin = acadwire::spinningHelps();
     const auto started = Clock::now();
     auto listenUntil = started + acadwire::kSpinBeforeSleep;
+    int served = 0;
     for (;;) {
         const auto received = m_socket.readAvailable(m_reader);
-        const bool usable = serveReceived();
+        const bool usable = serveReceived(served);
         if (!alive)
             return;
         if (!usable || received == acadwire::WireSocket::ReadResult::Closed)
@@ -82,9 +85,11 @@ void PrivateAutomationConnection::serve() {
         acadwire::spinPause();
     }
     m_notifier->setEnabled(true);
+    if (served > 0)
+        emit callsServed();
 }
 
-bool PrivateAutomationConnection::serveReceived() {
+bool PrivateAutomationConnection::serveReceived(int& served) {
     while (auto payload = m_reader.next()) {
         const auto request = acadwire::decodeRequest(*payload);
         if (!request)
@@ -96,6 +101,7 @@ bool PrivateAutomationConnection::serveReceived() {
                                               QStringLiteral("no object at %1").arg(request->path));
         if (!m_socket.writeAll(acadwire::encode(reply), Clock::now() + kReplyWriteLimit))
             return false;
+        ++served;
     }
     return !m_reader.broken();
 }

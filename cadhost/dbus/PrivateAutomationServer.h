@@ -29,6 +29,10 @@ public:
     QString errorString() const { return m_error; }
     int connectionCount() const;
 
+signals:
+    // A client's batch of calls has been answered.
+    void callsServed();
+
 private:
     void acceptClients();
 
@@ -49,10 +53,13 @@ public:
     PrivateAutomationConnection(acadwire::WireSocket socket,
                                 PrivateAutomationServer::Resolver resolver, QObject* parent);
 
+signals:
+    void callsServed();
+
 private:
     void serve();
     // Every complete call received so far; false when the stream is unusable.
-    bool serveReceived();
+    bool serveReceived(int& served);
     void close();
 
     acadwire::WireSocket m_socket;

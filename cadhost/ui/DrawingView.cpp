@@ -22,6 +22,9 @@ struct DrawingView::Group {
 DrawingView::DrawingView(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(200, 150);
+    m_settleTimer.setSingleShot(true);
+    m_settleTimer.setInterval(kRegenSettleMs);
+    connect(&m_settleTimer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 DrawingView::~DrawingView() = default;
@@ -31,12 +34,16 @@ void DrawingView::setDrawing(Drawing* drawing) {
         disconnect(m_drawing, nullptr, this, nullptr);
     m_drawing = drawing;
     if (m_drawing)
-        connect(m_drawing, &Drawing::regenerated, this, &DrawingView::invalidate);
+        connect(m_drawing, &Drawing::regenerated, this, [this] {
+            invalidate();
+            m_settleTimer.start();
+        });
     // Grouped at the first paint: a hidden host serving automation calls never pays
     // for the grouping of a drawing nobody looks at.
     m_groups.clear();
     m_groupsValid = false;
     invalidate();
+    update();
 }
 
 void DrawingView::rebuildGroups() {
@@ -83,13 +90,17 @@ void DrawingView::rebuildGroups() {
     }
 }
 
+void DrawingView::postponeRepaint() {
+    if (m_settleTimer.isActive())
+        m_settleTimer.start();
+}
+
 void DrawingView::invalidate() {
     // Groups point into the entity list; entities added since they were built (a
     // script adding geometry) would leave them stale.
     if (m_drawing && m_drawing->entities().size() != m_groupedEntities)
         m_groupsValid = false;
     m_cacheValid = false;
-    update();
 }
 
 void DrawingView::resizeEvent(QResizeEvent* event) {

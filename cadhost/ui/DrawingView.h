@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 namespace cadhost {
@@ -19,8 +20,13 @@ public:
     explicit DrawingView(QWidget* parent = nullptr);
     ~DrawingView() override;
 
+    static constexpr int kRegenSettleMs = 150;
+
     void setDrawing(Drawing* drawing);
     Drawing* drawing() const { return m_drawing; }
+    // A script is still at work: a repaint that waits for the regenerations to settle
+    // waits a little longer. Nothing happens when none is pending.
+    void postponeRepaint();
     // Renders the drawing as shown into an image of the given size (tests, snapshots).
     QImage render(const QSize& size);
 
@@ -40,6 +46,10 @@ private:
     bool m_groupsValid = false;
     QImage m_cache;
     bool m_cacheValid = false;
+    // A script switches layers and regenerates many times in a row; the window shows
+    // the drawing once the regenerations settle instead of after each one, and calls
+    // queued behind a repaint do not wait for pictures nobody had time to look at.
+    QTimer m_settleTimer;
 };
 
 } // namespace cadhost

@@ -5,6 +5,9 @@
 #include "cadhost/ui/DrawingView.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -40,6 +43,60 @@ TEST(DrawingViewTest, SamplePlanHasTheAdvertisedLayerStates) {
     EXPECT_EQ(d->findLayer(QStringLiteral("A-GRID"))->linetype, QStringLiteral("CENTER"));
     EXPECT_TRUE(d->findLayer(QStringLiteral("居間")));
     EXPECT_GT(d->entityCountOnLayer(QStringLiteral("A-WALL")), 0);
+}
+
+// Counts the paints a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Scripts regenerate again and again; the window shows the result once they settle,
+// and waits longer while calls keep coming, but never forgets the repaint.
+TEST(DrawingViewTest, RepaintsAfterRegenerationsSettle) {
+    const auto d = samplePlan();
+    cadhost::DrawingView view;
+    view.setDrawing(d.get());
+    view.resize(400, 300);
+    view.show();
+    PaintCounter counter;
+    view.installEventFilter(&counter);
+    QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, 5000); // the first showing is at once
+
+    counter.paints = 0;
+    d->regen(1);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(counter.paints, 0) << "not painted in the middle of a script";
+
+    // A client still at work keeps the repaint waiting; where this machine stalled too
+    // long between two of its calls, the window was entitled to paint, so only
+    // uninterrupted stretches are judged.
+    QElapsedTimer busy;
+    busy.start();
+    qint64 longestGap = 0;
+    qint64 last = 0;
+    while (busy.elapsed() < 3 * cadhost::DrawingView::kRegenSettleMs) {
+        view.postponeRepaint();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+        longestGap = std::max(longestGap, busy.elapsed() - last);
+        last = busy.elapsed();
+    }
+    if (longestGap < cadhost::DrawingView::kRegenSettleMs / 2)
+        EXPECT_EQ(counter.paints, 0) << "painted while calls kept coming";
+
+    QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, 5000);
+    counter.paints = 0;
+    view.postponeRepaint(); // nothing pending: nothing scheduled
+    QTest::qWait(3 * cadhost::DrawingView::kRegenSettleMs);
+    EXPECT_EQ(counter.paints, 0);
 }
 
 TEST(DrawingViewTest, DrawsLayerColoursAndHidesLayersThatAreOffOrFrozen) {

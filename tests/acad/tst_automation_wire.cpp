@@ -89,6 +89,20 @@ TEST(AutomationWire, DamagedInputIsRefused) {
     reader.append(good.constData(), good.size());
     EXPECT_FALSE(reader.next());
 
+    // Counts are believed only as far as the bytes go: a list claiming two billion
+    // elements, or lists nested without end, are refused rather than allocated.
+    QByteArray claim = payloadOf(encode(Reply::success(1, {})));
+    qToBigEndian<quint32>(0x7FFFFFFFu, claim.data() + 5);
+    EXPECT_FALSE(decodeReply(claim));
+    QVariant nested = QVariantList{};
+    for (int depth = 0; depth < 20; ++depth)
+        nested = QVariantList{nested};
+    EXPECT_FALSE(decodeReply(payloadOf(encode(Reply::success(1, {nested})))));
+    QVariant shallow = QVariantList{};
+    for (int depth = 0; depth < 7; ++depth)
+        shallow = QVariantList{shallow};
+    EXPECT_TRUE(decodeReply(payloadOf(encode(Reply::success(1, {shallow})))));
+
     // Payloads that do not hold exactly one message.
     EXPECT_FALSE(decodeRequest(QByteArray()));
     EXPECT_FALSE(decodeRequest(QByteArray("\x01\x02\x03", 3)));

@@ -12,8 +12,9 @@
 // on each side.
 //
 // A frame is a 32-bit little-endian payload length and the payload, a QDataStream
-// (fixed version) of the fields below. Values are plain: strings, numbers, booleans,
-// string lists and lists of such values.
+// (fixed version) of the fields below. Values are plain and tagged: null, booleans,
+// 32- and 64-bit integers, doubles, strings, string lists and lists of such values
+// (nested at most eight deep).
 namespace acadwire {
 
 // Frames larger than this are refused; the largest honest payload is a list of a few

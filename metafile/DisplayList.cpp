@@ -8,6 +8,11 @@ void DisplayList::add(Op op, std::size_t index, std::size_t count) {
     m_commands.push_back({op, static_cast<uint32_t>(index), static_cast<uint32_t>(count)});
 }
 
+void DisplayList::reserve(std::size_t commands, std::size_t points) {
+    m_commands.reserve(commands);
+    m_points.reserve(points);
+}
+
 void DisplayList::setPen(const QPen& pen) {
     add(Op::Pen, m_pens.size());
     m_pens.push_back(pen);

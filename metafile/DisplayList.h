@@ -43,7 +43,13 @@ public:
     void fillRect(const QRectF& rect, const QBrush& brush);
     void image(const QRectF& target, const QImage& image, const QRectF& source);
 
+    // Room for this many drawing commands and points, so that a large drawing fills
+    // its arrays without growing and copying them again and again.
+    void reserve(std::size_t commands, std::size_t points);
+
     bool isEmpty() const { return m_commands.empty(); }
+    std::size_t commandCount() const { return m_commands.size(); }
+    std::size_t pointCount() const { return m_points.size(); }
     void replay(QPainter& painter) const;
 
 private:

@@ -167,9 +167,87 @@ QBrush brushFor(wmfDC* dc) {
     }
 }
 
+namespace {
+
+std::size_t mix(std::size_t seed, std::size_t value) {
+    return seed ^ (value + 0x9e3779b97f4a7c15ull + (seed << 6) + (seed >> 2));
+}
+
+std::size_t rgbKey(const wmfRGB& c) {
+    return std::size_t(c.r) << 16 | std::size_t(c.g) << 8 | c.b;
+}
+
+WmfDevice::PenSource penSource(wmfDC* dc) {
+    WmfDevice::PenSource s;
+    wmfPen* pen = WMF_DC_PEN(dc);
+    if (!pen)
+        return s;
+    s.none = false;
+    s.style = pen->lopnStyle;
+    s.width = WMF_PEN_WIDTH(pen);
+    s.unit = std::abs(dc->pixel_width);
+    s.color = *WMF_PEN_COLOR(pen);
+    return s;
+}
+
+WmfDevice::BrushSource brushSource(wmfDC* dc, bool fill) {
+    WmfDevice::BrushSource s;
+    wmfBrush* brush = fill ? WMF_DC_BRUSH(dc) : nullptr;
+    if (!brush)
+        return s;
+    s.none = false;
+    s.style = WMF_BRUSH_STYLE(brush);
+    s.hatch = WMF_BRUSH_HATCH(brush);
+    s.color = *WMF_BRUSH_COLOR(brush);
+    switch (s.style) {
+    case BS_PATTERN:
+    case BS_DIBPATTERN:
+    case BS_DIBPATTERNPT:
+    case BS_DIBPATTERN8X8:
+    case BS_PATTERN8X8:
+        s.pattern = true;
+        break;
+    default:
+        break;
+    }
+    return s;
+}
+
+} // namespace
+
+std::size_t WmfDevice::SourceHash::operator()(const PenSource& s) const {
+    std::size_t h = mix(s.none, s.style);
+    h = mix(h, std::hash<double>()(s.width));
+    h = mix(h, std::hash<double>()(s.unit));
+    return mix(h, rgbKey(s.color));
+}
+
+std::size_t WmfDevice::SourceHash::operator()(const BrushSource& s) const {
+    std::size_t h = mix(s.none, s.style);
+    h = mix(h, s.hatch);
+    return mix(h, rgbKey(s.color));
+}
+
 void applyState(WmfDevice* d, wmfDC* dc, bool fill) {
-    d->usePen(penFor(dc));
-    d->useBrush(fill ? brushFor(dc) : QBrush(Qt::NoBrush));
+    const WmfDevice::PenSource pen = penSource(dc);
+    if (!d->penFrom || !(*d->penFrom == pen)) {
+        auto it = d->pens.find(pen);
+        if (it == d->pens.end())
+            it = d->pens.emplace(pen, penFor(dc)).first;
+        d->usePen(it->second);
+        d->penFrom = pen;
+    }
+    const WmfDevice::BrushSource brush = brushSource(dc, fill);
+    if (brush.pattern) {
+        // Not kept: a pattern's bitmap may be freed and another made at its address.
+        d->useBrush(brushFor(dc));
+    } else if (!d->brushFrom || !(*d->brushFrom == brush)) {
+        auto it = d->brushes.find(brush);
+        if (it == d->brushes.end())
+            it = d->brushes.emplace(brush, fill ? brushFor(dc) : QBrush(Qt::NoBrush)).first;
+        d->useBrush(it->second);
+        d->brushFrom = brush;
+    }
     if (WMF_DC_OPAQUE(dc))
         d->useBackground(Qt::OpaqueMode, qcolor(*WMF_DC_BACKGROUND(dc)));
     else

@@ -17,7 +17,9 @@
 #include <QRectF>
 #include <QStringList>
 
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -55,17 +57,55 @@ struct WmfDevice {
     QColor background{Qt::white};
 
     void usePen(const QPen& p) {
+        penFrom.reset();
         if (p == pen)
             return;
         pen = p;
         list.setPen(p);
     }
     void useBrush(const QBrush& b) {
+        brushFrom.reset();
         if (b == brush)
             return;
         brush = b;
         list.setBrush(b);
     }
+
+    // The fields of libwmf's pen and brush that our pen and brush are made from. Most
+    // records draw with the pen of the record before (or one seen before), so the
+    // QPen made for those fields is kept and nothing is built or allocated again;
+    // penFrom and brushFrom tell which fields the recorded pen and brush came from.
+    struct PenSource {
+        bool none = true; // no pen selected
+        U16 style = 0;    // style, end cap and join together
+        double width = 0;
+        double unit = 0; // the device context's logical unit
+        wmfRGB color{};
+        bool operator==(const PenSource& o) const {
+            return none == o.none && style == o.style && width == o.width && unit == o.unit &&
+                   color.r == o.color.r && color.g == o.color.g && color.b == o.color.b;
+        }
+    };
+    struct BrushSource {
+        bool none = true; // no brush selected
+        U16 style = 0;
+        U16 hatch = 0;
+        wmfRGB color{};
+        bool pattern = false; // a bitmap's brush: made anew every time
+        bool operator==(const BrushSource& o) const {
+            return none == o.none && style == o.style && hatch == o.hatch &&
+                   color.r == o.color.r && color.g == o.color.g && color.b == o.color.b &&
+                   pattern == o.pattern;
+        }
+    };
+    struct SourceHash {
+        std::size_t operator()(const PenSource& s) const;
+        std::size_t operator()(const BrushSource& s) const;
+    };
+    std::optional<PenSource> penFrom;
+    std::optional<BrushSource> brushFrom;
+    std::unordered_map<PenSource, QPen, SourceHash> pens;
+    std::unordered_map<BrushSource, QBrush, SourceHash> brushes;
     void useBackground(Qt::BGMode mode, const QColor& color) {
         if (mode == backgroundMode && color == background)
             return;
@@ -83,6 +123,7 @@ struct WmfDevice {
 
     int primitives = 0;
     QElapsedTimer clock;
+    unsigned statusCalls = 0;
     // Window origin and unit size of the first drawing call: how libwmf maps
     // the file's logical units onto the device units we record in.
     bool mapped = false;

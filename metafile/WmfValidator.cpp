@@ -33,6 +33,36 @@ bool createsObject(uint16_t function) {
     }
 }
 
+bool draws(uint16_t function) {
+    switch (function) {
+    case META_POLYLINE:
+    case META_POLYGON:
+    case META_POLYPOLYGON:
+    case META_TEXTOUT:
+    case META_EXTTEXTOUT:
+    case 0x0213: // LINETO
+    case 0x041B: // RECTANGLE
+    case 0x061C: // ROUNDRECT
+    case 0x0418: // ELLIPSE
+    case 0x0817: // ARC
+    case 0x081A: // PIE
+    case 0x0830: // CHORD
+    case 0x041F: // SETPIXEL
+    case 0x061D: // PATBLT
+    case 0x0922: // BITBLT
+    case 0x0940: // DIBBITBLT
+    case 0x0B23: // STRETCHBLT
+    case 0x0B41: // DIBSTRETCHBLT
+    case 0x0F43: // STRETCHDIB
+    case 0x0228: // FILLREGION
+    case 0x0429: // FRAMEREGION
+    case 0x012B: // PAINTREGION
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Smallest parameter count each record needs, and for records with their own
 // counts, whether those counts fit inside the record.
 bool paramsFit(uint16_t function, const uint8_t* p, uint32_t words) {
@@ -176,6 +206,14 @@ WmfValidator::Result WmfValidator::check(const QByteArray& bytes, const RecordVi
             const uint16_t index = u16(params);
             if (index < table.size())
                 table[index] = false;
+        }
+        if (draws(function)) {
+            ++r.drawingRecords;
+            // Counts were checked against the record's size above.
+            if (function == META_POLYLINE || function == META_POLYGON)
+                r.polyPoints += static_cast<int16_t>(u16(params));
+            else if (function == 0x0213)
+                r.polyPoints += 2; // a line is kept as two points
         }
         maxRecord = std::max(maxRecord, words);
         if (visit)

@@ -29,6 +29,10 @@ public:
         uint16_t unitsPerInch = 0;
         int records = 0; // not counting the end record
         uint16_t objects = 0;
+        // Records that draw, and the points of the polylines and polygons among them:
+        // what the player needs to size its lists once rather than grow them.
+        int drawingRecords = 0;
+        qint64 polyPoints = 0;
         QByteArray playable;
     };
 

@@ -60,11 +60,23 @@ int statusCheck(void* context, float) {
     return dev->clock.elapsed() > kPlayDeadlineMs ? 1 : 0;
 }
 
+bool hasPlaceableBox(const WmfValidator::Result& checked) {
+    return checked.placeable && checked.right != checked.left && checked.top != checked.bottom;
+}
+
 } // namespace
 
-std::shared_ptr<const MetafilePicture> LibwmfPlayer::play(const WmfValidator::Result& checked) {
+QSizeF LibwmfPlayer::placeableSizeTwips(const WmfValidator::Result& checked) {
+    if (!hasPlaceableBox(checked))
+        return QSizeF();
+    return QSizeF(std::abs(checked.right - checked.left) * 1440.0 / checked.unitsPerInch,
+                  std::abs(checked.bottom - checked.top) * 1440.0 / checked.unitsPerInch);
+}
+
+bool LibwmfPlayer::play(WmfValidator::Result& checked, MetafilePicture::Recording& out,
+                        QSizeF& naturalTwips) {
     if (!checked.ok)
-        return nullptr;
+        return false;
     wmfAPI_Options options{};
     options.function = installDevice;
     const unsigned long flags =
@@ -73,7 +85,7 @@ std::shared_ptr<const MetafilePicture> LibwmfPlayer::play(const WmfValidator::Re
     if (wmf_lite_create(&api, flags, &options) != wmf_E_None || !api) {
         if (api)
             wmf_lite_destroy(api);
-        return nullptr;
+        return false;
     }
     WmfDevice dev;
     dev.clock.start();
@@ -84,7 +96,7 @@ std::shared_ptr<const MetafilePicture> LibwmfPlayer::play(const WmfValidator::Re
     auto* fonts = static_cast<wmfFontData*>(wmf_malloc(api, sizeof(wmfFontData)));
     if (!fonts) {
         wmf_lite_destroy(api);
-        return nullptr;
+        return false;
     }
     fonts->map = fontMap;
     fonts->stringwidth = stringWidth;
@@ -92,8 +104,10 @@ std::shared_ptr<const MetafilePicture> LibwmfPlayer::play(const WmfValidator::Re
     api->font_data = fonts;
     wmf_status_function(api, &dev, statusCheck);
 
-    // libwmf wants a mutable buffer: one shared with nothing else is not copied again.
-    QByteArray bytes = checked.playable;
+    // libwmf wants a mutable buffer; taken over rather than copied, as a large
+    // drawing's file is tens of megabytes.
+    QByteArray bytes = std::move(checked.playable);
+    checked.playable = QByteArray();
     wmfD_Rect bbox{};
     bool ok = wmf_mem_open(api, reinterpret_cast<unsigned char*>(bytes.data()), bytes.size()) ==
               wmf_E_None;
@@ -102,16 +116,16 @@ std::shared_ptr<const MetafilePicture> LibwmfPlayer::play(const WmfValidator::Re
     wmf_mem_close(api);
     wmf_lite_destroy(api);
     if (!ok)
-        return nullptr;
+        return false;
 
-    auto picture = std::shared_ptr<MetafilePicture>(new MetafilePicture);
-    picture->m_list = std::make_shared<const DisplayList>(std::move(dev.list));
-    picture->m_texts = dev.texts;
-    picture->m_textItems = std::move(dev.textItems);
-    picture->m_primitives = dev.primitives;
+    MetafilePicture::Recording picture;
+    picture.list = std::make_shared<const DisplayList>(std::move(dev.list));
+    picture.texts = std::move(dev.texts);
+    picture.textItems = std::move(dev.textItems);
+    picture.primitives = dev.primitives;
     QRectF frame =
         QRectF(QPointF(bbox.TL.x, bbox.TL.y), QPointF(bbox.BR.x, bbox.BR.y)).normalized();
-    if (checked.placeable && checked.right != checked.left && checked.top != checked.bottom) {
+    if (hasPlaceableBox(checked)) {
         // The placeable box is the picture, whatever falls inside or outside it.
         if (!dev.mapped) {
             dev.originX = checked.left;
@@ -124,19 +138,16 @@ std::shared_ptr<const MetafilePicture> LibwmfPlayer::play(const WmfValidator::Re
                                (checked.bottom - dev.originY) * dev.unitY))
                     .normalized();
     }
-    picture->m_frame = frame;
+    picture.frame = frame;
     if (dev.anyDrawn && frame.width() > 0 && frame.height() > 0)
-        picture->m_drawnBounds = QRectF(QPointF((dev.x0 - frame.left()) / frame.width(),
-                                                (dev.y0 - frame.top()) / frame.height()),
-                                        QPointF((dev.x1 - frame.left()) / frame.width(),
-                                                (dev.y1 - frame.top()) / frame.height()));
-    if (checked.placeable && checked.right != checked.left && checked.top != checked.bottom)
-        picture->m_naturalTwips =
-            QSizeF(std::abs(checked.right - checked.left) * 1440.0 / checked.unitsPerInch,
-                   std::abs(checked.bottom - checked.top) * 1440.0 / checked.unitsPerInch);
-    else
-        picture->m_naturalTwips = frame.size() * 20.0; // libwmf's device unit is the point
-    return picture;
+        picture.drawnBounds = QRectF(QPointF((dev.x0 - frame.left()) / frame.width(),
+                                             (dev.y0 - frame.top()) / frame.height()),
+                                     QPointF((dev.x1 - frame.left()) / frame.width(),
+                                             (dev.y1 - frame.top()) / frame.height()));
+    naturalTwips = hasPlaceableBox(checked) ? placeableSizeTwips(checked)
+                                            : frame.size() * 20.0; // libwmf's unit is the point
+    out = std::move(picture);
+    return true;
 }
 
 } // namespace metafile

@@ -12,7 +12,14 @@ namespace metafile {
 // function reference callbacks) turns each drawing call into QPainter calls.
 class LibwmfPlayer {
 public:
-    static std::shared_ptr<const MetafilePicture> play(const WmfValidator::Result& checked);
+    // Plays the checked records into `out` and tells the picture's natural size;
+    // false (and `out` untouched) when libwmf refuses them. Takes the playable bytes
+    // over: `checked.playable` is empty afterwards.
+    static bool play(WmfValidator::Result& checked, MetafilePicture::Recording& out,
+                     QSizeF& naturalTwips);
+
+    // The natural size a placeable header gives; empty without one.
+    static QSizeF placeableSizeTwips(const WmfValidator::Result& checked);
 };
 
 } // namespace metafile

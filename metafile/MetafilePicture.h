@@ -1,5 +1,7 @@
 #pragma once
 
+#include "metafile/WmfValidator.h"
+
 #include <QColor>
 #include <QFont>
 #include <QRectF>
@@ -8,7 +10,9 @@
 #include <QStringList>
 #include <QTransform>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class QPainter;
@@ -40,43 +44,65 @@ public:
         QRectF bounds; // in the frame, for skipping invisible text
     };
 
+    // When the records are played into drawing commands. A tile grid loads a picture
+    // for every layer but shows a screenful of them: Deferred reads and checks the
+    // file at once and plays it when the picture is first painted or asked for what
+    // it draws. The size comes from the placeable header; a file without one has no
+    // size but what playing it gives, and is played at once in any case.
+    enum class Play { Now, Deferred };
+
     // nullptr = no picture: missing, empty, truncated or malformed file. Never
-    // throws, never hangs: records are validated before they are played.
-    static std::shared_ptr<const MetafilePicture> load(const QString& path);
-    static std::shared_ptr<const MetafilePicture> fromBytes(const QByteArray& bytes);
+    // throws, never hangs: records are validated before they are played. A deferred
+    // picture whose records libwmf then refuses draws nothing.
+    static std::shared_ptr<const MetafilePicture> load(const QString& path, Play play = Play::Now);
+    static std::shared_ptr<const MetafilePicture> fromBytes(const QByteArray& bytes,
+                                                            Play play = Play::Now);
 
     // Size the picture wants to be shown at, in twips (1440 per inch): the
     // placeable header's box at its units per inch; files without one use the
     // extent libwmf computes at 1440 units per inch.
     QSizeF naturalSizeTwips() const { return m_naturalTwips; }
 
+    // Whether the records have been played into drawing commands yet.
+    bool isPlayed() const;
+
     // The coordinate frame the picture was recorded in (see the class comment).
-    QRectF frame() const { return m_frame; }
+    QRectF frame() const { return recording().frame; }
 
     // Union of everything drawn, as fractions of the frame (0..1 on each axis,
     // x to the right, y down). Empty when the file draws nothing.
-    QRectF drawnBounds() const { return m_drawnBounds; }
+    QRectF drawnBounds() const { return recording().drawnBounds; }
 
     // Scales the frame into targetRect (distorting when the aspect differs,
     // as a stretched picture box does).
     void paint(QPainter& painter, const QRectF& targetRect) const;
 
     // Texts drawn, decoded to Unicode in drawing order.
-    QStringList texts() const { return m_texts; }
+    QStringList texts() const { return recording().texts; }
 
-    int primitiveCount() const { return m_primitives; }
+    int primitiveCount() const { return recording().primitives; }
+
+    // What playing the records gives.
+    struct Recording {
+        std::shared_ptr<const DisplayList> list; // null when nothing could be played
+        std::vector<TextItem> textItems;
+        QRectF frame;
+        QRectF drawnBounds;
+        QStringList texts;
+        int primitives = 0;
+    };
 
 private:
-    MetafilePicture() = default;
-    friend class LibwmfPlayer;
+    MetafilePicture();
 
-    std::shared_ptr<const DisplayList> m_list; // never null once loaded
-    std::vector<TextItem> m_textItems;
-    QRectF m_frame;
+    const Recording& recording() const;
+
     QSizeF m_naturalTwips;
-    QRectF m_drawnBounds;
-    QStringList m_texts;
-    int m_primitives = 0;
+    // The checked file until it is played; released once played.
+    mutable std::unique_ptr<WmfValidator::Result> m_source;
+    mutable std::once_flag m_played;
+    mutable std::atomic<bool> m_isPlayed{false};
+    mutable Recording m_recording;
 };
 
 } // namespace metafile

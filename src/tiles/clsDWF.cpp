@@ -115,7 +115,9 @@ const clsDWF::WindowParts& clsDWF::windowParts() const {
 void clsDWF::SetWMF(const QString& sWMF_FullPath) {
     if (!QFileInfo(sWMF_FullPath).isFile())
         throw platform::vbError(platform::vberr::FileNotFound);
-    auto picture = metafile::MetafilePicture::load(sWMF_FullPath);
+    // Played when the tile is first painted: most tiles are out of view.
+    auto picture =
+        metafile::MetafilePicture::load(sWMF_FullPath, metafile::MetafilePicture::Play::Deferred);
     if (!picture)
         throw platform::vbError(481);
     ctl(pr_oImgOne).setPicture(std::move(picture));

@@ -46,8 +46,9 @@ constexpr qint64 kMessageIntervalMs = 15;
 
 // Loads a metafile into an image as loading a picture does: a file that is there but
 // is no picture is an error.
-void loadPicture(platform::VbImage& image, const QString& path) {
-    auto picture = metafile::MetafilePicture::load(path);
+void loadPicture(platform::VbImage& image, const QString& path,
+                 metafile::MetafilePicture::Play play = metafile::MetafilePicture::Play::Now) {
+    auto picture = metafile::MetafilePicture::load(path, play);
     if (!picture)
         throw platform::vbError(481);
     image.setPicture(std::move(picture));
@@ -246,7 +247,9 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
             const TileControls c = grid.tileControls(i);
             if (!c.ImgOne || !c.FraOne || !c.TxtOne || !c.CmdView)
                 throw platform::vbError(730, QStringLiteral("ImgOne%1").arg(i));
-            loadPicture(*c.ImgOne, path);
+            // Most tiles lie outside the visible part of the grid: their records are
+            // played when a tile is first painted, not here.
+            loadPicture(*c.ImgOne, path, metafile::MetafilePicture::Play::Deferred);
             const double txtHeight = ControlGeometry::Height(c.TxtOne);
             basDWF::pu_subPictureFit(
                 *c.ImgOne, *c.FraOne,

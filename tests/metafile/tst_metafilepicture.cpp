@@ -322,6 +322,59 @@ TEST(MetafilePicture, ManyFontsAndLinesLoadWellWithinTheDeadline) {
     EXPECT_LT(ms, 30000); // well within the play guard, however busy the machine
 }
 
+namespace {
+
+QImage painted(const MetafilePicture& p, QSize size, const QRectF& target) {
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::white);
+    QPainter painter(&img);
+    p.paint(painter, target);
+    return img;
+}
+
+} // namespace
+
+TEST(MetafilePicture, DeferredPictureHasItsSizeAtOnceAndPlaysWhenFirstNeeded) {
+    const QByteArray bytes = sampleBytes();
+    const auto now = MetafilePicture::fromBytes(bytes);
+    const auto later = MetafilePicture::fromBytes(bytes, MetafilePicture::Play::Deferred);
+    ASSERT_TRUE(now);
+    ASSERT_TRUE(later);
+    EXPECT_TRUE(now->isPlayed());
+    EXPECT_FALSE(later->isPlayed());
+    EXPECT_EQ(later->naturalSizeTwips(), now->naturalSizeTwips());
+    EXPECT_FALSE(later->isPlayed()) << "the size alone plays nothing";
+
+    const QImage expected = painted(*now, QSize(120, 120), QRectF(10, 10, 100, 100));
+    EXPECT_EQ(painted(*later, QSize(120, 120), QRectF(10, 10, 100, 100)), expected);
+    EXPECT_TRUE(later->isPlayed());
+    EXPECT_EQ(later->frame(), now->frame());
+    EXPECT_EQ(later->drawnBounds(), now->drawnBounds());
+    EXPECT_EQ(later->texts(), now->texts());
+    EXPECT_EQ(later->primitiveCount(), now->primitiveCount());
+
+    // Asked what it draws before it is ever painted, a picture plays then.
+    const auto asked = MetafilePicture::fromBytes(bytes, MetafilePicture::Play::Deferred);
+    EXPECT_EQ(asked->texts(), now->texts());
+    EXPECT_TRUE(asked->isPlayed());
+}
+
+TEST(MetafilePicture, DeferredLoadStillRefusesBadFilesAndPlaysHeaderlessOnesAtOnce) {
+    const QByteArray good = sampleBytes();
+    EXPECT_FALSE(MetafilePicture::fromBytes(good.left(good.size() - 4),
+                                            MetafilePicture::Play::Deferred))
+        << "a file cut short is no picture, deferred or not";
+    EXPECT_FALSE(MetafilePicture::load(QStringLiteral("/nonexistent/x.wmf"),
+                                       MetafilePicture::Play::Deferred));
+    // Without a placeable header only playing the file tells its size.
+    const auto foreign =
+        MetafilePicture::load(QStringLiteral(KORVEL_TEST_DATA_DIR "/metafile/foreign.wmf"),
+                              MetafilePicture::Play::Deferred);
+    ASSERT_TRUE(foreign);
+    EXPECT_TRUE(foreign->isPlayed());
+    EXPECT_GT(foreign->naturalSizeTwips().width(), 0);
+}
+
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);

@@ -403,6 +403,23 @@ TEST_F(RefreshCadHostTest, TwentySixTilesInFourColumnsMakeSevenRows) {
     window.ScrBarV->setValue(3);
     EXPECT_EQ(ControlGeometry::Top(tile(9).FraOne()), 30);
     EXPECT_LT(ControlGeometry::Top(tile(8).FraOne()), 0);
+
+    // Every tile has its picture, but only those painted have played their records.
+    window.repaint();
+    const auto pictureOf = [this](int i) {
+        auto shown =
+            std::dynamic_pointer_cast<const platform::SharedPictureAdapter<metafile::MetafilePicture>>(
+                tile(i).ImgOne()->Picture());
+        return shown ? shown->source() : nullptr;
+    };
+    ASSERT_TRUE(pictureOf(9));
+    ASSERT_TRUE(pictureOf(26));
+    EXPECT_TRUE(pictureOf(9)->isPlayed());
+    EXPECT_FALSE(pictureOf(26)->isPlayed()) << "row 7 was never in view";
+    window.ScrBarV->setValue(7);
+    window.repaint();
+    EXPECT_TRUE(pictureOf(26)->isPlayed());
+    EXPECT_EQ(pictureOf(26)->primitiveCount(), 1);
 }
 
 } // namespace

@@ -5,10 +5,28 @@
 #include "metafile/WmfValidator.h"
 
 #include <QFile>
+#include <QPaintEngine>
 #include <QPainter>
 
+#include <cmath>
 
 namespace metafile {
+
+namespace {
+
+// A drawing is worth keeping as pixels from this many commands and points on: below,
+// painting it again costs about what blitting it does.
+constexpr std::size_t kRasterMinCommands = 20000;
+constexpr std::size_t kRasterMinPoints = 200000;
+// Boxes larger than this are painted from the commands, clipped to what is exposed:
+// a zoomed overview must not hold a screen-sized image per picture.
+constexpr qint64 kRasterMaxPixels = 2048 * 2048;
+
+bool nearWhole(double v) {
+    return std::abs(v - std::round(v)) < 1e-6;
+}
+
+} // namespace
 
 MetafilePicture::MetafilePicture() = default;
 
@@ -60,6 +78,68 @@ void MetafilePicture::paint(QPainter& painter, const QRectF& targetRect) const {
     const Recording& r = recording();
     if (r.frame.width() <= 0 || r.frame.height() <= 0 || targetRect.isEmpty())
         return;
+    if (!paintFromRaster(painter, targetRect))
+        paintRecording(painter, targetRect);
+}
+
+bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRect) const {
+    const Recording& r = recording();
+    if (!r.list || (r.list->commandCount() < kRasterMinCommands &&
+                    r.list->pointCount() < kRasterMinPoints))
+        return false;
+    // Kept pixels are blitted one to one: only for a box on whole device pixels, neither
+    // turned nor scaled by the device, so they are exactly what painting would give.
+    // Printers, PDF and SVG writers and recordings get the vectors, never pixels.
+    if (!painter.paintEngine() || painter.paintEngine()->type() != QPaintEngine::Raster)
+        return false;
+    const QTransform toDevice = painter.combinedTransform();
+    if (toDevice.type() > QTransform::TxScale || !painter.device() ||
+        painter.device()->devicePixelRatio() != 1.0)
+        return false;
+    const QRectF box = toDevice.mapRect(targetRect);
+    if (!nearWhole(box.left()) || !nearWhole(box.top()) || !nearWhole(box.width()) ||
+        !nearWhole(box.height()))
+        return false;
+    const QSize size(int(std::round(box.width())), int(std::round(box.height())));
+    if (size.isEmpty() || qint64(size.width()) * size.height() > kRasterMaxPixels)
+        return false;
+    // What a drawing puts outside its box shows where the painter lets it; the pixels
+    // hold the box only, so they serve only a painter that shows nothing beyond it.
+    const QRectF shown = painter.hasClipping()
+                             ? toDevice.mapRect(painter.clipBoundingRect())
+                             : QRectF(0, 0, painter.device()->width(), painter.device()->height());
+    if (!box.contains(shown))
+        return false;
+
+    // The box lies inside a margin and is clipped like any exposed area: lines
+    // crossing its edge are then cut exactly where a painter clipped to the box cuts
+    // them, not where an image's border would.
+    constexpr int kMargin = 4;
+    const QRect inRaster(QPoint(kMargin, kMargin), size);
+    std::lock_guard<std::mutex> lock(m_rasterLock);
+    if (m_rasterBox != size) {
+        QImage raster(size + QSize(2 * kMargin, 2 * kMargin), QImage::Format_ARGB32_Premultiplied);
+        if (raster.isNull())
+            return false;
+        raster.fill(Qt::transparent);
+        QPainter rasterPainter(&raster);
+        rasterPainter.setRenderHints(painter.renderHints());
+        rasterPainter.setClipRect(inRaster);
+        paintRecording(rasterPainter, QRectF(inRaster));
+        rasterPainter.end();
+        m_raster = raster;
+        m_rasterBox = size;
+    }
+    painter.save();
+    painter.resetTransform();
+    painter.drawImage(QPoint(int(std::round(box.left())), int(std::round(box.top()))), m_raster,
+                      inRaster);
+    painter.restore();
+    return true;
+}
+
+void MetafilePicture::paintRecording(QPainter& painter, const QRectF& targetRect) const {
+    const Recording& r = recording();
     painter.save();
     // Only the transform changes: the list replays vector commands, and the
     // painter's clip keeps rasterising to what is exposed, at any box size.

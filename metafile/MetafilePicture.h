@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -29,7 +30,8 @@ class DisplayList;
 // y down). Painting scales that frame into any target rectangle; lines drawn
 // with thin pens stay one pixel wide at every zoom, and only what falls inside
 // the painter's clip is rasterised, so a 32767-pixel box costs no more memory
-// than the visible part of it.
+// than the visible part of it. (A large drawing in a small box is the exception:
+// its whole box is kept as pixels, see m_raster.)
 class MetafilePicture {
 public:
     // Text is kept beside the drawing commands rather than in them: laying out text
@@ -96,6 +98,8 @@ private:
     MetafilePicture();
 
     const Recording& recording() const;
+    void paintRecording(QPainter& painter, const QRectF& targetRect) const;
+    bool paintFromRaster(QPainter& painter, const QRectF& targetRect) const;
 
     QSizeF m_naturalTwips;
     // The checked file until it is played; released once played.
@@ -103,6 +107,13 @@ private:
     mutable std::once_flag m_played;
     mutable std::atomic<bool> m_isPlayed{false};
     mutable Recording m_recording;
+
+    // The last paint of a large drawing into a small box, kept as pixels: the
+    // overviews are painted again whenever anything near them changes, and their
+    // hundreds of thousands of commands cost far more than the pixels.
+    mutable std::mutex m_rasterLock;
+    mutable QImage m_raster;
+    mutable QSize m_rasterBox;
 };
 
 } // namespace metafile

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QPicture>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -324,11 +325,49 @@ TEST(MetafilePicture, ManyFontsAndLinesLoadWellWithinTheDeadline) {
 
 namespace {
 
+// A drawing large enough to be kept as pixels once painted into a small box: lines
+// of every colour in turn (a pen per line, as an overview's layers interleave),
+// filled triangles and a few texts.
+QByteArray largeDrawing() {
+    WmfWriter w(QRectF(0, 0, 400, 300));
+    QPolygonF line(2);
+    for (int i = 0; i < 30000; ++i) {
+        w.setColor(QColor::fromHsv((i * 47) % 360, 255, 100 + i % 150));
+        line[0] = QPointF((i * 37) % 400, (i * 91) % 300);
+        line[1] = line[0] + QPointF(3 + i % 17, 2 + i % 11);
+        w.polyline(line);
+        if (i % 500 == 0)
+            w.filledPolygon(QPolygonF({line[0], line[1], line[0] + QPointF(0, 6)}));
+        if (i % 3000 == 0)
+            w.text(line[0], QStringLiteral("T%1").arg(i), 8, 0);
+    }
+    return w.toBytes();
+}
+
+// Painted as an image control paints: clipped to its box (the drawing's lines run
+// past the window's edge).
 QImage painted(const MetafilePicture& p, QSize size, const QRectF& target) {
     QImage img(size, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::white);
     QPainter painter(&img);
+    painter.setClipRect(target);
     p.paint(painter, target);
+    return img;
+}
+
+// The same paint recorded as commands and replayed: a device that is not a raster
+// always gets the picture's vectors.
+QImage paintedAsVectors(const MetafilePicture& p, QSize size, const QRectF& target) {
+    QPicture recording;
+    {
+        QPainter painter(&recording);
+        painter.setClipRect(target);
+        p.paint(painter, target);
+    }
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::white);
+    QPainter painter(&img);
+    recording.play(&painter);
     return img;
 }
 
@@ -373,6 +412,73 @@ TEST(MetafilePicture, DeferredLoadStillRefusesBadFilesAndPlaysHeaderlessOnesAtOn
     ASSERT_TRUE(foreign);
     EXPECT_TRUE(foreign->isPlayed());
     EXPECT_GT(foreign->naturalSizeTwips().width(), 0);
+}
+
+// Inside the box, pixels alike; on its outermost pixels, a line crossing the edge may
+// be cut a pixel apart (floating-point cuts are not exact under translation).
+void expectSamePicture(const QImage& a, const QImage& b, const QRect& box, const char* what) {
+    ASSERT_EQ(a.size(), b.size());
+    int inside = 0, edge = 0, outside = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            if (a.pixel(x, y) == b.pixel(x, y))
+                continue;
+            if (box.adjusted(1, 1, -1, -1).contains(x, y))
+                ++inside;
+            else if (box.contains(x, y))
+                ++edge;
+            else
+                ++outside;
+        }
+    EXPECT_EQ(inside, 0) << what;
+    EXPECT_EQ(outside, 0) << what;
+    EXPECT_LE(edge, (box.width() + box.height()) / 10) << what;
+}
+
+TEST(MetafilePicture, LargeDrawingKeptAsPixelsPaintsAsItsVectors) {
+    const auto p = MetafilePicture::fromBytes(largeDrawing());
+    ASSERT_TRUE(p);
+    const QSize size(200, 160);
+    for (const QRect& box : {QRect(7, 9, 180, 135), QRect(0, 0, 120, 90)}) {
+        const QImage vectors = paintedAsVectors(*p, size, box);
+        int differing = 0;
+        const QImage first = painted(*p, size, box);
+        expectSamePicture(first, vectors, box, "first paint");
+        const QImage again = painted(*p, size, box);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                differing += again.pixel(x, y) != first.pixel(x, y);
+        EXPECT_EQ(differing, 0) << "painted again from the kept pixels";
+        // A drawing all of one colour would pass whatever was blitted.
+        EXPECT_GT(first.pixelColor(box.center()).saturation() +
+                      first.pixelColor(box.center() + QPoint(3, 1)).saturation(),
+                  0);
+    }
+    // Back to the first box after another size: never the other size's pixels.
+    const QRect box(7, 9, 180, 135);
+    expectSamePicture(painted(*p, size, box), paintedAsVectors(*p, size, box), box,
+                      "box again");
+
+    // Painting only an exposed part gives that part of the whole, and nothing beyond it.
+    const QRect exposed(20, 30, 50, 40);
+    QImage part(size, QImage::Format_ARGB32_Premultiplied);
+    part.fill(Qt::white);
+    {
+        QPainter painter(&part);
+        painter.setClipRect(exposed);
+        p->paint(painter, box);
+    }
+    const QImage whole = painted(*p, size, box);
+    int differing = 0, drawnOutside = 0;
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x) {
+            if (exposed.contains(x, y))
+                differing += part.pixel(x, y) != whole.pixel(x, y);
+            else
+                drawnOutside += part.pixel(x, y) != qRgb(255, 255, 255);
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(drawnOutside, 0);
 }
 
 int main(int argc, char** argv) {

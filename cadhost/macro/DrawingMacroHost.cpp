@@ -55,14 +55,32 @@ DrawingMacroHost::Geometry DrawingMacroHost::currentGeometry() const {
     return g;
 }
 
-const DrawingMetafileExporter& DrawingMacroHost::exporter() {
-    Geometry now = currentGeometry();
+bool DrawingMacroHost::exportedIsCurrent() const {
     // A QPointer is null once its drawing is gone, so a new drawing at the old address
     // never matches a kept exporter.
-    if (!m_exporter || !m_exported.drawing || !(now == m_exported)) {
+    if (!m_exporter || !m_exported.drawing || m_exported.drawing != m_drawing)
+        return false;
+    if (m_exported.entities != m_drawing->entities().data() ||
+        m_exported.entityCount != m_drawing->entities().size())
+        return false;
+    const std::vector<Layer>& layers = m_drawing->layers();
+    if (std::size_t(m_exported.layerNames.size()) != layers.size())
+        return false;
+    // Checked before every picture of a thousand: a name not renamed since still shares
+    // its text with the kept copy, so most names compare by address alone.
+    for (std::size_t i = 0; i < layers.size(); ++i) {
+        const QString& kept = m_exported.layerNames[qsizetype(i)];
+        if (kept.constData() != layers[i].name.constData() && kept != layers[i].name)
+            return false;
+    }
+    return true;
+}
+
+const DrawingMetafileExporter& DrawingMacroHost::exporter() {
+    if (!exportedIsCurrent()) {
         m_exporter.reset();
         m_exporter = std::make_unique<DrawingMetafileExporter>(*m_drawing);
-        m_exported = std::move(now);
+        m_exported = currentGeometry();
     }
     return *m_exporter;
 }

@@ -41,9 +41,9 @@ private:
         const void* entities = nullptr;
         std::size_t entityCount = 0;
         QStringList layerNames;
-        bool operator==(const Geometry&) const = default;
     };
     Geometry currentGeometry() const;
+    bool exportedIsCurrent() const;
     const DrawingMetafileExporter& exporter();
 
     QPointer<Drawing> m_drawing;

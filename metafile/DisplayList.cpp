@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <cmath>
+
 namespace metafile {
 
 void DisplayList::add(Op op, std::size_t index, std::size_t count) {
@@ -112,6 +114,25 @@ void DisplayList::replay(QPainter& painter) const {
             painter.setBackground(background->color);
         }
     };
+    // A polyline whose points lie closer together than a pixel on the device (a
+    // circle of a few pixels has seventy of them) is drawn through the points at
+    // least half a pixel apart: the same pixels, a fraction of the stroking.
+    const QTransform toDevice = painter.combinedTransform();
+    const bool thin = toDevice.type() <= QTransform::TxScale;
+    const double sx = std::abs(toDevice.m11()), sy = std::abs(toDevice.m22());
+    std::vector<QPointF> kept;
+    auto drawThinned = [&](std::size_t at, std::size_t count) {
+        const QPointF* p = m_points.data() + at;
+        kept.clear();
+        kept.push_back(p[0]);
+        for (std::size_t i = 1; i + 1 < count; ++i) {
+            const QPointF d = p[i] - kept.back();
+            if (std::abs(d.x()) * sx >= 0.5 || std::abs(d.y()) * sy >= 0.5)
+                kept.push_back(p[i]);
+        }
+        kept.push_back(p[count - 1]);
+        painter.drawPolyline(kept.data(), static_cast<int>(kept.size()));
+    };
     for (const Command& c : m_commands) {
         switch (c.op) {
         case Op::Pen:
@@ -146,7 +167,10 @@ void DisplayList::replay(QPainter& painter) const {
             painter.drawLine(m_points[c.index], m_points[c.index + 1]);
             break;
         case Op::Polyline:
-            painter.drawPolyline(m_points.data() + c.index, static_cast<int>(c.count));
+            if (thin && c.count > 2)
+                drawThinned(c.index, c.count);
+            else
+                painter.drawPolyline(m_points.data() + c.index, static_cast<int>(c.count));
             break;
         case Op::PolygonOddEven:
             painter.drawPolygon(m_points.data() + c.index, static_cast<int>(c.count),

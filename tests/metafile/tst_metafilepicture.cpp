@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace metafile;
 
 namespace {
@@ -479,6 +481,40 @@ TEST(MetafilePicture, LargeDrawingKeptAsPixelsPaintsAsItsVectors) {
         }
     EXPECT_EQ(differing, 0);
     EXPECT_EQ(drawnOutside, 0);
+}
+
+TEST(MetafilePicture, DenseSmallPolylinesKeepTheirShapeAndEnds) {
+    // A circle of 360 points a few pixels across (closer than a pixel to each other
+    // on the device), and a crawl of tiny steps that ends in one long jump.
+    WmfWriter w(QRectF(0, 0, 100, 100));
+    w.setColor(Qt::black);
+    QPolygonF circle;
+    for (int i = 0; i <= 360; ++i)
+        circle << QPointF(50 + 10 * std::cos(i * M_PI / 180), 50 + 10 * std::sin(i * M_PI / 180));
+    w.polyline(circle);
+    QPolygonF crawl;
+    for (int i = 0; i < 50; ++i)
+        crawl << QPointF(5 + i * 0.01, 95);
+    crawl << QPointF(95, 95);
+    w.polyline(crawl);
+    const auto p = MetafilePicture::fromBytes(w.toBytes());
+    ASSERT_TRUE(p);
+
+    const QImage img = painted(*p, QSize(40, 40), QRectF(0, 0, 40, 40)); // 0.4 px a unit
+    int ring = 0, stray = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            if (qGray(img.pixel(x, y)) >= 128)
+                continue;
+            const double r = std::hypot(x + 0.5 - 20, y + 0.5 - 20);
+            if (y < 3)
+                continue; // the crawl's line along the top
+            (std::abs(r - 4) <= 1.5 ? ring : stray) += 1;
+        }
+    EXPECT_EQ(stray, 0);
+    EXPECT_GE(ring, 16) << "a ring about 25 pixels round, not a dot";
+    // The line of tiny steps still reaches its far end.
+    EXPECT_LT(qGray(img.pixel(37, 2)), 128);
 }
 
 int main(int argc, char** argv) {

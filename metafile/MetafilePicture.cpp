@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QThreadPool>
 
 #include <cmath>
 
@@ -30,31 +31,46 @@ bool nearWhole(double v) {
 
 MetafilePicture::MetafilePicture() = default;
 
-std::shared_ptr<const MetafilePicture> MetafilePicture::load(const QString& path, Play play) {
+std::shared_ptr<const MetafilePicture> MetafilePicture::load(const QString& path, Play play,
+                                                             std::function<void()> played) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return nullptr;
     if (file.size() > WmfValidator::kMaxFileBytes)
         return nullptr;
-    return fromBytes(file.readAll(), play);
+    return fromBytes(file.readAll(), play, std::move(played));
 }
 
-std::shared_ptr<const MetafilePicture> MetafilePicture::fromBytes(const QByteArray& bytes,
-                                                                  Play play) {
+std::shared_ptr<const MetafilePicture>
+MetafilePicture::fromBytes(const QByteArray& bytes, Play play, std::function<void()> played) {
     auto checked = std::make_unique<WmfValidator::Result>(WmfValidator::check(bytes));
     if (!checked->ok)
         return nullptr;
     auto picture = std::shared_ptr<MetafilePicture>(new MetafilePicture);
     const QSizeF placeable = LibwmfPlayer::placeableSizeTwips(*checked);
-    if (play == Play::Deferred && !placeable.isEmpty()) {
+    if (play != Play::Now && !placeable.isEmpty()) {
         picture->m_naturalTwips = placeable;
         picture->m_source = std::move(checked);
+        if (play == Play::InBackground) {
+            picture->m_inBackground = true;
+            // The task keeps the picture alive until it is played; the pool waits for
+            // its tasks before the application ends.
+            QThreadPool::globalInstance()->start([picture, played = std::move(played)] {
+                picture->recording();
+                if (played)
+                    played();
+            });
+        } else if (played) {
+            picture->m_whenPlayed = std::move(played);
+        }
         return picture;
     }
     if (!LibwmfPlayer::play(*checked, picture->m_recording, picture->m_naturalTwips))
         return nullptr;
     std::call_once(picture->m_played, [] {});
     picture->m_isPlayed = true;
+    if (played)
+        played();
     return picture;
 }
 
@@ -70,11 +86,18 @@ const MetafilePicture::Recording& MetafilePicture::recording() const {
             m_source.reset();
         }
         m_isPlayed = true;
+        if (m_whenPlayed) {
+            m_whenPlayed();
+            m_whenPlayed = nullptr;
+        }
     });
     return m_recording;
 }
 
 void MetafilePicture::paint(QPainter& painter, const QRectF& targetRect) const {
+    // Never wait for the worker here: the caller is drawing a window.
+    if (m_inBackground && !m_isPlayed)
+        return;
     const Recording& r = recording();
     if (r.frame.width() <= 0 || r.frame.height() <= 0 || targetRect.isEmpty())
         return;

@@ -12,6 +12,7 @@
 #include <QTransform>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -49,16 +50,22 @@ public:
     // When the records are played into drawing commands. A tile grid loads a picture
     // for every layer but shows a screenful of them: Deferred reads and checks the
     // file at once and plays it when the picture is first painted or asked for what
-    // it draws. The size comes from the placeable header; a file without one has no
-    // size but what playing it gives, and is played at once in any case.
-    enum class Play { Now, Deferred };
+    // it draws. InBackground plays it on a worker thread at once, for a large picture
+    // shown right away while the caller goes on with other work; until it is played,
+    // painting it draws nothing (asking what it draws waits for the worker). The size
+    // comes from the placeable header; a file without one has no size but what
+    // playing it gives, and is played at once in any case.
+    enum class Play { Now, Deferred, InBackground };
 
     // nullptr = no picture: missing, empty, truncated or malformed file. Never
-    // throws, never hangs: records are validated before they are played. A deferred
-    // picture whose records libwmf then refuses draws nothing.
-    static std::shared_ptr<const MetafilePicture> load(const QString& path, Play play = Play::Now);
+    // throws, never hangs: records are validated before they are played. A picture
+    // played later whose records libwmf then refuses draws nothing. `played`, when
+    // given, is called once the records are played, on the thread that played them.
+    static std::shared_ptr<const MetafilePicture> load(const QString& path, Play play = Play::Now,
+                                                       std::function<void()> played = {});
     static std::shared_ptr<const MetafilePicture> fromBytes(const QByteArray& bytes,
-                                                            Play play = Play::Now);
+                                                            Play play = Play::Now,
+                                                            std::function<void()> played = {});
 
     // Size the picture wants to be shown at, in twips (1440 per inch): the
     // placeable header's box at its units per inch; files without one use the
@@ -106,6 +113,8 @@ private:
     mutable std::unique_ptr<WmfValidator::Result> m_source;
     mutable std::once_flag m_played;
     mutable std::atomic<bool> m_isPlayed{false};
+    bool m_inBackground = false;
+    mutable std::function<void()> m_whenPlayed; // a deferred picture's `played`
     mutable Recording m_recording;
 
     // The last paint of a large drawing into a small box, kept as pixels: the

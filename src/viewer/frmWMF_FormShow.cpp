@@ -29,6 +29,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTime>
 #include <cmath>
@@ -45,10 +46,23 @@ const QString kGathering = QStringLiteral(" の画層情報を取得中．．．
 constexpr qint64 kMessageIntervalMs = 15;
 
 // Loads a metafile into an image as loading a picture does: a file that is there but
-// is no picture is an error.
+// is no picture is an error. A picture played in the background shows blank until it
+// is played, and is painted then.
 void loadPicture(platform::VbImage& image, const QString& path,
                  metafile::MetafilePicture::Play play = metafile::MetafilePicture::Play::Now) {
-    auto picture = metafile::MetafilePicture::load(path, play);
+    std::function<void()> played;
+    if (play == metafile::MetafilePicture::Play::InBackground) {
+        played = [target = QPointer<platform::VbImage>(&image)] {
+            QMetaObject::invokeMethod(
+                qApp,
+                [target] {
+                    if (target)
+                        target->update();
+                },
+                Qt::QueuedConnection);
+        };
+    }
+    auto picture = metafile::MetafilePicture::load(path, play, std::move(played));
     if (!picture)
         throw platform::vbError(481);
     image.setPicture(std::move(picture));
@@ -184,15 +198,17 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
             pu_oAcadApp->RunMacro(kMacroPart);
         }
 
+        // The overviews are played while the tiles are built: they are the largest
+        // pictures, and nothing below needs more of them than their size.
         const QString allWmf = sysFolder + QStringLiteral("/all.wmf");
         if (QFileInfo(allWmf).isFile())
-            loadPicture(*ImgALL, allWmf);
+            loadPicture(*ImgALL, allWmf, metafile::MetafilePicture::Play::InBackground);
         basDWF::pu_subPictureFit(*ImgALL, *FraALL,
                                  qint32(std::nearbyint(ControlGeometry::Height(TxtALL))), 0);
         if (!bAll) {
             const QString partWmf = sysFolder + QStringLiteral("/part.wmf");
             if (QFileInfo(partWmf).isFile())
-                loadPicture(*ImgPart, partWmf);
+                loadPicture(*ImgPart, partWmf, metafile::MetafilePicture::Play::InBackground);
             basDWF::pu_subPictureFit(*ImgPart, *FraPart,
                                      qint32(std::nearbyint(ControlGeometry::Height(TxtPart))), 0);
         }

@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <future>
 
 using namespace metafile;
 
@@ -481,6 +483,37 @@ TEST(MetafilePicture, LargeDrawingKeptAsPixelsPaintsAsItsVectors) {
         }
     EXPECT_EQ(differing, 0);
     EXPECT_EQ(drawnOutside, 0);
+}
+
+TEST(MetafilePicture, BackgroundPictureTellsWhenPlayedAndThenPaintsAsAnyOther) {
+    const QByteArray bytes = largeDrawing();
+    const auto now = MetafilePicture::fromBytes(bytes);
+    ASSERT_TRUE(now);
+    std::promise<void> played;
+    std::future<void> done = played.get_future();
+    const auto later = MetafilePicture::fromBytes(bytes, MetafilePicture::Play::InBackground,
+                                                  [&played] { played.set_value(); });
+    ASSERT_TRUE(later);
+    EXPECT_EQ(later->naturalSizeTwips(), now->naturalSizeTwips());
+
+    // Painted while the worker still plays, it draws nothing rather than wait.
+    const QRect box(0, 0, 160, 120);
+    const QImage early = painted(*later, box.size(), box);
+    if (!later->isPlayed()) {
+        int drawn = 0;
+        for (int y = 0; y < early.height(); ++y)
+            for (int x = 0; x < early.width(); ++x)
+                drawn += early.pixel(x, y) != qRgb(255, 255, 255);
+        EXPECT_EQ(drawn, 0);
+    }
+    ASSERT_EQ(done.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    EXPECT_TRUE(later->isPlayed());
+    EXPECT_EQ(painted(*later, box.size(), box), painted(*now, box.size(), box));
+    EXPECT_EQ(later->primitiveCount(), now->primitiveCount());
+
+    // Asked what it draws, a picture still playing answers once it is played.
+    const auto asked = MetafilePicture::fromBytes(bytes, MetafilePicture::Play::InBackground);
+    EXPECT_EQ(asked->texts(), now->texts());
 }
 
 TEST(MetafilePicture, DenseSmallPolylinesKeepTheirShapeAndEnds) {

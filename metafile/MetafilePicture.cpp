@@ -111,7 +111,8 @@ bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRec
                     r.list->pointCount() < kRasterMinPoints))
         return false;
     // Kept pixels are blitted one to one: only for a box on whole device pixels, neither
-    // turned nor scaled by the device, so they are exactly what painting would give.
+    // turned nor scaled by the device, so they are what painting would give (but for a
+    // line crossing the box's edge, which may be cut a pixel apart).
     // Printers, PDF and SVG writers and recordings get the vectors, never pixels.
     if (!painter.paintEngine() || painter.paintEngine()->type() != QPaintEngine::Raster)
         return false;
@@ -140,7 +141,7 @@ bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRec
     constexpr int kMargin = 4;
     const QRect inRaster(QPoint(kMargin, kMargin), size);
     std::lock_guard<std::mutex> lock(m_rasterLock);
-    if (m_rasterBox != size) {
+    if (m_rasterBox != size || m_rasterHints != painter.renderHints().toInt()) {
         QImage raster(size + QSize(2 * kMargin, 2 * kMargin), QImage::Format_ARGB32_Premultiplied);
         if (raster.isNull())
             return false;
@@ -152,6 +153,7 @@ bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRec
         rasterPainter.end();
         m_raster = raster;
         m_rasterBox = size;
+        m_rasterHints = painter.renderHints().toInt();
     }
     painter.save();
     painter.resetTransform();

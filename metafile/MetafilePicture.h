@@ -123,6 +123,7 @@ private:
     mutable std::mutex m_rasterLock;
     mutable QImage m_raster;
     mutable QSize m_rasterBox;
+    mutable int m_rasterHints = 0;
 };
 
 } // namespace metafile

@@ -184,7 +184,7 @@ WmfDevice::PenSource penSource(wmfDC* dc) {
         return s;
     s.none = false;
     s.style = pen->lopnStyle;
-    s.width = WMF_PEN_WIDTH(pen);
+    s.width = WMF_PEN_WIDTH(pen) + 0.0; // no negative zero: it would hash apart from zero
     s.unit = std::abs(dc->pixel_width);
     s.color = *WMF_PEN_COLOR(pen);
     return s;

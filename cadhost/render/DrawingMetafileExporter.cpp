@@ -9,6 +9,7 @@
 #include <QPolygonF>
 #include <cmath>
 #include <cstdlib>
+#include <unordered_map>
 
 namespace cadhost {
 
@@ -43,8 +44,12 @@ DrawingMetafileExporter::DrawingMetafileExporter(const Drawing& drawing)
     m_byLayer.resize(layers.size());
 
     // Layer lookups by name happen once per distinct name, not per primitive; the parts
-    // of one entity mostly share a layer, so the last answer is tried first.
+    // of one entity mostly share a layer, so the last answer is tried first. Names come
+    // interned from the reader, so most primitives' names share their text with many
+    // others: an address seen before answers without hashing the text again (all
+    // names stay alive and unchanged while this runs, so one address is one name).
     QHash<QString, int> indexOf;
+    std::unordered_map<const QChar*, int> indexAt;
     std::size_t count = 0;
     for (const Entity& entity : drawing.entities())
         count += std::size_t(entity.primitives.size());
@@ -54,12 +59,17 @@ DrawingMetafileExporter::DrawingMetafileExporter(const Drawing& drawing)
     int lastIndex = -1;
     for (const Entity& entity : drawing.entities()) {
         for (const Primitive& primitive : entity.primitives) {
-            if (!lastName || primitive.layer != *lastName) {
-                auto it = indexOf.constFind(primitive.layer);
-                if (it == indexOf.constEnd())
-                    it = indexOf.insert(primitive.layer, drawing.layerIndex(primitive.layer));
+            if (!lastName || (primitive.layer.constData() != lastName->constData() &&
+                              primitive.layer != *lastName)) {
+                auto at = indexAt.find(primitive.layer.constData());
+                if (at == indexAt.end()) {
+                    auto it = indexOf.constFind(primitive.layer);
+                    if (it == indexOf.constEnd())
+                        it = indexOf.insert(primitive.layer, drawing.layerIndex(primitive.layer));
+                    at = indexAt.emplace(primitive.layer.constData(), *it).first;
+                }
                 lastName = &primitive.layer;
-                lastIndex = *it;
+                lastIndex = at->second;
             }
             m_items.push_back({&primitive, lastIndex});
             if (lastIndex >= 0)

@@ -5,6 +5,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace metafile {
@@ -16,21 +17,6 @@ uint16_t u16(const uint8_t* p) {
 }
 uint32_t u32(const uint8_t* p) {
     return qFromLittleEndian<uint32_t>(p);
-}
-
-bool createsObject(uint16_t function) {
-    switch (function) {
-    case META_CREATEPENINDIRECT:
-    case META_CREATEBRUSHINDIRECT:
-    case META_CREATEFONTINDIRECT:
-    case 0x00F7: // CREATEPALETTE
-    case 0x01F9: // CREATEPATTERNBRUSH
-    case 0x0142: // DIBCREATEPATTERNBRUSH
-    case 0x06FF: // CREATEREGION
-        return true;
-    default:
-        return false;
-    }
 }
 
 bool draws(uint16_t function) {
@@ -142,6 +128,89 @@ bool paramsFit(uint16_t function, const uint8_t* p, uint32_t words) {
     }
 }
 
+// The kind of GDI object a record creates, or None.
+enum class ObjectKind { None, Pen, Brush, Font, Palette, Region };
+
+ObjectKind kindCreated(uint16_t function) {
+    switch (function) {
+    case META_CREATEPENINDIRECT:
+        return ObjectKind::Pen;
+    case META_CREATEBRUSHINDIRECT:
+    case 0x01F9: // CREATEPATTERNBRUSH
+    case 0x0142: // DIBCREATEPATTERNBRUSH
+        return ObjectKind::Brush;
+    case META_CREATEFONTINDIRECT:
+        return ObjectKind::Font;
+    case 0x00F7: // CREATEPALETTE
+        return ObjectKind::Palette;
+    case 0x06FF: // CREATEREGION
+        return ObjectKind::Region;
+    default:
+        return ObjectKind::None;
+    }
+}
+
+// The object table as GDI fills it (a new object takes the lowest free slot) and the
+// objects the device context may still be using. libwmf keeps a selected object's data
+// in its table slot: once that object is deleted and the slot reused, the context reads
+// the new object's bytes as the old one's (a pen's colour as a font's face-name
+// pointer). Deleting an object the context may still use is therefore skipped, as if
+// GDI had refused it; the object lives on and the slot is not reused.
+class ObjectTable {
+public:
+    // The slot the new object takes; -1 past the table's limit.
+    int create(ObjectKind kind) {
+        auto it = std::find(m_kinds.begin(), m_kinds.end(), ObjectKind::None);
+        const int slot = int(it - m_kinds.begin());
+        if (slot > 0xFFFF)
+            return -1;
+        if (it == m_kinds.end())
+            m_kinds.push_back(kind);
+        else
+            *it = kind;
+        return slot;
+    }
+    int size() const { return int(m_kinds.size()); }
+
+    void select(uint16_t slot) {
+        if (slot < m_kinds.size() && m_kinds[slot] != ObjectKind::None)
+            m_current[std::size_t(m_kinds[slot])] = {slot};
+    }
+    void save() { m_saved.push_back(m_current); }
+    // Which saved state a restore returns to depends on how the player counts levels;
+    // every saved state stays a candidate, so nothing a restore may bring back can be
+    // deleted under it.
+    void restore() {
+        for (const Selection& saved : m_saved)
+            for (std::size_t k = 0; k < saved.size(); ++k)
+                m_current[k].insert(m_current[k].end(), saved[k].begin(), saved[k].end());
+    }
+    // False when the delete must not reach the player.
+    bool remove(uint16_t slot) {
+        if (slot >= m_kinds.size() || m_kinds[slot] == ObjectKind::None)
+            return true; // the player refuses it on its own
+        const std::size_t kind = std::size_t(m_kinds[slot]);
+        auto uses = [&](const Selection& s) {
+            return std::find(s[kind].begin(), s[kind].end(), slot) != s[kind].end();
+        };
+        if (uses(m_current) || std::any_of(m_saved.begin(), m_saved.end(), uses))
+            return false;
+        m_kinds[slot] = ObjectKind::None;
+        return true;
+    }
+
+private:
+    // Per kind, the slots that may be selected.
+    using Selection = std::array<std::vector<uint16_t>, 6>;
+    std::vector<ObjectKind> m_kinds;
+    Selection m_current;
+    std::vector<Selection> m_saved;
+};
+
+// What a skipped delete is turned into: a record of the same size that every player
+// ignores (SETRELABS has no effect in GDI either).
+constexpr uint16_t kNoOpFunction = 0x0105;
+
 } // namespace
 
 WmfValidator::Result WmfValidator::check(const QByteArray& bytes, const RecordVisitor& visit) {
@@ -170,9 +239,10 @@ WmfValidator::Result WmfValidator::check(const QByteArray& bytes, const RecordVi
         return r;
     pos += 18;
 
-    // Replay the object table the way GDI fills it, to know how many table
-    // the records really use.
-    std::vector<bool> table;
+    // Replay the object table the way GDI fills it, to know how many slots the
+    // records really use and which deletes the player must not see.
+    ObjectTable table;
+    std::vector<qsizetype> skippedDeletes;
     int maxSlots = 0;
     uint32_t maxRecord = 3;
     bool sawEnd = false;
@@ -193,19 +263,18 @@ WmfValidator::Result WmfValidator::check(const QByteArray& bytes, const RecordVi
         const uint32_t paramWords = words - 3;
         if (!paramsFit(function, params, paramWords))
             return r;
-        if (createsObject(function)) {
-            auto it = std::find(table.begin(), table.end(), false);
-            if (it == table.end())
-                table.push_back(true);
-            else
-                *it = true;
-            maxSlots = std::max<int>(maxSlots, static_cast<int>(table.size()));
-            if (maxSlots > 0xFFFF)
+        if (const ObjectKind kind = kindCreated(function); kind != ObjectKind::None) {
+            if (table.create(kind) < 0)
                 return r;
-        } else if (function == META_DELETEOBJECT) {
-            const uint16_t index = u16(params);
-            if (index < table.size())
-                table[index] = false;
+            maxSlots = std::max(maxSlots, table.size());
+        } else if (function == META_SELECTOBJECT || function == 0x0234 /* SELECTPALETTE */) {
+            table.select(u16(params));
+        } else if (function == 0x001E) { // SAVEDC
+            table.save();
+        } else if (function == 0x0127) { // RESTOREDC
+            table.restore();
+        } else if (function == META_DELETEOBJECT && !table.remove(u16(params))) {
+            skippedDeletes.push_back(pos);
         }
         if (draws(function)) {
             ++r.drawingRecords;
@@ -225,6 +294,8 @@ WmfValidator::Result WmfValidator::check(const QByteArray& bytes, const RecordVi
 
     r.playable = bytes.left(pos);
     auto* out = reinterpret_cast<uint8_t*>(r.playable.data());
+    for (const qsizetype at : skippedDeletes)
+        qToLittleEndian<uint16_t>(kNoOpFunction, out + at + 4);
     if (r.placeable) {
         if (r.unitsPerInch == 0)
             qToLittleEndian<uint16_t>(r.unitsPerInch = 1440, out + 14);

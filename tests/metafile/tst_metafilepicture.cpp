@@ -188,6 +188,67 @@ TEST(MetafilePicture, BadInputIsNoPictureAndQuick) {
     EXPECT_LT(clock.elapsed(), 30000); // refused, never played until a deadline
 }
 
+// A bare metafile from records of 16-bit words (function first, then parameters).
+QByteArray bareMetafile(const QList<QList<quint16>>& records) {
+    QByteArray body;
+    auto put16 = [&body](quint16 v) { body.append(char(v & 0xFF)).append(char(v >> 8)); };
+    for (const QList<quint16>& record : records) {
+        const quint32 words = 3 + quint32(record.size() - 1);
+        put16(quint16(words & 0xFFFF));
+        put16(quint16(words >> 16));
+        for (quint16 word : record)
+            put16(word);
+    }
+    put16(3), put16(0), put16(0); // end of file
+    QByteArray file;
+    auto head16 = [&file](quint16 v) { file.append(char(v & 0xFF)).append(char(v >> 8)); };
+    const quint32 total = 9 + quint32(body.size() / 2);
+    for (quint16 v : {quint16(1), quint16(9), quint16(0x300), quint16(total & 0xFFFF),
+                      quint16(total >> 16), quint16(4), quint16(20), quint16(0), quint16(0)})
+        head16(v);
+    return file + body;
+}
+
+// A file that deletes the font it is writing with and then creates a pen: the player
+// keeps the selected font's data in its table slot, so the pen must not take that slot,
+// or the text is drawn with a pen's bytes read as a font (a crash, found by fuzzing).
+TEST(MetafilePicture, DeletingTheSelectedFontDoesNotHandItsSlotToTheNextObject) {
+    const QList<quint16> font = {0x02FB, 0xFFF0, 0, 0, 0, 400, 0, 0, 0, 0x4241 /* "AB" */, 0};
+    const QList<quint16> pen = {0x02FA, 0, 0x4141, 0x4141, 0x4141, 0x4141};
+    const QByteArray bytes = bareMetafile({
+        {0x020C, 1000, 1000},          // window extent
+        font,                          // slot 0
+        {0x012D, 0},                   // selected
+        {0x001E},                      // saved with the font
+        {0x01F0, 0},                   // deleted while in use
+        pen,                           // must not reuse slot 0
+        {0x012D, 1},                   // the pen, wherever it went
+        {0x0521, 1, 0x0058, 100, 100}, // TextOut "X"
+        {0x0127, 0xFFFF},              // restored: the font is back in the context
+        {0x0521, 1, 0x0059, 200, 200}, // TextOut "Y"
+        {0x0325, 2, 10, 10, 500, 500}, // a line
+    });
+    auto p = MetafilePicture::fromBytes(bytes);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->texts(), (QStringList{QStringLiteral("X"), QStringLiteral("Y")}));
+    EXPECT_GE(p->primitiveCount(), 3);
+
+    // A font deleted after another one took its place is deleted as usual: its slot is
+    // free again, and the file still plays.
+    const QByteArray tidy = bareMetafile({{0x020C, 1000, 1000},
+                                          font,
+                                          {0x012D, 0},
+                                          font,
+                                          {0x012D, 1},
+                                          {0x01F0, 0},
+                                          pen,
+                                          {0x012D, 0},
+                                          {0x0521, 1, 0x005A, 100, 100}});
+    auto q = MetafilePicture::fromBytes(tidy);
+    ASSERT_TRUE(q);
+    EXPECT_EQ(q->texts(), QStringList{QStringLiteral("Z")});
+}
+
 TEST(MetafilePicture, LyingHeaderCountsAreRepairedNotFatal) {
     // Some writers get the object count or the largest record wrong; such
     // files still show in other viewers, so they must show here.
@@ -404,8 +465,8 @@ TEST(MetafilePicture, DeferredPictureHasItsSizeAtOnceAndPlaysWhenFirstNeeded) {
 
 TEST(MetafilePicture, DeferredLoadStillRefusesBadFilesAndPlaysHeaderlessOnesAtOnce) {
     const QByteArray good = sampleBytes();
-    EXPECT_FALSE(MetafilePicture::fromBytes(good.left(good.size() - 4),
-                                            MetafilePicture::Play::Deferred))
+    EXPECT_FALSE(
+        MetafilePicture::fromBytes(good.left(good.size() - 4), MetafilePicture::Play::Deferred))
         << "a file cut short is no picture, deferred or not";
     EXPECT_FALSE(MetafilePicture::load(QStringLiteral("/nonexistent/x.wmf"),
                                        MetafilePicture::Play::Deferred));
@@ -460,8 +521,7 @@ TEST(MetafilePicture, LargeDrawingKeptAsPixelsPaintsAsItsVectors) {
     }
     // Back to the first box after another size: never the other size's pixels.
     const QRect box(7, 9, 180, 135);
-    expectSamePicture(painted(*p, size, box), paintedAsVectors(*p, size, box), box,
-                      "box again");
+    expectSamePicture(painted(*p, size, box), paintedAsVectors(*p, size, box), box, "box again");
 
     // Painting only an exposed part gives that part of the whole, and nothing beyond it.
     const QRect exposed(20, 30, 50, 40);

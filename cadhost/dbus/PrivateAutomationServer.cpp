@@ -38,10 +38,6 @@ bool PrivateAutomationServer::listen() {
     return true;
 }
 
-int PrivateAutomationServer::connectionCount() const {
-    return int(findChildren<PrivateAutomationConnection*>(Qt::FindDirectChildrenOnly).size());
-}
-
 void PrivateAutomationServer::acceptClients() {
     for (;;) {
         acadwire::WireSocket client = m_listener.accept();

@@ -27,7 +27,6 @@ public:
     bool listen();
     QString address() const { return m_address; }
     QString errorString() const { return m_error; }
-    int connectionCount() const;
 
 signals:
     // A client's batch of calls has been answered.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <set>
 #include <vector>
 
 namespace metafile {
@@ -98,6 +99,8 @@ bool paramsFit(uint16_t function, const uint8_t* p, uint32_t words) {
         return need(4);
     case META_SELECTOBJECT:
     case META_DELETEOBJECT:
+    case 0x0127: // RESTOREDC
+    case 0x0234: // SELECTPALETTE
     case META_SETMAPMODE:
     case META_SETBKMODE:
     case META_SETPOLYFILLMODE:
@@ -160,14 +163,17 @@ class ObjectTable {
 public:
     // The slot the new object takes; -1 past the table's limit.
     int create(ObjectKind kind) {
-        auto it = std::find(m_kinds.begin(), m_kinds.end(), ObjectKind::None);
-        const int slot = int(it - m_kinds.begin());
-        if (slot > 0xFFFF)
+        int slot = int(m_kinds.size());
+        if (!m_free.empty()) {
+            slot = *m_free.begin();
+            m_free.erase(m_free.begin());
+        } else if (slot > 0xFFFF) {
             return -1;
-        if (it == m_kinds.end())
-            m_kinds.push_back(kind);
-        else
-            *it = kind;
+        } else {
+            m_kinds.push_back(ObjectKind::None);
+            m_pins.push_back(0);
+        }
+        m_kinds[std::size_t(slot)] = kind;
         return slot;
     }
     int size() const { return int(m_kinds.size()); }
@@ -176,33 +182,52 @@ public:
         if (slot < m_kinds.size() && m_kinds[slot] != ObjectKind::None)
             m_current[std::size_t(m_kinds[slot])] = {slot};
     }
-    void save() { m_saved.push_back(m_current); }
-    // Which saved state a restore returns to depends on how the player counts levels;
-    // every saved state stays a candidate, so nothing a restore may bring back can be
-    // deleted under it.
-    void restore() {
-        for (const Selection& saved : m_saved)
-            for (std::size_t k = 0; k < saved.size(); ++k)
-                m_current[k].insert(m_current[k].end(), saved[k].begin(), saved[k].end());
+    void save() {
+        m_saved.push_back(m_current);
+        pin(m_current, +1);
+    }
+    // GDI counts a negative level back from the newest saved context and a positive
+    // one from the oldest; a player may count otherwise or ignore the record. So the
+    // context may afterwards hold what it held before or anything of the contexts
+    // taken off the stack, and the contexts left on it stay pinned.
+    void restore(int16_t level) {
+        const qsizetype saved = qsizetype(m_saved.size());
+        qsizetype pops = level < 0 ? -qsizetype(level) : saved - qsizetype(level) + 1;
+        if (level == 0 || pops <= 0 || pops > saved)
+            pops = 0; // GDI refuses it: nothing is taken off
+        for (; pops > 0; --pops) {
+            Selection popped = std::move(m_saved.back());
+            m_saved.pop_back();
+            pin(popped, -1);
+            for (std::size_t k = 0; k < popped.size(); ++k)
+                m_current[k].insert(popped[k].begin(), popped[k].end());
+        }
     }
     // False when the delete must not reach the player.
     bool remove(uint16_t slot) {
         if (slot >= m_kinds.size() || m_kinds[slot] == ObjectKind::None)
             return true; // the player refuses it on its own
-        const std::size_t kind = std::size_t(m_kinds[slot]);
-        auto uses = [&](const Selection& s) {
-            return std::find(s[kind].begin(), s[kind].end(), slot) != s[kind].end();
-        };
-        if (uses(m_current) || std::any_of(m_saved.begin(), m_saved.end(), uses))
+        if (m_pins[slot] > 0 || m_current[std::size_t(m_kinds[slot])].count(slot))
             return false;
         m_kinds[slot] = ObjectKind::None;
+        m_free.insert(slot);
         return true;
     }
 
 private:
-    // Per kind, the slots that may be selected.
-    using Selection = std::array<std::vector<uint16_t>, 6>;
+    // Per kind, the slots the context may have selected.
+    using Selection = std::array<std::set<uint16_t>, 6>;
+
+    void pin(const Selection& selection, int delta) {
+        for (const auto& chosen : selection)
+            for (uint16_t slot : chosen)
+                m_pins[slot] += delta;
+    }
+
     std::vector<ObjectKind> m_kinds;
+    std::set<int> m_free;
+    // How many saved contexts hold each slot.
+    std::vector<int> m_pins;
     Selection m_current;
     std::vector<Selection> m_saved;
 };
@@ -272,7 +297,7 @@ WmfValidator::Result WmfValidator::check(const QByteArray& bytes, const RecordVi
         } else if (function == 0x001E) { // SAVEDC
             table.save();
         } else if (function == 0x0127) { // RESTOREDC
-            table.restore();
+            table.restore(static_cast<int16_t>(u16(params)));
         } else if (function == META_DELETEOBJECT && !table.remove(u16(params))) {
             skippedDeletes.push_back(pos);
         }

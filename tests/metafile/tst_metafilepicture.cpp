@@ -247,6 +247,18 @@ TEST(MetafilePicture, DeletingTheSelectedFontDoesNotHandItsSlotToTheNextObject) 
     auto q = MetafilePicture::fromBytes(tidy);
     ASSERT_TRUE(q);
     EXPECT_EQ(q->texts(), QStringList{QStringLiteral("Z")});
+
+    // Keeping track of saved contexts must not make checking a file of many of them
+    // take quadratic time: two hundred thousand saves and restores, fonts deleted in
+    // between, still load (a hang here fails the test by its time limit).
+    QList<QList<quint16>> many = {{0x020C, 1000, 1000}};
+    for (int i = 0; i < 50000; ++i) {
+        many << font << QList<quint16>{0x012D, 0} << QList<quint16>{0x001E}
+             << QList<quint16>{0x001E} << QList<quint16>{0x0127, 0xFFFE}
+             << QList<quint16>{0x0127, 0xFFFF} << QList<quint16>{0x01F0, 0};
+    }
+    many << QList<quint16>{0x0521, 1, 0x0057, 100, 100};
+    EXPECT_TRUE(MetafilePicture::fromBytes(bareMetafile(many)));
 }
 
 TEST(MetafilePicture, LyingHeaderCountsAreRepairedNotFatal) {

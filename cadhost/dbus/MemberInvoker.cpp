@@ -1,10 +1,11 @@
 #include "cadhost/dbus/MemberInvoker.h"
 
+#include "acad/wire/PlainValue.h"
+
 #include "cadhost/model/CadErrors.h"
 #include "cadhost/model/DrawingArguments.h"
 #include "platform/VbError.h"
 
-#include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QMetaMethod>
 #include <QMetaProperty>
@@ -79,15 +80,6 @@ std::optional<QVariant> shaped(const QVariant& value, QMetaType type) {
     }
 }
 
-// The bus's wrappers taken off for the wire.
-QVariant plain(const QVariant& value) {
-    if (value.userType() == qMetaTypeId<QDBusVariant>())
-        return plain(qvariant_cast<QDBusVariant>(value).variant());
-    if (value.userType() == qMetaTypeId<QDBusObjectPath>())
-        return qvariant_cast<QDBusObjectPath>(value).path();
-    return value;
-}
-
 Reply failed(const Request& request, qint32 number, const QString& description) {
     return Reply::failure(request.serial, number, description);
 }
@@ -133,7 +125,7 @@ Reply serveProperty(QObject& object, const Request& request) {
         if (get) {
             if (!property->isReadable())
                 return failed(request, wireerr::MemberNotFound, name);
-            return Reply::success(request.serial, {plain(property->read(&object))});
+            return Reply::success(request.serial, {acadwire::plainValue(property->read(&object))});
         }
         const auto value = shaped(args[2], property->metaType());
         if (!property->isWritable() || !value)
@@ -180,8 +172,9 @@ Reply serveMethod(QObject& object, const Request& request) {
         return guardedReply(request, [&] {
             object.qt_metacall(QMetaObject::InvokeMetaMethod, method.methodIndex(),
                                pointers.data());
-            return Reply::success(request.serial,
-                                  returns ? QVariantList{plain(result)} : QVariantList{});
+            return Reply::success(request.serial, returns
+                                                      ? QVariantList{acadwire::plainValue(result)}
+                                                      : QVariantList{});
         });
     }
     return failed(request, named ? wireerr::BadParamCount : wireerr::MemberNotFound,

@@ -1,39 +1,13 @@
 #include "PrivateChannel.h"
 
 #include "acad/DBusBackend.h"
+#include "acad/wire/PlainValue.h"
 #include "platform/VbError.h"
 #include "platform/VbErrorText.h"
 
-#include <QDBusObjectPath>
-#include <QDBusVariant>
-
 namespace acad {
 namespace {
-
 using Clock = std::chrono::steady_clock;
-
-// The backends type their arguments for the bus; the socket carries plain values and
-// the host types them again for the member it calls.
-QVariant plainArgument(const QVariant& value) {
-    if (value.userType() == qMetaTypeId<QDBusVariant>())
-        return plainArgument(qvariant_cast<QDBusVariant>(value).variant());
-    if (value.userType() == qMetaTypeId<QDBusObjectPath>())
-        return qvariant_cast<QDBusObjectPath>(value).path();
-    if (value.userType() == qMetaTypeId<QList<int>>()) {
-        QVariantList numbers;
-        for (int n : qvariant_cast<QList<int>>(value))
-            numbers << n;
-        return numbers;
-    }
-    if (value.typeId() == QMetaType::QVariantList) {
-        QVariantList items = value.toList();
-        for (QVariant& item : items)
-            item = plainArgument(item);
-        return items;
-    }
-    return value;
-}
-
 } // namespace
 
 std::shared_ptr<PrivateChannel> PrivateChannel::open(const QString& address, QString* error) {
@@ -57,7 +31,7 @@ QVariantList PrivateChannel::call(const QString& path, const QString& interface,
     request.member = member;
     request.arguments.reserve(arguments.size());
     for (const QVariant& argument : arguments)
-        request.arguments << plainArgument(argument);
+        request.arguments << acadwire::plainValue(argument); // the host types them again
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     if (!m_socket.writeAll(acadwire::encode(request), deadline)) {
         if (Clock::now() >= deadline)

@@ -1,8 +1,11 @@
 #include "clsDWF.h"
 
+#include "PictureLoad.h"
+#include "TileHost.h"
+#include "TileLayout.h"
 #include "acad/AcadDocument.h"
 #include "acad/basDWF_Acad.h"
-#include "app/ErrorReport.h"
+#include "app/ErrorTrap.h"
 #include "basDWF.h"
 #include "metafile/MetafilePicture.h"
 #include "platform/ControlGeometry.h"
@@ -16,28 +19,16 @@
 #include "platform/VbTextBox.h"
 
 #include <QComboBox>
-#include <QFileInfo>
 #include <QLineEdit>
-#include <cmath>
 
 using platform::ControlGeometry;
 
 namespace {
 
-constexpr double kFraOneWidth = 2565;
-constexpr double kFraOneHeight = 3015;
-constexpr double kTileGap = 100;
-constexpr double kGridMargin = 30;
-
 constexpr quint32 kGrey = 0x808080;
 constexpr quint32 kWhite = 0xFFFFFF;
 constexpr quint32 kRed = 0xFF;
 constexpr quint32 kNavy = 0x800000;
-
-clsDWF::WindowParts& sharedParts() {
-    static clsDWF::WindowParts parts;
-    return parts;
-}
 
 // A control the tile no longer has (removed with its frame) is VB's unset object.
 template <class T> T& ctl(const QPointer<T>& control) {
@@ -68,12 +59,14 @@ void setComboText(QComboBox& box, const QString& text) {
     box.setCurrentIndex(index);
 }
 
-void copyPicture(platform::VbImage& target, const QPointer<platform::VbImage>& source) {
-    target.setPicture(source ? source->Picture() : platform::VbPicturePtr());
+TileHost& host(TileHost* h) {
+    if (!h)
+        throw platform::vbError(91);
+    return *h;
 }
 
-void reportError(const char* procedure, const std::exception& error) {
-    ErrorReport::showUnexpectedError(QString::fromLatin1(procedure), error);
+void move(QWidget& control, const TileLayout::Rect& r) {
+    ControlGeometry::Move(&control, r.left, r.top, r.width, r.height);
 }
 
 // The height every new linetype box takes: its own, measured once for the whole grid
@@ -85,42 +78,10 @@ double comboHeightTwips(QComboBox& box) {
 
 } // namespace
 
-void clsDWF::setWindowParts(const WindowParts& parts) {
-    sharedParts() = parts;
-}
-
-const clsDWF::WindowParts& clsDWF::windowParts() const {
-    WindowParts& parts = sharedParts();
-    // Tiles made on a window that never handed its parts over find them beside their
-    // frame: the state pictures lie in PicMain, the overview in the window.
-    if (!parts.CmdViewOn && pr_oFraOne && pr_oFraOne->parentWidget()) {
-        QWidget* picMain = pr_oFraOne->parentWidget();
-        auto find = [picMain](const char* name) {
-            return picMain->findChild<platform::VbImage*>(QString::fromLatin1(name),
-                                                          Qt::FindDirectChildrenOnly);
-        };
-        parts.CmdViewOn = find("CmdViewOn");
-        parts.CmdViewOff = find("CmdViewOff");
-        parts.CmdFreezeOn = find("CmdFreezeOn");
-        parts.CmdFreezeOff = find("CmdFreezeOff");
-        parts.CmdLockOn = find("CmdLockOn");
-        parts.CmdLockOff = find("CmdLockOff");
-        if (!parts.ImgALL)
-            parts.ImgALL =
-                picMain->window()->findChild<platform::VbImage*>(QStringLiteral("ImgALL"));
-    }
-    return parts;
-}
-
 void clsDWF::SetWMF(const QString& sWMF_FullPath) {
-    if (!QFileInfo(sWMF_FullPath).isFile())
-        throw platform::vbError(platform::vberr::FileNotFound);
     // Played when the tile is first painted: most tiles are out of view.
-    auto picture =
-        metafile::MetafilePicture::load(sWMF_FullPath, metafile::MetafilePicture::Play::Deferred);
-    if (!picture)
-        throw platform::vbError(481);
-    ctl(pr_oImgOne).setPicture(std::move(picture));
+    basDWF::pu_subLoadPicture(ctl(pr_oImgOne), sWMF_FullPath,
+                              metafile::MetafilePicture::Play::Deferred);
 }
 
 void clsDWF::InitialSettingAutoCAD(const QString& sLayerName,
@@ -133,9 +94,10 @@ void clsDWF::InitialSetting(qint32 iIndex, platform::VbFrame* oFraOne, platform:
                             platform::VbImage* oImgOne, platform::VbImage* oCmdView,
                             platform::VbImage* oCmdFreeze, platform::VbImage* oCmdLock,
                             platform::VbPictureBox* oCmdColor, QComboBox* oCboLineType,
-                            platform::VbTextBox* oTxtOne, qint32 iPicMainWidth) {
-    try {
+                            platform::VbTextBox* oTxtOne, qint32 iPicMainWidth, TileHost* oHost) {
+    ErrorTrap::trap(QStringLiteral("InitialSetting"), [&] {
         prlnIndex = iIndex;
+        m_host = oHost;
         pr_oFraOne = oFraOne;
         pr_oFraBar = oFraBar;
         pr_oImgOne = oImgOne;
@@ -154,23 +116,21 @@ void clsDWF::InitialSetting(qint32 iIndex, platform::VbFrame* oFraOne, platform:
         pr_subCaptionSet();
         pu_subActiveLayerCheck();
         pr_subLineTypeSet();
-    } catch (const std::exception& error) {
-        reportError("InitialSetting", error);
-    }
+    });
 }
 
 // The nine controls' sizes, places and looks, in one geometry change each.
 void clsDWF::pr_subApplyControlSettings() {
     platform::VbFrame& fraOne = ctl(pr_oFraOne);
     ControlGeometry::Move(&fraOne, ControlGeometry::Left(&fraOne), ControlGeometry::Top(&fraOne),
-                          kFraOneWidth, kFraOneHeight);
+                          TileLayout::kFraOne.width, TileLayout::kFraOne.height);
     fraOne.setBackColor(kGrey);
     fraOne.setBorderStyle(0);
 
     platform::VbFrame& fraBar = ctl(pr_oFraBar);
     if (fraBar.parentWidget() != &fraOne)
         fraBar.setParent(&fraOne);
-    ControlGeometry::Move(&fraBar, 0, 2700, 2565, 315);
+    move(fraBar, TileLayout::kFraBar);
     fraBar.setBackColor(kWhite);
     fraBar.setBorderStyle(0);
     fraBar.setVisible(true);
@@ -181,34 +141,37 @@ void clsDWF::pr_subApplyControlSettings() {
     };
     platform::VbImage& imgOne = ctl(pr_oImgOne);
     inFrame(imgOne, fraOne);
-    ControlGeometry::Move(&imgOne, 0, 270, 2535, 2415);
+    move(imgOne, TileLayout::kImgOne);
     imgOne.setVisible(true);
 
     const struct {
         QPointer<platform::VbImage> control;
-        double left;
-    } buttons[] = {{pr_oCmdView, 60}, {pr_oCmdFreeze, 360}, {pr_oCmdLock, 660}};
+        TileLayout::Rect place;
+    } buttons[] = {{pr_oCmdView, TileLayout::kCmdView},
+                   {pr_oCmdFreeze, TileLayout::kCmdFreeze},
+                   {pr_oCmdLock, TileLayout::kCmdLock}};
     for (const auto& button : buttons) {
         platform::VbImage& image = ctl(button.control);
         inFrame(image, fraBar);
-        ControlGeometry::Move(&image, button.left, 60, 195, 195);
+        move(image, button.place);
         image.setVisible(true);
     }
 
     platform::VbPictureBox& cmdColor = ctl(pr_oCmdColor);
     inFrame(cmdColor, fraBar);
-    ControlGeometry::Move(&cmdColor, 930, 60, 195, 195);
+    move(cmdColor, TileLayout::kCmdColor);
     cmdColor.setAppearance(0);
     cmdColor.setVisible(true);
 
     QComboBox& cbo = ctl(pr_oCboLineType);
     inFrame(cbo, fraBar);
-    ControlGeometry::Move(&cbo, 1200, 15, 1335, comboHeightTwips(cbo));
+    const TileLayout::Rect& cboPlace = TileLayout::kCboLineType;
+    ControlGeometry::Move(&cbo, cboPlace.left, cboPlace.top, cboPlace.width, comboHeightTwips(cbo));
     cbo.setVisible(true);
 
     platform::VbTextBox& txtOne = ctl(pr_oTxtOne);
     inFrame(txtOne, fraOne);
-    ControlGeometry::Move(&txtOne, 0, 0, 2565, 255);
+    move(txtOne, TileLayout::kTxtOne);
     txtOne.setAppearance(0);
     txtOne.setBorderStyle(1);
     txtOne.setVisible(true);
@@ -228,29 +191,25 @@ void clsDWF::pr_subLineTypeSet() {
 }
 
 void clsDWF::pu_subUpdateLocation(qint32 iPicMainWidth, qint32 iTopScrol) {
-    try {
+    ErrorTrap::trap(QStringLiteral("pu_subUpdateLocation"), [&] {
         platform::VbFrame& fraOne = ctl(pr_oFraOne);
         const double width = ControlGeometry::Width(&fraOne);
         const double height = ControlGeometry::Height(&fraOne);
-        const qint32 columns = qint32(std::floor(iPicMainWidth / (width + kTileGap)));
+        const qint32 columns = TileLayout::columnsFor(iPicMainWidth, width);
         if (columns == 0)
             throw platform::vbError(11);
-        m_iCol = prlnIndex % columns;
-        if (m_iCol == 0)
-            m_iCol = columns;
-        m_iRow = (prlnIndex - m_iCol) / columns + 1;
+        const TileLayout::Cell cell = TileLayout::cellOf(prlnIndex, columns);
+        m_iCol = cell.col;
+        m_iRow = cell.row;
         // Rows scrolled off get a negative top and lie above PicMain's visible part,
         // where they cost no painting.
-        ControlGeometry::Move(&fraOne, (width + kTileGap) * (m_iCol - 1) + kGridMargin,
-                              (height + kTileGap) * (m_iRow - 1 - iTopScrol) + kGridMargin, width,
-                              height);
-    } catch (const std::exception& error) {
-        reportError("pu_subUpdateLocation", error);
-    }
+        ControlGeometry::Move(&fraOne, TileLayout::leftOf(m_iCol, width),
+                              TileLayout::topOf(m_iRow, iTopScrol, height), width, height);
+    });
 }
 
 void clsDWF::pu_subActiveLayerCheck() {
-    try {
+    ErrorTrap::trap(QStringLiteral("pu_subActiveLayerCheck"), [&] {
         if (!proDoc)
             return;
         platform::VbFrame& fraBar = ctl(pr_oFraBar);
@@ -264,13 +223,11 @@ void clsDWF::pu_subActiveLayerCheck() {
             fraBar.setBackColor(platform::vbWindowBackground);
             fraBar.setProperty("ForeColor", platform::vbWindowText);
         }
-    } catch (const std::exception& error) {
-        reportError("pu_subActiveLayerCheck", error);
-    }
+    });
 }
 
 void clsDWF::SetLayerState() {
-    try {
+    ErrorTrap::trap(QStringLiteral("SetLayerState"), [&] {
         acad::AcadLayer oLayer = doc(proDoc).Layers().Item(prsLayerName);
         m_bAllViewportFreaze = oLayer.Freeze();
         m_bLayerOn = oLayer.LayerOn();
@@ -280,59 +237,50 @@ void clsDWF::SetLayerState() {
         m_lnColor = oLayer.Color();
         m_sLineType = oLayer.Linetype();
         pr_subButtonUpdate();
-    } catch (const std::exception& error) {
-        reportError("SetLayerState", error);
-    }
+    });
 }
 
 void clsDWF::pr_subButtonUpdate() {
-    try {
-        const WindowParts& parts = windowParts();
-        copyPicture(ctl(pr_oCmdView), m_bLayerOn ? parts.CmdViewOn : parts.CmdViewOff);
-        copyPicture(ctl(pr_oCmdFreeze),
-                    m_bAllViewportFreaze ? parts.CmdFreezeOn : parts.CmdFreezeOff);
-        copyPicture(ctl(pr_oCmdLock), m_bLock ? parts.CmdLockOn : parts.CmdLockOff);
+    const bool drawn = ErrorTrap::trap(QStringLiteral("pr_subButtonUpdate"), [&] {
+        using Picture = TileHost::StatePicture;
+        const TileHost& window = host(m_host);
+        ctl(pr_oCmdView)
+            .setPicture(window.statePicture(m_bLayerOn ? Picture::ViewOn : Picture::ViewOff));
+        ctl(pr_oCmdFreeze)
+            .setPicture(
+                window.statePicture(m_bAllViewportFreaze ? Picture::FreezeOn : Picture::FreezeOff));
+        ctl(pr_oCmdLock)
+            .setPicture(window.statePicture(m_bLock ? Picture::LockOn : Picture::LockOff));
         ctl(pr_oCmdColor).setBackColor(quint32(basDWF::pu_fun_lnColorToRGB(m_lnColor)));
-    } catch (const std::exception& error) {
-        reportError("pr_subButtonUpdate", error);
+    });
+    if (!drawn)
         return;
-    }
 
     // From here nothing is reported. A drop-down list refuses a linetype made in the
     // drawing after the last list was read: read the list again and retry once.
-    try {
+    bool shown = false;
+    ErrorTrap::skip([&] {
         setComboText(ctl(pr_oCboLineType), m_sLineType);
+        shown = true;
+    });
+    if (shown)
         return;
-    } catch (const std::exception&) {
-    }
-    try {
-        pu_subLineTypeList();
-    } catch (const std::exception&) {
-    }
-    try {
-        pr_subLineTypeSet();
-    } catch (const std::exception&) {
-    }
-    try {
-        setComboText(ctl(pr_oCboLineType), m_sLineType);
-    } catch (const std::exception&) {
-    }
+    ErrorTrap::skip([] { pu_subLineTypeList(); });
+    ErrorTrap::skip([&] { pr_subLineTypeSet(); });
+    ErrorTrap::skip([&] { setComboText(ctl(pr_oCboLineType), m_sLineType); });
 }
 
 void clsDWF::pu_subImageUpdate() {
     // Errors ignored: the picture simply keeps its geometry.
-    try {
-        const WindowParts& parts = windowParts();
+    ErrorTrap::skip([&] {
+        const TileLayout::Rect overview = host(m_host).overviewPictureGeometry();
         platform::VbImage& imgOne = ctl(pr_oImgOne);
-        platform::VbImage& imgAll = ctl(parts.ImgALL);
         imgOne.setVisible(false);
-        ControlGeometry::Move(&imgOne, ControlGeometry::Left(&imgAll),
-                              ControlGeometry::Top(&imgAll) +
-                                  ControlGeometry::Height(&ctl(pr_oTxtOne)),
-                              ControlGeometry::Width(&imgAll), ControlGeometry::Height(&imgAll));
+        ControlGeometry::Move(&imgOne, overview.left,
+                              overview.top + ControlGeometry::Height(&ctl(pr_oTxtOne)),
+                              overview.width, overview.height);
         imgOne.setVisible(true);
-    } catch (const std::exception&) {
-    }
+    });
 }
 
 void clsDWF::SelectView() {
@@ -343,9 +291,8 @@ void clsDWF::SelectView() {
 
 void clsDWF::ResetSelect() {
     prbSelect = false;
-    try {
+    ErrorTrap::skip([&] {
         ctl(pr_oTxtOne).setBackColor(platform::vbWindowBackground);
         ctl(pr_oTxtOne).setForeColor(platform::vbWindowText);
-    } catch (const std::exception&) {
-    }
+    });
 }

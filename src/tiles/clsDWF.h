@@ -14,6 +14,7 @@
 namespace acad {
 class AcadDocument;
 }
+class TileHost;
 
 // True once a refresh has completed; False while one runs and after one has failed. The
 // tile commands do nothing while it is False.
@@ -21,22 +22,11 @@ inline bool pu_bUpdateEnd = false;
 
 // One tile of the layer grid: the picture of one layer under its name, with the on/off,
 // freeze and lock buttons, the colour swatch and the linetype box. The tile binds nine
-// controls that the main window made and owns (the grid creates and removes them); it
-// keeps a cached copy of its layer's state, identifies the layer by name only, and never
-// outlives the next refresh.
+// controls that the main window made and owns (the grid creates and removes them) and
+// asks that window for the rest through its TileHost; it keeps a cached copy of its
+// layer's state, identifies the layer by name only, and never outlives the next refresh.
 class clsDWF {
 public:
-    // What the tile borrows from the main window: the six hidden state pictures its
-    // buttons copy, and the overview picture its own picture follows. The window hands
-    // them over once; a tile whose window never did finds them by name beside its frame.
-    struct WindowParts {
-        QPointer<platform::VbImage> CmdViewOn, CmdViewOff;
-        QPointer<platform::VbImage> CmdFreezeOn, CmdFreezeOff;
-        QPointer<platform::VbImage> CmdLockOn, CmdLockOff;
-        QPointer<platform::VbImage> ImgALL;
-    };
-    static void setWindowParts(const WindowParts& parts);
-
     // Read-only properties: the cache as the last SetLayerState left it.
     bool bAllViewportFreaze() const { return m_bAllViewportFreaze; }
     bool bLayerOn() const { return m_bLayerOn; }
@@ -67,7 +57,7 @@ public:
                         platform::VbImage* oImgOne, platform::VbImage* oCmdView,
                         platform::VbImage* oCmdFreeze, platform::VbImage* oCmdLock,
                         platform::VbPictureBox* oCmdColor, QComboBox* oCboLineType,
-                        platform::VbTextBox* oTxtOne, qint32 iPicMainWidth);
+                        platform::VbTextBox* oTxtOne, qint32 iPicMainWidth, TileHost* oHost);
     void pu_subUpdateLocation(qint32 iPicMainWidth, qint32 iTopScrol);
     void pu_subActiveLayerCheck();
     void pu_subImageUpdate();
@@ -89,9 +79,6 @@ public:
     platform::VbPictureBox* CmdColor() const { return pr_oCmdColor; }
     QComboBox* CboLineType() const { return pr_oCboLineType; }
     platform::VbTextBox* TxtOne() const { return pr_oTxtOne; }
-
-    // The tile's share of the window parts (found beside its frame when never set).
-    const WindowParts& windowParts() const;
 
 private:
     void pr_subButtonUpdate();
@@ -127,4 +114,5 @@ private:
     QPointer<platform::VbPictureBox> pr_oCmdColor;
     QPointer<QComboBox> pr_oCboLineType;
     QPointer<platform::VbTextBox> pr_oTxtOne;
+    TileHost* m_host = nullptr;
 };

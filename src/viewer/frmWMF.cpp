@@ -9,6 +9,7 @@
 #include "platform/VbListBox.h"
 #include "platform/VbPictureBox.h"
 #include "platform/VbTextBox.h"
+#include "tiles/TileLayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,6 +30,10 @@ template <class T> T* named(T* control, const char* name) {
 
 void place(QWidget* control, double left, double top, double width, double height) {
     ControlGeometry::Move(control, left, top, width, height);
+}
+
+void place(QWidget* control, const TileLayout::Rect& r) {
+    ControlGeometry::Move(control, r.left, r.top, r.width, r.height);
 }
 
 } // namespace
@@ -126,37 +131,38 @@ void frmWMF::pr_subCreateTileTemplate() {
     // Sizes and colours as the tile sets them itself, so tile 1 looks right even
     // before the tile has laid it out; hidden until a refresh places it.
     FraOne1 = named(new platform::VbFrame(PicMain), "FraOne1");
-    place(FraOne1, 30, 30, 2565, 3015);
+    place(FraOne1, TileLayout::kFraOne);
     FraOne1->setBackColor(0x808080);
     FraOne1->setBorderStyle(0);
 
     FraBar1 = named(new platform::VbFrame(FraOne1), "FraBar1");
-    place(FraBar1, 0, 2700, 2565, 315);
+    place(FraBar1, TileLayout::kFraBar);
     FraBar1->setBackColor(0xFFFFFF);
     FraBar1->setBorderStyle(0);
 
     ImgOne1 = named(new platform::VbImage(FraOne1), "ImgOne1");
-    place(ImgOne1, 0, 270, 2535, 2415);
+    place(ImgOne1, TileLayout::kImgOne);
 
     CmdView1 = named(new platform::VbImage(FraBar1), "CmdView1");
-    place(CmdView1, 60, 60, 195, 195);
+    place(CmdView1, TileLayout::kCmdView);
     CmdFreeze1 = named(new platform::VbImage(FraBar1), "CmdFreeze1");
-    place(CmdFreeze1, 360, 60, 195, 195);
+    place(CmdFreeze1, TileLayout::kCmdFreeze);
     CmdLock1 = named(new platform::VbImage(FraBar1), "CmdLock1");
-    place(CmdLock1, 660, 60, 195, 195);
+    place(CmdLock1, TileLayout::kCmdLock);
 
     CmdColor1 = named(new platform::VbPictureBox(FraBar1), "CmdColor1");
-    place(CmdColor1, 930, 60, 195, 195);
+    place(CmdColor1, TileLayout::kCmdColor);
     CmdColor1->setAppearance(0);
 
     // A drop-down list: its text can only be one of its items.
     CboLineType1 = named(new QComboBox(FraBar1), "CboLineType1");
     CboLineType1->setEditable(false);
-    ControlGeometry::Move(CboLineType1, 1200, 15, 1335,
+    const TileLayout::Rect& cboPlace = TileLayout::kCboLineType;
+    ControlGeometry::Move(CboLineType1, cboPlace.left, cboPlace.top, cboPlace.width,
                           platform::pixelsToTwips(CboLineType1->sizeHint().height()));
 
     TxtOne1 = named(new platform::VbTextBox(false, FraOne1), "TxtOne1");
-    place(TxtOne1, 0, 0, 2565, 255);
+    place(TxtOne1, TileLayout::kTxtOne);
     TxtOne1->setAppearance(0);
     TxtOne1->setBorderStyle(1);
 
@@ -167,6 +173,44 @@ QAction* frmWMF::toolbarButton(int index) const {
     if (index < 1 || index > int(m_toolbarButtons.size()))
         return nullptr;
     return m_toolbarButtons[std::size_t(index - 1)];
+}
+
+platform::VbPicturePtr frmWMF::statePicture(StatePicture which) const {
+    const platform::VbImage* image = nullptr;
+    switch (which) {
+    case StatePicture::ViewOn:
+        image = CmdViewOn;
+        break;
+    case StatePicture::ViewOff:
+        image = CmdViewOff;
+        break;
+    case StatePicture::FreezeOn:
+        image = CmdFreezeOn;
+        break;
+    case StatePicture::FreezeOff:
+        image = CmdFreezeOff;
+        break;
+    case StatePicture::LockOn:
+        image = CmdLockOn;
+        break;
+    case StatePicture::LockOff:
+        image = CmdLockOff;
+        break;
+    }
+    return image ? image->Picture() : platform::VbPicturePtr();
+}
+
+TileLayout::Rect frmWMF::overviewPictureGeometry() const {
+    return {ControlGeometry::Left(ImgALL), ControlGeometry::Top(ImgALL),
+            ControlGeometry::Width(ImgALL), ControlGeometry::Height(ImgALL)};
+}
+
+TileHost::DoubleClickAction frmWMF::doubleClickAction() const {
+    if (OptDblClickActive->isChecked())
+        return DoubleClickAction::MakeCurrent;
+    if (OptDblClickExclusiveView->isChecked())
+        return DoubleClickAction::ExclusiveView;
+    return DoubleClickAction::None;
 }
 
 std::uint32_t frmWMF::hWnd() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tiles/TileHost.h"
+
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
@@ -41,7 +43,7 @@ class TileGrid;
 // files by family: frame and layout here and in frmWMF_Layout.cpp, the toolbar in
 // frmWMF_Toolbar.cpp, load/unload in frmWMF_Load.cpp, the refresh in
 // frmWMF_Refresh.cpp.
-class frmWMF : public QWidget {
+class frmWMF : public QWidget, public TileHost {
     Q_OBJECT
 public:
     explicit frmWMF(QWidget* parent = nullptr);
@@ -125,6 +127,48 @@ public:
     QComboBox* CboLineType1 = nullptr;
     platform::VbTextBox* TxtOne1 = nullptr;
 
+    // Upper bound of proDWF as VB reports it: 0 before any tile exists.
+    int proDWFUBound() const { return proDWF.empty() ? 0 : int(proDWF.size()) - 1; }
+    // Tile i (1..proDWFUBound()); nullptr outside.
+    clsDWF* tile(int i) const;
+
+    // The layer-list file the next refresh reads; Form_Load takes it from the command
+    // line, and the refresh forgets it once read.
+    void setLayerListFile(const QString& sPath) { prsCsvPath = sPath; }
+
+    // The window's own state, read-only, for tests and diagnostics.
+    struct StateView {
+        const QString& prsIniFile;
+        const QString& prsCsvPath;
+        const std::shared_ptr<acad::AcadDocument>& proAcadDoc;
+        qint32 prlnDWFCount;
+        bool prbShowEnd;
+        float prsnAllRatio;
+        const QStringList& prvAllLayerArray;
+        const QStringList& prvOnLayerArray;
+    };
+    StateView state() const {
+        return {prsIniFile, prsCsvPath,   proAcadDoc,       prlnDWFCount,
+                prbShowEnd, prsnAllRatio, prvAllLayerArray, prvOnLayerArray};
+    }
+
+    // What the tiles ask of their window (frmWMF_LayerList.cpp and frmWMF.cpp).
+    platform::VbPicturePtr statePicture(StatePicture which) const override;
+    TileLayout::Rect overviewPictureGeometry() const override;
+    DoubleClickAction doubleClickAction() const override;
+    void pu_subResetSelect(qint32 iIndex) override;
+    void pu_subActiveLayerUpdate() override;
+    void pu_subCtrlViewUpdate() override;
+    void selectOnlyListItem(qint32 iListIndex) override;
+
+    // The window id the window helpers take for this window.
+    std::uint32_t hWnd() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
     // Window state the refresh, the grid and the list commands share.
     QString prsIniFile;
     QString prsCsvPath;
@@ -138,17 +182,6 @@ public:
     QStringList prvAllLayerArray;
     QStringList prvOnLayerArray;
 
-    // Upper bound of proDWF as VB reports it: 0 before any tile exists.
-    int proDWFUBound() const { return proDWF.empty() ? 0 : int(proDWF.size()) - 1; }
-
-    // The window id the window helpers take for this window.
-    std::uint32_t hWnd() const;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     void pr_subCreateControls();
     void pr_subCreateTileTemplate();
     void pr_subCreateStateImages();

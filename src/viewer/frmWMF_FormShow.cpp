@@ -20,6 +20,7 @@
 #include "platform/VbListBox.h"
 #include "platform/VbPictureBox.h"
 #include "platform/VbTextBox.h"
+#include "tiles/PictureLoad.h"
 #include "tiles/TileGrid.h"
 #include "tiles/basDWF_PictureFit.h"
 #include "tiles/clsDWF.h"
@@ -29,7 +30,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QPointer>
 #include <QStatusBar>
 #include <QTime>
 #include <cmath>
@@ -44,29 +44,6 @@ const QString kMacroAllLayer = QStringLiteral("TARNIX.basWMF.pu_subMakeWMF_AllLa
 const QString kMacroViewLayer = QStringLiteral("TARNIX.basWMF.pu_subMakeWMF_ViewLayer");
 const QString kGathering = QStringLiteral(" の画層情報を取得中．．．");
 constexpr qint64 kMessageIntervalMs = 15;
-
-// Loads a metafile into an image as loading a picture does: a file that is there but
-// is no picture is an error. A picture played in the background shows blank until it
-// is played, and is painted then.
-void loadPicture(platform::VbImage& image, const QString& path,
-                 metafile::MetafilePicture::Play play = metafile::MetafilePicture::Play::Now) {
-    std::function<void()> played;
-    if (play == metafile::MetafilePicture::Play::InBackground) {
-        played = [target = QPointer<platform::VbImage>(&image)] {
-            QMetaObject::invokeMethod(
-                qApp,
-                [target] {
-                    if (target)
-                        target->update();
-                },
-                Qt::QueuedConnection);
-        };
-    }
-    auto picture = metafile::MetafilePicture::load(path, play, std::move(played));
-    if (!picture)
-        throw platform::vbError(481);
-    image.setPicture(std::move(picture));
-}
 
 void makeFolder(const QString& path) {
     if (!QDir().mkdir(path))
@@ -134,8 +111,6 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
     frmSplash::pu_subShow(QStringLiteral("現在の図面から画層を取得中．．．"));
     prbShowEnd = false;
     pu_bUpdateEnd = false;
-    clsDWF::setWindowParts(
-        {CmdViewOn, CmdViewOff, CmdFreezeOn, CmdFreezeOff, CmdLockOn, CmdLockOff, ImgALL});
 
     RefreshPhases::mark("start");
     pu_subLayerSnapshot();
@@ -202,13 +177,15 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
         // pictures, and nothing below needs more of them than their size.
         const QString allWmf = sysFolder + QStringLiteral("/all.wmf");
         if (QFileInfo(allWmf).isFile())
-            loadPicture(*ImgALL, allWmf, metafile::MetafilePicture::Play::InBackground);
+            basDWF::pu_subLoadPicture(*ImgALL, allWmf,
+                                      metafile::MetafilePicture::Play::InBackground);
         basDWF::pu_subPictureFit(*ImgALL, *FraALL,
                                  qint32(std::nearbyint(ControlGeometry::Height(TxtALL))), 0);
         if (!bAll) {
             const QString partWmf = sysFolder + QStringLiteral("/part.wmf");
             if (QFileInfo(partWmf).isFile())
-                loadPicture(*ImgPart, partWmf, metafile::MetafilePicture::Play::InBackground);
+                basDWF::pu_subLoadPicture(*ImgPart, partWmf,
+                                          metafile::MetafilePicture::Play::InBackground);
             basDWF::pu_subPictureFit(*ImgPart, *FraPart,
                                      qint32(std::nearbyint(ControlGeometry::Height(TxtPart))), 0);
         }
@@ -246,7 +223,7 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
             tile->InitialSettingAutoCAD(sOnLayerArray[i], oAcadDoc);
             tile->InitialSetting(i, c.FraOne, c.FraBar, c.ImgOne, c.CmdView, c.CmdFreeze, c.CmdLock,
                                  c.CmdColor, c.CboLineType, c.TxtOne,
-                                 qint32(std::nearbyint(ControlGeometry::Width(PicMain))));
+                                 qint32(std::nearbyint(ControlGeometry::Width(PicMain))), this);
         }
 
         RefreshPhases::mark("tiles built");
@@ -265,7 +242,7 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
                 throw platform::vbError(730, QStringLiteral("ImgOne%1").arg(i));
             // Most tiles lie outside the visible part of the grid: their records are
             // played when a tile is first painted, not here.
-            loadPicture(*c.ImgOne, path, metafile::MetafilePicture::Play::Deferred);
+            basDWF::pu_subLoadPicture(*c.ImgOne, path, metafile::MetafilePicture::Play::Deferred);
             const double txtHeight = ControlGeometry::Height(c.TxtOne);
             basDWF::pu_subPictureFit(
                 *c.ImgOne, *c.FraOne,

@@ -14,6 +14,7 @@
 
 #include "platform/VbImage.h"
 #include "platform/VbTextBox.h"
+#include "tiles/TileLayout.h"
 #include "tiles/clsDWF.h"
 
 using platform::ControlGeometry;
@@ -21,7 +22,6 @@ using platform::ControlGeometry;
 namespace {
 inline constexpr double kMinWidth = 3090;
 inline constexpr double kMinHeight = 4380;
-inline constexpr double kTileGap = 100;
 } // namespace
 
 double frmWMF::Left() const {
@@ -97,15 +97,15 @@ void frmWMF::Form_Resize() {
     int cols = 0;
     int rows = 0;
     if (n > 0) {
-        const double pitch = ControlGeometry::Width(FraOne1) + kTileGap;
-        cols = int(std::floor(ControlGeometry::Width(PicMain) / pitch));
+        cols = TileLayout::columnsFor(ControlGeometry::Width(PicMain),
+                                      ControlGeometry::Width(FraOne1));
         if (n < cols)
             cols = n;
         // PicMain is never narrower than one pitch at the minimum window width; guard
         // anyway rather than divide by zero.
         if (cols < 1)
             cols = 1;
-        rows = (n + cols - 1) / cols;
+        rows = TileLayout::rowsFor(n, cols);
     }
     setWindowTitle(QStringLiteral("画層ビューワ (%1×%2)").arg(rows).arg(cols));
 

@@ -2,6 +2,8 @@
 // picture fitting, the current-layer bar, the state buttons and swatch, the linetype box.
 
 #include "tiles/TileGrid.h"
+#include "tiles/TileHost.h"
+#include "tiles/TileLayout.h"
 #include "tiles/basDWF_PictureFit.h"
 #include "tiles/clsDWF.h"
 
@@ -18,6 +20,7 @@
 
 #include <QApplication>
 #include <QCompleter>
+#include <array>
 #include <gtest/gtest.h>
 
 using platform::ControlGeometry;
@@ -54,8 +57,41 @@ private:
     QSizeF m_size;
 };
 
-// A window with PicMain, the six state pictures, the overview image and tile 1's
-// templates, named as the main window names them.
+// The window as a tile sees it: six state pictures told apart by their widths, the
+// overview's place, the double-click option, and a record of the updates asked for.
+class FakeTileHost : public TileHost {
+public:
+    FakeTileHost() {
+        double width = 195;
+        for (auto& picture : pictures) {
+            picture = std::make_shared<SizedPicture>(QSizeF(width, 195));
+            width -= 15;
+        }
+    }
+    platform::VbPicturePtr picture(StatePicture which) const {
+        return pictures[std::size_t(which)];
+    }
+    platform::VbPicturePtr statePicture(StatePicture which) const override {
+        return picture(which);
+    }
+    TileLayout::Rect overviewPictureGeometry() const override { return overview; }
+    DoubleClickAction doubleClickAction() const override { return action; }
+    void pu_subResetSelect(qint32 iIndex) override { resetSelects.push_back(iIndex); }
+    void pu_subActiveLayerUpdate() override { ++activeLayerUpdates; }
+    void pu_subCtrlViewUpdate() override { ++ctrlViewUpdates; }
+    void selectOnlyListItem(qint32 iListIndex) override { listSelections.push_back(iListIndex); }
+
+    std::array<platform::VbPicturePtr, 6> pictures;
+    TileLayout::Rect overview{105, 30, 2355, 1770};
+    DoubleClickAction action = DoubleClickAction::MakeCurrent;
+    std::vector<qint32> resetSelects;
+    int activeLayerUpdates = 0;
+    int ctrlViewUpdates = 0;
+    std::vector<qint32> listSelections;
+};
+
+// PicMain with tile 1's templates, named as the main window names them, and the host
+// the tiles are handed.
 class TileWindow {
 public:
     TileWindow() {
@@ -63,23 +99,6 @@ public:
         picMain = new platform::VbPictureBox(&window);
         picMain->setObjectName(QStringLiteral("PicMain"));
         ControlGeometry::Move(picMain, 30, 3480, 5625, 4425);
-        auto state = [this](const char* name, double width) {
-            auto* image = new platform::VbImage(picMain);
-            image->setObjectName(QString::fromLatin1(name));
-            image->setPicture(std::make_shared<SizedPicture>(QSizeF(width, 195)));
-            image->hide();
-            return image;
-        };
-        // Distinct widths tell the pictures apart after they are copied.
-        viewOn = state("CmdViewOn", 195);
-        viewOff = state("CmdViewOff", 180);
-        freezeOn = state("CmdFreezeOn", 165);
-        freezeOff = state("CmdFreezeOff", 150);
-        lockOn = state("CmdLockOn", 135);
-        lockOff = state("CmdLockOff", 120);
-        imgAll = new platform::VbImage(&window);
-        imgAll->setObjectName(QStringLiteral("ImgALL"));
-        ControlGeometry::Move(imgAll, 105, 30, 2355, 1770);
 
         auto* fraOne = new platform::VbFrame(picMain);
         fraOne->setObjectName(QStringLiteral("FraOne1"));
@@ -99,7 +118,6 @@ public:
         named(new platform::VbTextBox(false, fraOne), "TxtOne1");
         fraOne->hide();
 
-        clsDWF::setWindowParts({viewOn, viewOff, freezeOn, freezeOff, lockOn, lockOff, imgAll});
         grid = std::make_unique<TileGrid>(picMain);
         window.show();
     }
@@ -111,13 +129,13 @@ public:
         auto t = std::make_shared<clsDWF>();
         t->InitialSettingAutoCAD(layer, std::move(doc));
         t->InitialSetting(i, c.FraOne, c.FraBar, c.ImgOne, c.CmdView, c.CmdFreeze, c.CmdLock,
-                          c.CmdColor, c.CboLineType, c.TxtOne, width);
+                          c.CmdColor, c.CboLineType, c.TxtOne, width, &host);
         return t;
     }
 
     QWidget window;
     platform::VbPictureBox* picMain;
-    platform::VbImage *viewOn, *viewOff, *freezeOn, *freezeOff, *lockOn, *lockOff, *imgAll;
+    FakeTileHost host;
     std::unique_ptr<TileGrid> grid;
 };
 
@@ -295,17 +313,17 @@ TEST_F(TileStateTest, StateButtonsAndSwatchShowTheLayerAndFieldsNotReadStayEmpty
     hidden->SetLayerState();
 
     EXPECT_TRUE(wall->bLayerOn());
-    EXPECT_EQ(wall->CmdView()->Picture(), w.viewOn->Picture());
-    EXPECT_EQ(wall->CmdFreeze()->Picture(), w.freezeOff->Picture());
-    EXPECT_EQ(wall->CmdLock()->Picture(), w.lockOff->Picture());
+    EXPECT_EQ(wall->CmdView()->Picture(), w.host.picture(TileHost::StatePicture::ViewOn));
+    EXPECT_EQ(wall->CmdFreeze()->Picture(), w.host.picture(TileHost::StatePicture::FreezeOff));
+    EXPECT_EQ(wall->CmdLock()->Picture(), w.host.picture(TileHost::StatePicture::LockOff));
     EXPECT_EQ(wall->CmdColor()->BackColor(), 0x00FF00u); // index 3, green
 
     EXPECT_FALSE(hidden->bLayerOn());
     EXPECT_TRUE(hidden->bAllViewportFreaze());
     EXPECT_TRUE(hidden->bLock());
-    EXPECT_EQ(hidden->CmdView()->Picture(), w.viewOff->Picture());
-    EXPECT_EQ(hidden->CmdFreeze()->Picture(), w.freezeOn->Picture());
-    EXPECT_EQ(hidden->CmdLock()->Picture(), w.lockOn->Picture());
+    EXPECT_EQ(hidden->CmdView()->Picture(), w.host.picture(TileHost::StatePicture::ViewOff));
+    EXPECT_EQ(hidden->CmdFreeze()->Picture(), w.host.picture(TileHost::StatePicture::FreezeOn));
+    EXPECT_EQ(hidden->CmdLock()->Picture(), w.host.picture(TileHost::StatePicture::LockOn));
     EXPECT_EQ(hidden->CmdColor()->BackColor(), 0u); // index 0 has no colour: black
     EXPECT_EQ(hidden->lnLineWeight(), 0);
     EXPECT_TRUE(hidden->sPlotStyleName().isEmpty());
@@ -363,6 +381,43 @@ TEST_F(TileStateTest, SelectionColoursTheTitleAndAMissingPictureFileRaises) {
     } catch (const platform::VbError& e) {
         EXPECT_EQ(e.number(), 53);
     }
+}
+
+TEST_F(TileStateTest, StatePicturesAndThePicturesPlaceComeFromTheHost) {
+    auto wall = w.tile(2, QStringLiteral("Wall"), doc);
+    // Another window hands other artwork: the tile shows what its own host gives.
+    w.host.pictures[std::size_t(TileHost::StatePicture::ViewOn)] =
+        std::make_shared<SizedPicture>(QSizeF(90, 90));
+    wall->SetLayerState();
+    EXPECT_EQ(wall->CmdView()->Picture(), w.host.picture(TileHost::StatePicture::ViewOn));
+
+    // The picture follows the overview, below the title box.
+    w.host.overview = {300, 60, 1500, 1200};
+    wall->pu_subImageUpdate();
+    EXPECT_EQ(ControlGeometry::Left(wall->ImgOne()), 300);
+    EXPECT_EQ(ControlGeometry::Top(wall->ImgOne()),
+              snapTwips(60 + ControlGeometry::Height(wall->TxtOne())));
+    EXPECT_EQ(ControlGeometry::Width(wall->ImgOne()), 1500);
+    EXPECT_EQ(ControlGeometry::Height(wall->ImgOne()), 1200);
+    EXPECT_TRUE(wall->ImgOne()->isVisible());
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(TileStateTest, ATileWithoutAWindowReportsInsteadOfCrashing) {
+    const TileControls c = w.grid->addTileControls(2);
+    clsDWF orphan;
+    orphan.InitialSettingAutoCAD(QStringLiteral("Wall"), doc);
+    orphan.InitialSetting(2, c.FraOne, c.FraBar, c.ImgOne, c.CmdView, c.CmdFreeze, c.CmdLock,
+                          c.CmdColor, c.CboLineType, c.TxtOne, 5625, nullptr);
+    orphan.SetLayerState();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].prompt.startsWith(
+        QStringLiteral("予期せぬエラーが pr_subButtonUpdate で発生しました。\r番号：91\r")))
+        << boxes.boxes[0].prompt.toStdString();
+    // The state was read all the same; without a window to ask, the picture stays.
+    EXPECT_TRUE(orphan.bLayerOn());
+    orphan.pu_subImageUpdate();
+    EXPECT_EQ(boxes.boxes.size(), 1u);
 }
 
 // --- grid -------------------------------------------------------------------------

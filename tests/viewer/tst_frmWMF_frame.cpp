@@ -116,10 +116,10 @@ TEST_F(FrameTest, CaptionsAndDesignStateBeforeAnyRefresh) {
     EXPECT_FALSE(window.CboZoom->isEditable());
     EXPECT_EQ(window.LstLayers->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_TRUE(window.LstLayersSort->Sorted());
-    EXPECT_EQ(window.prlnDWFCount, 0);
+    EXPECT_EQ(window.state().prlnDWFCount, 0);
     EXPECT_EQ(window.proDWFUBound(), 0);
-    EXPECT_FALSE(window.prbShowEnd);
-    EXPECT_EQ(window.prsnAllRatio, 0.0f);
+    EXPECT_FALSE(window.state().prbShowEnd);
+    EXPECT_EQ(window.state().prsnAllRatio, 0.0f);
 }
 
 TEST_F(FrameTest, TileTemplateIsHiddenAndItsLinetypeBoxIsADropDownList) {
@@ -292,15 +292,32 @@ TEST_F(FrameTest, ResizeBeforeAnyRefreshChangesOnlyTheLayout) {
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
-TEST_F(FrameTest, GridWithoutTilesShowsAnEmptyShapeAndNothingToScroll) {
-    window.show();
-    window.prbShowEnd = true;
-    window.Form_Resize();
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("画層ビューワ (0×0)"));
-    EXPECT_EQ(window.ScrBarV->minimum(), 1);
-    EXPECT_EQ(window.ScrBarV->maximum(), 1);
-    EXPECT_EQ(window.ScrBarV->value(), 1);
-    EXPECT_TRUE(boxes.boxes.empty());
+TEST_F(FrameTest, TilesGetTheWindowsArtworkOverviewAndDoubleClickOption) {
+    const TileHost& host = window;
+    using Picture = TileHost::StatePicture;
+    const std::pair<Picture, platform::VbImage*> artwork[] = {
+        {Picture::ViewOn, window.CmdViewOn},     {Picture::ViewOff, window.CmdViewOff},
+        {Picture::FreezeOn, window.CmdFreezeOn}, {Picture::FreezeOff, window.CmdFreezeOff},
+        {Picture::LockOn, window.CmdLockOn},     {Picture::LockOff, window.CmdLockOff}};
+    for (const auto& [which, image] : artwork) {
+        ASSERT_TRUE(image->Picture() != nullptr);
+        EXPECT_EQ(host.statePicture(which), image->Picture());
+    }
+
+    ControlGeometry::Move(window.ImgALL, 105, 45, 1995, 1500);
+    const TileLayout::Rect overview = host.overviewPictureGeometry();
+    EXPECT_EQ(overview.left, 105);
+    EXPECT_EQ(overview.top, 45);
+    EXPECT_EQ(overview.width, 1995);
+    EXPECT_EQ(overview.height, 1500);
+
+    EXPECT_EQ(host.doubleClickAction(), TileHost::DoubleClickAction::MakeCurrent);
+    window.OptDblClickExclusiveView->setChecked(true);
+    EXPECT_EQ(host.doubleClickAction(), TileHost::DoubleClickAction::ExclusiveView);
+    // Neither option: the radio group is exclusive, so uncheck through its group rule.
+    window.OptDblClickExclusiveView->setAutoExclusive(false);
+    window.OptDblClickExclusiveView->setChecked(false);
+    EXPECT_EQ(host.doubleClickAction(), TileHost::DoubleClickAction::None);
 }
 
 TEST_F(FrameTest, SortListOrdersNamesWithoutRegardToCase) {

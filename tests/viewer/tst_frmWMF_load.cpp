@@ -61,7 +61,7 @@ TEST_F(LoadTest, FirstStartUsesDefaultsAndUnloadWritesThePosition) {
     frmWMF window;
     window.Form_Load(QString());
     EXPECT_TRUE(QFileInfo::exists(ini()));
-    EXPECT_EQ(window.prsIniFile, ini());
+    EXPECT_EQ(window.state().prsIniFile, ini());
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.Left(), 0);
     EXPECT_EQ(window.Top(), 0);
@@ -170,7 +170,7 @@ TEST_F(LoadTest, CommandLineNamingAFileStartsARefresh) {
     frmWMF window;
     window.Form_Load(list);
     EXPECT_EQ(connector->attachCalls, 1);
-    EXPECT_EQ(window.prsCsvPath, list);
+    EXPECT_EQ(window.state().prsCsvPath, list);
 }
 
 TEST_F(LoadTest, CommandLineNamingNoFileStartsNothing) {
@@ -185,7 +185,7 @@ TEST_F(LoadTest, CommandLineNamingNoFileStartsNothing) {
         SCOPED_TRACE(command.toStdString());
         frmWMF window;
         window.Form_Load(command);
-        EXPECT_TRUE(window.prsCsvPath.isEmpty());
+        EXPECT_TRUE(window.state().prsCsvPath.isEmpty());
         EXPECT_EQ(connector->attachCalls, 0);
     }
     EXPECT_TRUE(boxes.boxes.empty());

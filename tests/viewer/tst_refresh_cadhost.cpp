@@ -123,7 +123,7 @@ protected:
         return map;
     }
 
-    clsDWF& tile(int i) { return *window.proDWF.at(std::size_t(i)); }
+    clsDWF& tile(int i) { return *window.tile(i); }
     QStringList tileNames() {
         QStringList names;
         for (int i = 1; i <= window.proDWFUBound(); ++i)
@@ -173,7 +173,7 @@ TEST_F(RefreshCadHostTest, AllLayersGiveOneTileEachInSortedOrderAndTheStatesCome
     EXPECT_EQ(states(), before);
     EXPECT_EQ(doc->ActiveLayer().Name(), QStringLiteral("Cur"));
     EXPECT_TRUE(pu_bUpdateEnd);
-    EXPECT_TRUE(window.prbShowEnd);
+    EXPECT_TRUE(window.state().prbShowEnd);
     EXPECT_FALSE(frmSplash::isLoaded());
 
     // Window arranged for a full list: no part overview, the list beside the overview.
@@ -199,7 +199,7 @@ TEST_F(RefreshCadHostTest, AllLayersGiveOneTileEachInSortedOrderAndTheStatesCome
     EXPECT_TRUE(all->texts().contains(QStringLiteral("FROZENTEXT")));
     EXPECT_FALSE(all->texts().contains(QStringLiteral("CURTEXT")));
     EXPECT_TRUE(window.ImgALL->Picture() != nullptr);
-    EXPECT_NEAR(window.prsnAllRatio,
+    EXPECT_NEAR(window.state().prsnAllRatio,
                 ControlGeometry::Height(window.ImgALL) / ControlGeometry::Width(window.ImgALL),
                 0.0051);
 
@@ -220,6 +220,48 @@ TEST_F(RefreshCadHostTest, AllLayersGiveOneTileEachInSortedOrderAndTheStatesCome
     for (int i = 1; i <= 12; ++i)
         EXPECT_EQ(tile(i).FraBar()->BackColor() == 0xFFu,
                   tile(i).sLayerName() == QStringLiteral("Cur"));
+}
+
+TEST_F(RefreshCadHostTest, TheWindowAnswersItsTilesForEveryTileAtOnce) {
+    openPlan();
+    window.pu_subCmdRefresh_Click();
+    ASSERT_EQ(window.proDWFUBound(), 12);
+    boxes.boxes.clear();
+    TileHost& host = window;
+
+    // Deselect all but one.
+    for (int i : {2, 5, 7})
+        tile(i).SelectView();
+    host.pu_subResetSelect(5);
+    for (int i = 1; i <= 12; ++i)
+        EXPECT_EQ(tile(i).isSelected(), i == 5) << i;
+
+    // The list shows one item as its only selection.
+    window.LstLayers->setSelected(0, true);
+    window.LstLayers->setSelected(3, true);
+    host.selectOnlyListItem(6);
+    EXPECT_EQ(window.LstLayers->currentRow(), 6);
+    for (int i = 0; i < window.LstLayers->ListCount(); ++i)
+        EXPECT_EQ(window.LstLayers->Selected(i), i == 6) << i;
+
+    // The current layer moves in the CAD: every tile marks it at the update.
+    doc->setActiveLayer(doc->Layers().Item(QStringLiteral("Walls")));
+    host.pu_subActiveLayerUpdate();
+    for (int i = 1; i <= 12; ++i)
+        EXPECT_EQ(tile(i).FraBar()->BackColor() == 0xFFu,
+                  tile(i).sLayerName() == QStringLiteral("Walls"));
+
+    // States changed in the CAD show at the re-read, and the tiles' events are back on.
+    doc->Layers().Item(QStringLiteral("Hidden")).setLayerOn(true);
+    doc->Layers().Item(QStringLiteral("Beta")).setLock(true);
+    host.pu_subCtrlViewUpdate();
+    EXPECT_TRUE(tile(tileOf(QStringLiteral("Hidden"))).bLayerOn());
+    EXPECT_TRUE(tile(tileOf(QStringLiteral("Beta"))).bLock());
+    EXPECT_EQ(tile(tileOf(QStringLiteral("Beta"))).CmdLock()->Picture(),
+              host.statePicture(TileHost::StatePicture::LockOn));
+    for (int i = 1; i <= 12; ++i)
+        EXPECT_TRUE(tile(i).eventsEnabled());
+    EXPECT_TRUE(boxes.boxes.empty());
 }
 
 TEST_F(RefreshCadHostTest, DisplayedLayersShowTheOnesThatAreOnBesideThePartOverview) {
@@ -264,11 +306,11 @@ TEST_F(RefreshCadHostTest, AListFileAfterAFullRefreshRemovesTheSurplusTilesAndFl
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("Walls,x\nAAA-None\nalpha\n");
     f.close();
-    window.prsCsvPath = list;
+    window.setLayerListFile(list);
     window.pu_subCmdRefresh_Click();
 
     EXPECT_EQ(tileNames(), (QStringList{"AAA-None", "alpha", "Walls"}));
-    EXPECT_TRUE(window.prsCsvPath.isEmpty());
+    EXPECT_TRUE(window.state().prsCsvPath.isEmpty());
     EXPECT_EQ(window.PicMain->Tag, QStringLiteral("3"));
     for (int i = 4; i <= 12; ++i)
         EXPECT_EQ(window.findChild<QWidget*>(QStringLiteral("FraOne%1").arg(i)), nullptr) << i;
@@ -326,7 +368,7 @@ TEST_F(RefreshCadHostTest, AFailingMacroLeavesTheLayerStatesAsTheyWere) {
     EXPECT_EQ(states(), before);
     EXPECT_EQ(doc->ActiveLayer().Name(), QStringLiteral("Cur"));
     EXPECT_FALSE(pu_bUpdateEnd);
-    EXPECT_FALSE(window.prbShowEnd);
+    EXPECT_FALSE(window.state().prbShowEnd);
 }
 
 TEST_F(RefreshCadHostTest, NoLayerToShowGivesAnEmptyGridAndTheFinishedStatus) {
@@ -347,6 +389,11 @@ TEST_F(RefreshCadHostTest, NoLayerToShowGivesAnEmptyGridAndTheFinishedStatus) {
     EXPECT_TRUE(window.FraOne1->isHidden());
     EXPECT_EQ(window.findChild<QWidget*>(QStringLiteral("FraOne2")), nullptr);
     EXPECT_EQ(window.LstLayers->ListCount(), 0);
+    // The grid without tiles has an empty shape and nothing to scroll.
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("画層ビューワ (0×0)"));
+    EXPECT_EQ(window.ScrBarV->minimum(), 1);
+    EXPECT_EQ(window.ScrBarV->maximum(), 1);
+    EXPECT_EQ(window.ScrBarV->value(), 1);
     EXPECT_EQ(states(), before);
     EXPECT_TRUE(pu_bUpdateEnd);
     expectStatusDone();
@@ -357,12 +404,12 @@ TEST_F(RefreshCadHostTest, NoLayerToShowGivesAnEmptyGridAndTheFinishedStatus) {
     QFile f(list);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.close();
-    window.prsCsvPath = list;
+    window.setLayerListFile(list);
     window.pu_subCmdRefresh_Click();
     for (const auto& b : boxes.boxes)
         ADD_FAILURE() << b.prompt.toStdString();
     EXPECT_EQ(window.proDWFUBound(), 0);
-    EXPECT_TRUE(window.prsCsvPath.isEmpty());
+    EXPECT_TRUE(window.state().prsCsvPath.isEmpty());
     EXPECT_EQ(states(), before);
     expectStatusDone();
 }
@@ -389,7 +436,7 @@ TEST_F(RefreshCadHostTest, TwentySixTilesInFourColumnsMakeSevenRows) {
     for (int i = 0; i < 26; ++i)
         f.write(QStringLiteral("L%1\n").arg(i, 2, 10, QLatin1Char('0')).toUtf8());
     f.close();
-    window.prsCsvPath = list;
+    window.setLayerListFile(list);
     window.pu_subCmdRefresh_Click();
     for (const auto& b : boxes.boxes)
         ADD_FAILURE() << b.prompt.toStdString();
@@ -407,9 +454,9 @@ TEST_F(RefreshCadHostTest, TwentySixTilesInFourColumnsMakeSevenRows) {
     // Every tile has its picture, but only those painted have played their records.
     window.repaint();
     const auto pictureOf = [this](int i) {
-        auto shown =
-            std::dynamic_pointer_cast<const platform::SharedPictureAdapter<metafile::MetafilePicture>>(
-                tile(i).ImgOne()->Picture());
+        auto shown = std::dynamic_pointer_cast<
+            const platform::SharedPictureAdapter<metafile::MetafilePicture>>(
+            tile(i).ImgOne()->Picture());
         return shown ? shown->source() : nullptr;
     };
     ASSERT_TRUE(pictureOf(9));

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "metafile/MetafilePicture.h"
+
+#include <QString>
+
+namespace platform {
+class VbImage;
+}
+
+namespace basDWF {
+
+// Loads a metafile into an image as loading a picture does: a missing file raises 53,
+// a file that is there but is no picture raises 481, and the image keeps what it
+// showed. A picture played in the background shows blank until it is played and is
+// painted then; a deferred one is played when first painted.
+void pu_subLoadPicture(platform::VbImage& oImage, const QString& sPath,
+                       metafile::MetafilePicture::Play play);
+
+} // namespace basDWF

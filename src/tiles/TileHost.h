@@ -1,0 +1,35 @@
+#pragma once
+
+#include "TileLayout.h"
+#include "platform/VbPicture.h"
+
+#include <QtGlobal>
+
+// What a tile needs of the window that shows it. The tiles sit below the window: they
+// ask for the window's pictures and options and for the updates that concern every
+// tile through this interface, which the main window implements and hands to each tile
+// when it is set up. Tile commands are tested against a small fake of it.
+class TileHost {
+public:
+    enum class StatePicture { ViewOn, ViewOff, FreezeOn, FreezeOff, LockOn, LockOff };
+    enum class DoubleClickAction { None, MakeCurrent, ExclusiveView };
+
+    virtual ~TileHost() = default;
+
+    // The artwork a state button copies for its state.
+    virtual platform::VbPicturePtr statePicture(StatePicture which) const = 0;
+    // Where the overview picture stands in its frame (twips): a tile's picture takes
+    // the same place and size below its title box, so both show the same part.
+    virtual TileLayout::Rect overviewPictureGeometry() const = 0;
+    // What a double click on a tile's picture does, as the window's options say.
+    virtual DoubleClickAction doubleClickAction() const = 0;
+
+    // Deselects every tile but the one numbered iIndex.
+    virtual void pu_subResetSelect(qint32 iIndex) = 0;
+    // Every tile marks whether its layer is now the current one.
+    virtual void pu_subActiveLayerUpdate() = 0;
+    // Every tile reads its layer's state from the drawing again.
+    virtual void pu_subCtrlViewUpdate() = 0;
+    // The layer list shows the item iListIndex (0-based) as its only selection.
+    virtual void selectOnlyListItem(qint32 iListIndex) = 0;
+};

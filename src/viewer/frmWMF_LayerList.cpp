@@ -1,0 +1,45 @@
+// The procedures through which the tiles ask the window to update every tile, and the
+// layer list's side of a tile's selection.
+
+#include "frmWMF.h"
+
+#include "platform/VbListBox.h"
+#include "tiles/clsDWF.h"
+
+clsDWF* frmWMF::tile(int i) const {
+    if (i < 1 || i > proDWFUBound())
+        return nullptr;
+    return proDWF[std::size_t(i)].get();
+}
+
+void frmWMF::pu_subResetSelect(qint32 iIndex) {
+    for (int i = 1; i <= proDWFUBound(); ++i) {
+        clsDWF* t = tile(i);
+        if (t && t->index() != iIndex)
+            t->ResetSelect();
+    }
+}
+
+void frmWMF::pu_subActiveLayerUpdate() {
+    for (int i = 1; i <= proDWFUBound(); ++i)
+        if (clsDWF* t = tile(i))
+            t->pu_subActiveLayerCheck();
+}
+
+void frmWMF::pu_subCtrlViewUpdate() {
+    // With its events off a tile's switches can be set without starting its commands.
+    for (int i = 1; i <= proDWFUBound(); ++i) {
+        if (clsDWF* t = tile(i)) {
+            t->SetEnableEvent(false);
+            t->SetLayerState();
+            t->SetEnableEvent(true);
+        }
+    }
+}
+
+void frmWMF::selectOnlyListItem(qint32 iListIndex) {
+    for (int i = 0; i < LstLayers->ListCount(); ++i)
+        LstLayers->setSelected(i, false);
+    LstLayers->setCurrentRow(iListIndex);
+    LstLayers->setSelected(iListIndex, true);
+}

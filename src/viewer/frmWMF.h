@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -60,6 +61,8 @@ public:
     void Form_Resize();
 
     void pu_subCmdRefresh_Click();
+    // True from the start of a refresh until it has ended, whichever way.
+    bool refreshRunning() const { return m_refreshRunning; }
     void Toolbar1_ButtonClick(int index);
 
     // The viewer rebuild (frmWMF_FormShow.cpp): pictures, tiles and states for the layers
@@ -190,6 +193,10 @@ private:
     void pr_subCtrlLayout();
     void pr_subZoomListSet();
     void CmdRefresh_Click();
+    void pr_subRefreshOnce();
+    // Thrown at a refresh's next step once the window is asked to close.
+    struct RefreshStopped : std::exception {};
+    void pr_subStopIfClosing() const;
     // Refresh steps from taking the document to handing the lists to the rebuild
     // (frmWMF_RefreshLayers.cpp).
     void pr_subRefreshLayers();
@@ -210,5 +217,7 @@ private:
     QElapsedTimer m_messageClock;
     qint64 m_messageWaitMs = 0;
     bool m_unloaded = false;
+    bool m_refreshRunning = false;
+    bool m_closeRequested = false;
     bool m_inLayout = false;
 };

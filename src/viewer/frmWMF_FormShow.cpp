@@ -89,6 +89,7 @@ void frmWMF::pr_subTileClear() {
 // milliseconds, which keeps the window painting and answering the user without
 // repainting it a thousand times a second.
 void frmWMF::pr_subProgressStep() {
+    pr_subStopIfClosing();
     ++m_progressCount;
     const double percent = double(m_progressCount) / double(m_progressTotal) * 100.0;
     StatusMain->showMessage(m_sProgressName + kGathering +
@@ -102,6 +103,7 @@ void frmWMF::pr_subProgressStep() {
         QCoreApplication::processEvents();
         m_messageWaitMs = std::max(kMessageIntervalMs, 3 * messages.elapsed());
         m_messageClock.start();
+        pr_subStopIfClosing();
     }
 }
 

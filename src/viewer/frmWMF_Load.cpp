@@ -5,7 +5,6 @@
 #include "app/basWindowAPI.h"
 #include "platform/ProgramFolder.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -80,9 +79,4 @@ void frmWMF::Form_Unload() {
     write("height", Height());
 
     WorkFolder::remove();
-}
-
-void frmWMF::closeEvent(QCloseEvent* event) {
-    Form_Unload();
-    event->accept();
 }

@@ -2,20 +2,72 @@
 
 #include "app/ErrorReport.h"
 #include "app/basWindowAPI.h"
+#include "app/frmSplash.h"
 #include "platform/MsgBox.h"
 #include "platform/ProgramFolder.h"
 #include "platform/VbError.h"
 
 #include "acad/basAcadConnect.h"
 
+#include <QCloseEvent>
+
 void frmWMF::pu_subCmdRefresh_Click() {
     CmdRefresh_Click();
+}
+
+namespace {
+
+// Marks the window busy for the length of one refresh, whichever way the refresh ends.
+class RefreshRun {
+public:
+    explicit RefreshRun(bool& running) : m_running(running) { m_running = true; }
+    ~RefreshRun() { m_running = false; }
+    RefreshRun(const RefreshRun&) = delete;
+    RefreshRun& operator=(const RefreshRun&) = delete;
+
+private:
+    bool& m_running;
+};
+
+} // namespace
+
+void frmWMF::closeEvent(QCloseEvent* event) {
+    // A refresh lets window messages run between its steps, so a close can arrive in
+    // the middle of one. The window must outlive the refresh, and the drawing must get
+    // its layer states back: the refresh stops at its next step and closes the window
+    // once it has unwound.
+    if (m_refreshRunning) {
+        m_closeRequested = true;
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+}
+
+void frmWMF::pr_subStopIfClosing() const {
+    if (m_closeRequested)
+        throw RefreshStopped();
 }
 
 // The refresh: connect to the CAD, take its drawing, load the macro project and bring
 // the CAD's window, then this one, to the front. Reading the layers and building the
 // tiles follow from here. Every failure ends the refresh with the unexpected-error box.
 void frmWMF::CmdRefresh_Click() {
+    // One refresh at a time. The command line's refresh leaves the window enabled, so a
+    // second request can arrive while the first lets messages run; it is ignored, and
+    // the grid keeps matching the list of the refresh that runs.
+    if (m_refreshRunning)
+        return;
+    {
+        RefreshRun run(m_refreshRunning);
+        pr_subRefreshOnce();
+    }
+    if (m_closeRequested)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void frmWMF::pr_subRefreshOnce() {
     try {
         bool bCancel = false;
         QString sErrMsg;
@@ -39,6 +91,10 @@ void frmWMF::CmdRefresh_Click() {
 
         // Steps 5 on: the saved check, the layers to show, the rebuild.
         pr_subRefreshLayers();
+    } catch (const RefreshStopped&) {
+        // The window is closing: the rebuild has put the layer states back, and nobody
+        // is left to read a message.
+        frmSplash::Unload();
     } catch (const std::exception& error) {
         ErrorReport::showUnexpectedError(QStringLiteral("CmdRefresh_Click"), error);
     }

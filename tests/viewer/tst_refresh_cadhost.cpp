@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -262,6 +263,67 @@ TEST_F(RefreshCadHostTest, TheWindowAnswersItsTilesForEveryTileAtOnce) {
     for (int i = 1; i <= 12; ++i)
         EXPECT_TRUE(tile(i).eventsEnabled());
     EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(RefreshCadHostTest, AClosedWindowStopsItsRefreshPutsTheStatesBackAndUnloads) {
+    openPlan();
+    // A close at the first, a middle and the last of the 36 progress steps, and one in
+    // the status text's first message before them.
+    for (const int closeAt : {1, 2, 19, 37}) {
+        SCOPED_TRACE(closeAt);
+        frmWMF closing;
+        closing.Form_Load(QString());
+        int messages = 0;
+        QObject::connect(closing.StatusMain, &QStatusBar::messageChanged, &closing,
+                         [&](const QString&) {
+                             if (++messages == closeAt)
+                                 closing.close();
+                         });
+        closing.pu_subCmdRefresh_Click();
+        // The close comes after the refresh has unwound.
+        EXPECT_TRUE(closing.isVisible());
+        EXPECT_FALSE(closing.refreshRunning());
+        QCoreApplication::processEvents();
+
+        EXPECT_FALSE(closing.isVisible());
+        EXPECT_EQ(states(), before);
+        EXPECT_FALSE(frmSplash::isLoaded());
+        EXPECT_FALSE(QFileInfo::exists(folder.path() + QStringLiteral("/LAYER")));
+        QFile ini(folder.path() + QStringLiteral("/TARNIX.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(ini.readAll().contains("width="));
+        for (const auto& b : boxes.boxes)
+            ADD_FAILURE() << b.prompt.toStdString();
+    }
+}
+
+TEST_F(RefreshCadHostTest, ASecondRefreshWhileOneRunsIsIgnoredAndTheGridMatchesTheList) {
+    openPlan();
+    const QString list = drawings.filePath(QStringLiteral("two.csv"));
+    QFile f(list);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Walls\nDoors\n");
+    f.close();
+    int nested = 0;
+    QObject::connect(window.StatusMain, &QStatusBar::messageChanged, &window, [&](const QString&) {
+        if (nested++ == 3) {
+            EXPECT_TRUE(window.refreshRunning());
+            window.setLayerListFile(list);
+            window.pu_subCmdRefresh_Click();
+        }
+    });
+    window.pu_subCmdRefresh_Click();
+    for (const auto& b : boxes.boxes)
+        ADD_FAILURE() << b.prompt.toStdString();
+    ASSERT_EQ(window.proDWFUBound(), 12);
+    EXPECT_EQ(tileNames(), listItems());
+    EXPECT_EQ(states(), before);
+    EXPECT_TRUE(pu_bUpdateEnd);
+    expectStatusDone();
+    // The ignored request's list is still there for the next refresh.
+    window.pu_subCmdRefresh_Click();
+    EXPECT_EQ(tileNames(), (QStringList{"Doors", "Walls"}));
+    EXPECT_EQ(listItems(), tileNames());
 }
 
 TEST_F(RefreshCadHostTest, DisplayedLayersShowTheOnesThatAreOnBesideThePartOverview) {

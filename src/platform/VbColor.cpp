@@ -12,27 +12,33 @@ QColor vbColor(quint32 value) {
 QColor vbColor(quint32 value, const QPalette& palette) {
     if ((value & 0x80000000u) == 0)
         return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+    // A system colour is the desktop's colour for that role, not the colour of the
+    // state the control happens to be in: a text box made while its window is disabled
+    // must not keep the disabled grey once the window is enabled again.
+    const auto system = [&palette](QPalette::ColorRole role) {
+        return palette.color(QPalette::Active, role);
+    };
     switch (value & 0xFF) {
     case 0x05: // COLOR_WINDOW
-        return palette.color(QPalette::Base);
+        return system(QPalette::Base);
     case 0x08: // COLOR_WINDOWTEXT
-        return palette.color(QPalette::Text);
+        return system(QPalette::Text);
     case 0x0D: // COLOR_HIGHLIGHT
-        return palette.color(QPalette::Highlight);
+        return system(QPalette::Highlight);
     case 0x0E: // COLOR_HIGHLIGHTTEXT
-        return palette.color(QPalette::HighlightedText);
+        return system(QPalette::HighlightedText);
     case 0x0F: // COLOR_BTNFACE
-        return palette.color(QPalette::Button);
+        return system(QPalette::Button);
     case 0x10: // COLOR_BTNSHADOW
-        return palette.color(QPalette::Dark);
+        return system(QPalette::Dark);
     case 0x11: // COLOR_GRAYTEXT
         return palette.color(QPalette::Disabled, QPalette::Text);
     case 0x12: // COLOR_BTNTEXT
-        return palette.color(QPalette::ButtonText);
+        return system(QPalette::ButtonText);
     case 0x0C: // COLOR_APPWORKSPACE
-        return palette.color(QPalette::Mid);
+        return system(QPalette::Mid);
     default:
-        return palette.color(QPalette::Window);
+        return system(QPalette::Window);
     }
 }
 

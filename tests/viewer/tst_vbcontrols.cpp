@@ -187,6 +187,25 @@ TEST(VbTextBox, MultiLineTextKeepsCrLfAndSingleLineKeepsItsText) {
               platform::vbColor(platform::vbWindowBackground));
 }
 
+TEST(VbTextBox, SystemColoursSetWhileTheWindowIsDisabledAreTheDesktopsNotTheGreyed) {
+    QWidget window;
+    const QPalette desktop = window.palette();
+    // The test means something only where the disabled look differs.
+    ASSERT_NE(desktop.color(QPalette::Disabled, QPalette::Text),
+              desktop.color(QPalette::Active, QPalette::Text));
+    window.setEnabled(false);
+    auto* title = new platform::VbTextBox(false, &window);
+    title->setBackColor(platform::vbWindowBackground);
+    title->setForeColor(platform::vbWindowText);
+    window.setEnabled(true);
+
+    const QPalette shown = title->editor()->palette();
+    EXPECT_EQ(shown.color(QPalette::Active, QPalette::Text),
+              desktop.color(QPalette::Active, QPalette::Text));
+    EXPECT_EQ(shown.color(QPalette::Active, QPalette::Base),
+              desktop.color(QPalette::Active, QPalette::Base));
+}
+
 TEST(VbListBox, SortedBoxInsertsInCollatedOrderUnsortedAppends) {
     platform::VbListBox sorted(true);
     for (const char* s : {"wall", "Door", "0", "defpoints", "WALL-2", "Ａ"})

@@ -31,4 +31,22 @@ QString layerPicturePath(const QString& layerName) {
     return path() + QLatin1Char('/') + fileName;
 }
 
+QString LayerPictures::find(const QString& layerName) {
+    const QString exact = layerPicturePath(layerName);
+    if (exact.isEmpty())
+        return {};
+    if (QFileInfo(exact).isFile())
+        return exact;
+    if (!m_listed) {
+        m_listed = true;
+        const QString suffix = QStringLiteral(".wmf");
+        const QDir folder(path());
+        for (const QString& file : folder.entryList({QStringLiteral("*.wmf")}, QDir::Files)) {
+            const QString layer = file.left(file.size() - suffix.size());
+            m_byFoldedName.insert(layer.toCaseFolded(), folder.filePath(file));
+        }
+    }
+    return m_byFoldedName.value(layerName.toCaseFolded());
+}
+
 } // namespace WorkFolder

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 // The preview work folder <program folder>/LAYER: made at each refresh, deleted when
@@ -16,5 +17,19 @@ void remove();
 // (empty, ".", "..", holding "/" or NUL, or too long), so that a name from a list file
 // never leads the viewer to a file outside the work folder.
 QString layerPicturePath(const QString& layerName);
+
+// The pictures of one refresh, found by layer name as the CAD finds layers: without
+// regard to case. The macro names each file as the drawing spells the layer, while a
+// list file may spell it otherwise ("wall" for "WALL"). The folder is listed once, on
+// the first name that has no file of its own spelling.
+class LayerPictures {
+public:
+    // The picture file of the layer, or empty when it has none.
+    QString find(const QString& layerName);
+
+private:
+    bool m_listed = false;
+    QHash<QString, QString> m_byFoldedName;
+};
 
 } // namespace WorkFolder

@@ -232,12 +232,13 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
         pu_oAcadApp->RunMacro(bAll ? kMacroAllLayer : kMacroViewLayer);
         RefreshPhases::mark("layer macro");
 
+        WorkFolder::LayerPictures pictures;
         for (qint32 i = 1; i <= m; ++i) {
             pr_subProgressStep();
-            const QString path = WorkFolder::layerPicturePath(prvOnLayerArray[i]);
+            const QString path = pictures.find(prvOnLayerArray[i]);
             // A layer without a picture (not in the drawing, or a name no file can
             // carry) keeps what its image showed, without a word.
-            if (path.isEmpty() || !QFileInfo(path).isFile())
+            if (path.isEmpty())
                 continue;
             const TileControls c = grid.tileControls(i);
             if (!c.ImgOne || !c.FraOne || !c.TxtOne || !c.CmdView)

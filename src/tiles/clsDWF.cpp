@@ -175,6 +175,11 @@ void clsDWF::pr_subApplyControlSettings() {
     txtOne.setAppearance(0);
     txtOne.setBorderStyle(1);
     txtOne.setVisible(true);
+
+    // The picture may reach under the title and the bar once it follows the overview:
+    // both lie on top of it, whatever order the controls were made in.
+    fraBar.raise();
+    txtOne.raise();
 }
 
 void clsDWF::pr_subCaptionSet() {
@@ -188,6 +193,9 @@ void clsDWF::pr_subLineTypeSet() {
     box.clear();
     // Element 0 of the list is the empty placeholder and never an item.
     box.addItems(pu_sLineTypeArray.mid(1));
+    // Filling a box selects its first item by itself; the layer's own linetype is set
+    // with its state, and a layer that has none (not in the drawing) shows none.
+    box.setCurrentIndex(-1);
 }
 
 void clsDWF::pu_subUpdateLocation(qint32 iPicMainWidth, qint32 iTopScrol) {

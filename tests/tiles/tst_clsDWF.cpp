@@ -348,6 +348,35 @@ TEST_F(TileStateTest, TileOnesListReloadsForANewLinetypeOtherBoxesJustTakeTheTex
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+TEST_F(TileStateTest, ALayerNotInTheDrawingShowsNoLinetype) {
+    pu_sLineTypeArray =
+        QStringList{QString(), QStringLiteral("Continuous"), QStringLiteral("DASHED")};
+    auto first = w.tile(1, QStringLiteral("Nowhere"), doc);  // the drop-down list
+    auto second = w.tile(2, QStringLiteral("Nowhere"), doc); // an editable box
+    first->SetLayerState();
+    second->SetLayerState();
+    EXPECT_EQ(boxes.boxes.size(), 2u); // its state cannot be read
+    EXPECT_EQ(first->CboLineType()->currentText(), QString());
+    EXPECT_EQ(second->CboLineType()->currentText(), QString());
+    EXPECT_EQ(first->CboLineType()->count(), 2);
+}
+
+TEST_F(TileStateTest, TheTitleAndTheButtonBarLieOverThePicture) {
+    for (int i : {1, 2}) {
+        auto tile = w.tile(i, QStringLiteral("Wall"), doc);
+        // A tall picture following the overview covers the whole frame.
+        ControlGeometry::Move(tile->ImgOne(), 0, 0, 2565, 3015);
+        const QPoint inBar = tile->FraBar()->geometry().center();
+        const QPoint inTitle = tile->TxtOne()->geometry().center();
+        QWidget* atBar = tile->FraOne()->childAt(inBar);
+        QWidget* atTitle = tile->FraOne()->childAt(inTitle);
+        ASSERT_NE(atBar, nullptr);
+        ASSERT_NE(atTitle, nullptr);
+        EXPECT_TRUE(atBar == tile->FraBar() || tile->FraBar()->isAncestorOf(atBar)) << i;
+        EXPECT_TRUE(atTitle == tile->TxtOne() || tile->TxtOne()->isAncestorOf(atTitle)) << i;
+    }
+}
+
 TEST_F(TileStateTest, ALayerGoneFromTheDrawingIsReportedAndTheCacheKept) {
     auto tile = w.tile(2, QStringLiteral("Hidden"), doc);
     tile->SetLayerState();

@@ -391,6 +391,24 @@ TEST_F(RefreshCadHostTest, AListFileAfterAFullRefreshRemovesTheSurplusTilesAndFl
     EXPECT_EQ(window.windowTitle(), QStringLiteral("画層ビューワ (2×2)"));
 }
 
+TEST_F(RefreshCadHostTest, AListNameSpelledOtherwiseFindsTheLayersPicture) {
+    openPlan();
+    const QString list = drawings.filePath(QStringLiteral("spelled.csv"));
+    QFile f(list);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("WALLS\nbeta\n");
+    f.close();
+    window.setLayerListFile(list);
+    window.pu_subCmdRefresh_Click();
+    for (const auto& b : boxes.boxes)
+        ADD_FAILURE() << b.prompt.toStdString();
+    ASSERT_EQ(tileNames(), (QStringList{"beta", "WALLS"}));
+    EXPECT_TRUE(tile(1).ImgOne()->Picture() != nullptr);
+    EXPECT_TRUE(tile(2).ImgOne()->Picture() != nullptr);
+    // The states are the CAD's, found by the same name.
+    EXPECT_TRUE(tile(2).bLayerOn());
+}
+
 TEST_F(RefreshCadHostTest, ANeverSavedDrawingIsNamedAndNothingChanges) {
     openPlan();
     window.pu_subCmdRefresh_Click();

@@ -1,6 +1,7 @@
 #include "VbImage.h"
 
 #include "ControlGeometry.h"
+#include "LegibleColours.h"
 #include "Twips.h"
 
 #include <QMouseEvent>
@@ -41,13 +42,12 @@ void VbImage::takeNaturalSize() {
            ControlGeometry::sizePixels(natural.height()));
 }
 
-void VbImage::paintEvent(QPaintEvent* event) {
-    if (!m_picture)
-        return;
-    QPainter painter(this);
-    // Qt hands us only the exposed part; clipping to it keeps a box scrolled or
-    // zoomed far beyond its container from painting what nobody sees.
-    painter.setClipRegion(event->region());
+void VbImage::setLegibleOn(const QColor& background) {
+    m_legibleOn = background;
+    update();
+}
+
+void VbImage::paintPicture(QPainter& painter) const {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     if (m_stretch) {
         m_picture->paint(painter, QRectF(rect()));
@@ -56,6 +56,34 @@ void VbImage::paintEvent(QPaintEvent* event) {
         m_picture->paint(painter, QRectF(0, 0, natural.width() / kTwipsPerPixel,
                                          natural.height() / kTwipsPerPixel));
     }
+}
+
+void VbImage::paintEvent(QPaintEvent* event) {
+    if (!m_picture)
+        return;
+    QPainter painter(this);
+    // Qt hands us only the exposed part; clipping to it keeps a box scrolled or
+    // zoomed far beyond its container from painting what nobody sees.
+    painter.setClipRegion(event->region());
+    if (!m_legibleOn.isValid()) {
+        paintPicture(painter);
+        return;
+    }
+    // Painted aside first so the colours can be adjusted: only the exposed part.
+    const QRect exposed = event->region().boundingRect().intersected(rect());
+    if (exposed.isEmpty())
+        return;
+    const qreal ratio = devicePixelRatioF();
+    QImage layer(exposed.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    layer.setDevicePixelRatio(ratio);
+    layer.fill(Qt::transparent);
+    {
+        QPainter aside(&layer);
+        aside.translate(-exposed.topLeft());
+        paintPicture(aside);
+    }
+    makeLegible(layer, m_legibleOn);
+    painter.drawImage(exposed.topLeft(), layer);
 }
 
 int VbImage::vbButton(Qt::MouseButton button) {

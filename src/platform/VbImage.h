@@ -27,6 +27,10 @@ public:
     bool Stretch() const { return m_stretch; }
     void setStretch(bool stretch);
 
+    // The colour the picture is seen on, when the picture must stay legible on it
+    // (see LegibleColours.h); an invalid colour paints the picture as it is.
+    void setLegibleOn(const QColor& background);
+
     static int vbButton(Qt::MouseButton button);
     static int vbShift(Qt::KeyboardModifiers modifiers);
 
@@ -46,9 +50,11 @@ protected:
 
 private:
     void takeNaturalSize();
+    void paintPicture(QPainter& painter) const;
 
     VbPicturePtr m_picture;
     bool m_stretch = false;
+    QColor m_legibleOn;
     bool m_pressed = false;
 };
 

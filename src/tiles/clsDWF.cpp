@@ -142,6 +142,7 @@ void clsDWF::pr_subApplyControlSettings() {
     platform::VbImage& imgOne = ctl(pr_oImgOne);
     inFrame(imgOne, fraOne);
     move(imgOne, TileLayout::kImgOne);
+    imgOne.setLegibleOn(platform::vbColor(kGrey));
     imgOne.setVisible(true);
 
     const struct {

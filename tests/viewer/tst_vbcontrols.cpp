@@ -6,6 +6,7 @@
 #include "platform/VbColor.h"
 #include "platform/VbImage.h"
 #include "platform/VbListBox.h"
+#include "platform/VbPicture.h"
 #include "platform/VbPictureBox.h"
 #include "platform/VbTextBox.h"
 
@@ -15,6 +16,7 @@
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 using platform::ControlGeometry;
@@ -204,6 +206,35 @@ TEST(VbTextBox, SystemColoursSetWhileTheWindowIsDisabledAreTheDesktopsNotTheGrey
               desktop.color(QPalette::Active, QPalette::Text));
     EXPECT_EQ(shown.color(QPalette::Active, QPalette::Base),
               desktop.color(QPalette::Active, QPalette::Base));
+}
+
+// Paints its whole box in one colour.
+class FlatPicture : public platform::VbPicture {
+public:
+    explicit FlatPicture(QColor c) : m_colour(c) {}
+    QSizeF naturalSizeTwips() const override { return {300, 300}; }
+    void paint(QPainter& painter, const QRectF& target) const override {
+        painter.fillRect(target, m_colour);
+    }
+
+private:
+    QColor m_colour;
+};
+
+TEST(VbImage, APictureShownOnItsBackgroundStaysLegibleTheFileDoesNot) {
+    const QColor grey(128, 128, 128);
+    platform::VbImage image;
+    image.setStretch(true);
+    image.resize(20, 20);
+    image.setPicture(std::make_shared<FlatPicture>(grey));
+    EXPECT_EQ(image.grab().toImage().pixelColor(10, 10), grey);
+
+    image.setLegibleOn(grey);
+    const QColor shown = image.grab().toImage().pixelColor(10, 10);
+    EXPECT_GE(std::abs(shown.lightness() - grey.lightness()), 64);
+    // A colour that reads anyway is painted as it is.
+    image.setPicture(std::make_shared<FlatPicture>(QColor(0, 0, 255)));
+    EXPECT_EQ(image.grab().toImage().pixelColor(10, 10), QColor(0, 0, 255));
 }
 
 TEST(VbListBox, SortedBoxInsertsInCollatedOrderUnsortedAppends) {

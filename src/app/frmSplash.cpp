@@ -4,10 +4,12 @@
 #include "platform/WindowSystem.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <QWindow>
 
 namespace frmSplash {
 namespace {
@@ -27,6 +29,9 @@ public:
     QLabel* LblMsg;
 };
 
+// How long a new status window may take to appear before the caller goes on.
+constexpr qint64 kMapWaitMs = 500;
+
 QPointer<SplashWindow>& window() {
     static QPointer<SplashWindow> w;
     return w;
@@ -43,8 +48,17 @@ void pu_subShow(const QString& sMsg) {
     }
     window()->LblMsg->setText(sMsg);
     window()->setWindowTitle(ErrorReport::kTitle);
-    QCoreApplication::processEvents();
     window()->show();
+    // What follows is usually a call that blocks this thread (starting the CAD, a
+    // macro): the text must be on screen before it. Wait, briefly, for the window
+    // system to map the window, then paint it at once.
+    QElapsedTimer waited;
+    waited.start();
+    QWindow* handle = window()->windowHandle();
+    while (handle && !handle->isExposed() && waited.elapsed() < kMapWaitMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    window()->repaint();
+    QCoreApplication::processEvents();
 }
 
 void Unload() {

@@ -107,6 +107,8 @@ public:
     }
     std::shared_ptr<acad::ApplicationBackend> create() override {
         ++createCalls;
+        if (onCreate)
+            onCreate();
         if (!started)
             throw platform::AutomationError(429, QStringLiteral("cannot start"));
         return started;
@@ -114,6 +116,7 @@ public:
     std::shared_ptr<FakeApplication> running;
     std::shared_ptr<FakeApplication> started;
     std::function<void()> onAttach;
+    std::function<void()> onCreate;
     int attachCalls = 0;
     int createCalls = 0;
 };

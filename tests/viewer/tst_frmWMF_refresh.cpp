@@ -134,6 +134,37 @@ TEST_F(RefreshTest, StartedCadIsMadeVisibleAndUsed) {
     EXPECT_TRUE(stoppedAtSavedCheck(boxes.boxes));
 }
 
+// Counts the paints of the status window, whatever it is made of.
+class SplashPaints : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Paint && widget &&
+            widget->window()->objectName() == QStringLiteral("frmSplash"))
+            ++count;
+        return false;
+    }
+    int count = 0;
+};
+
+TEST_F(RefreshTest, TheStatusWindowIsPaintedBeforeTheWaitForTheCadBegins) {
+    auto cad = std::make_shared<FakeApplication>();
+    connector->started = cad;
+    boxes.answers = {platform::vbYes};
+    SplashPaints paints;
+    qApp->installEventFilter(&paints);
+    int paintedWhenWaiting = -1;
+    QString shownWhenWaiting;
+    connector->onCreate = [&] {
+        paintedWhenWaiting = paints.count;
+        shownWhenWaiting = frmSplash::message();
+    };
+    window.pu_subCmdRefresh_Click();
+    qApp->removeEventFilter(&paints);
+    EXPECT_EQ(shownWhenWaiting, QStringLiteral("AutoCAD起動中．．．"));
+    EXPECT_GT(paintedWhenWaiting, 0);
+}
+
 TEST_F(RefreshTest, FailuresAfterConnectingShowTheUnexpectedErrorBox) {
     struct Case {
         const char* what;

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// The signals a desktop ends a program with: SIGTERM (logout, `kill`), SIGHUP (its
+// terminal gone) and SIGINT (Ctrl+C in a terminal). Left to their defaults they end
+// the viewer on the spot, skipping its close: the work folder stays, the position is
+// not saved, and a refresh in progress leaves the drawing's layers on. Here they are
+// turned into a call on the main thread, so the program can end as if its window had
+// been closed.
+class TerminationSignals : public QObject {
+    Q_OBJECT
+public:
+    // Installs the handlers once for the process; later calls return the same object.
+    static TerminationSignals& install();
+
+signals:
+    void received(int signalNumber);
+
+private:
+    TerminationSignals();
+    void readPending();
+
+    QSocketNotifier* m_notifier = nullptr;
+};

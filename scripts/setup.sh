@@ -12,7 +12,7 @@ KORVEL_PACKAGES=(
   libgtest-dev libgmock-dev
   libdxflib-dev libwmf-dev libwmf-bin liblua5.4-dev libzip-dev
   libxcb1-dev libxcb-ewmh-dev
-  dbus dbus-x11 xvfb x11-utils xdotool imagemagick
+  dbus dbus-x11 xvfb x11-utils xdotool imagemagick openbox
   fonts-ipafont-gothic fonts-ipafont-mincho
   python3 python3-openpyxl python3-ezdxf
 )

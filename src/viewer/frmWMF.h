@@ -88,6 +88,9 @@ public:
     // Toolbar button by its 1-based index (separators and placeholders included).
     QAction* toolbarButton(int index) const;
     static constexpr int kToolbarButtons = 17;
+    // The smallest outer size the window keeps (twips).
+    static constexpr double kMinWidth = 3090;
+    static constexpr double kMinHeight = 4380;
 
     // Any control by its design name (tile controls made at run time included).
     template <class T> T* control(const QString& name) const { return findChild<T*>(name); }
@@ -192,6 +195,7 @@ private:
     void pr_subAlignBars();
     void pr_subCtrlLayout();
     void pr_subZoomListSet();
+    void pr_subWaitForFrame();
     void CmdRefresh_Click();
     void pr_subRefreshOnce();
     // Thrown at a refresh's next step once the window is asked to close.

@@ -19,11 +19,6 @@
 
 using platform::ControlGeometry;
 
-namespace {
-inline constexpr double kMinWidth = 3090;
-inline constexpr double kMinHeight = 4380;
-} // namespace
-
 double frmWMF::Left() const {
     return ControlGeometry::Left(this);
 }

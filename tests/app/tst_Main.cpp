@@ -3,6 +3,8 @@
 // a private Xvfb when the machine has one).
 
 #include "app/Main.h"
+
+#include "PrivateXServer.h"
 #include "app/basWindowAPI.h"
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"
@@ -11,10 +13,6 @@
 #include "platform/WindowSystemX11.h"
 
 #include <QEvent>
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -97,59 +95,11 @@ TEST(WindowHelpers, OffscreenGetsTheNullWindowSystem) {
 }
 
 // A bare X server without a window manager, as run.sh uses when there is no display.
-class PrivateXServer {
-public:
-    PrivateXServer() {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (xvfb.isEmpty())
-            return;
-        for (int n = 171; n < 180 && display.isEmpty(); ++n) {
-            const QString name = QStringLiteral(":%1").arg(n);
-            // A display in use (or left by a server that did not clean up) has its
-            // socket or its lock file; Xvfb would refuse it and we would wait in vain.
-            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
-                QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-                continue;
-            server.start(xvfb, {name, QStringLiteral("-screen"), QStringLiteral("0"),
-                                QStringLiteral("640x480x24"), QStringLiteral("-noreset"),
-                                QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-            for (int i = 0; i < 50; ++i) {
-                QThread::msleep(100);
-                if (server.state() == QProcess::NotRunning)
-                    break; // it refused the display
-                xcb_connection_t* c = xcb_connect(name.toLatin1().constData(), nullptr);
-                const bool ok = !xcb_connection_has_error(c);
-                xcb_disconnect(c);
-                if (ok) {
-                    display = name;
-                    break;
-                }
-            }
-            if (display.isEmpty()) {
-                // The process must be gone before the object starts the next server.
-                server.kill();
-                server.waitForFinished(3000);
-            }
-        }
-    }
-    ~PrivateXServer() {
-        if (server.state() != QProcess::NotRunning) {
-            server.terminate();
-            if (!server.waitForFinished(3000)) {
-                server.kill();
-                server.waitForFinished(3000);
-            }
-        }
-    }
-    QString display;
-    QProcess server;
-};
-
 TEST(X11WindowSystem, FindsATopLevelWindowByItsExactTitleAndRaisesIt) {
-    PrivateXServer x;
-    if (x.display.isEmpty())
-        GTEST_SKIP() << "no Xvfb here";
-    const QByteArray name = x.display.toLatin1();
+    korvel::test::PrivateXServer x;
+    if (!x.isRunning())
+        GTEST_SKIP() << x.whyNot().toStdString();
+    const QByteArray name = x.display().toLatin1();
     xcb_connection_t* c = xcb_connect(name.constData(), nullptr);
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     auto makeWindow = [&](const QByteArray& title) {

@@ -2,14 +2,14 @@
 
 #include "app/TerminationSignals.h"
 
+#include "ViewerProcess.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -39,34 +39,18 @@ TEST(TerminationSignals, ArriveOnTheMainThreadInsteadOfEndingTheProcess) {
 
 // The built viewer in a program folder of its own, ended as a logout ends it.
 TEST(TerminationSignals, TheViewerEndedBySigtermSavesItsPositionAndRemovesItsWorkFolder) {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString program = folder.filePath(QStringLiteral("tarnix"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(KORVEL_BIN_DIR "/tarnix"), program));
-    QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    korvel::test::ViewerProcess viewer;
+    ASSERT_TRUE(viewer.isValid());
     // A work folder as a refresh leaves it.
-    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("LAYER/SYS")));
-    QFile picture(folder.filePath(QStringLiteral("LAYER/0.wmf")));
+    ASSERT_TRUE(QDir(viewer.folder()).mkpath(QStringLiteral("LAYER/SYS")));
+    QFile picture(viewer.filePath(QStringLiteral("LAYER/0.wmf")));
     ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
     picture.close();
 
-    QProcess viewer;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    viewer.setProcessEnvironment(env);
-    viewer.start(program, {});
-    ASSERT_TRUE(viewer.waitForStarted(10000));
-    // The settings file is made at load, after the handlers are in place.
-    const QString ini = folder.filePath(QStringLiteral("TARNIX.ini"));
-    ASSERT_TRUE(waitFor([&] { return QFileInfo::exists(ini); }, 20000));
-    QThread::msleep(200);
-
-    viewer.terminate(); // SIGTERM
-    ASSERT_TRUE(viewer.waitForFinished(20000));
-    EXPECT_EQ(viewer.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(viewer.exitCode(), 0);
-    EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("LAYER"))));
-    QFile settings(ini);
+    ASSERT_TRUE(viewer.start()) << viewer.output().toStdString();
+    EXPECT_TRUE(viewer.terminate()) << viewer.output().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(viewer.filePath(QStringLiteral("LAYER"))));
+    QFile settings(viewer.filePath(QStringLiteral("TARNIX.ini")));
     ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
     const QByteArray text = settings.readAll();
     EXPECT_TRUE(text.contains("[WMFPosi]")) << text.toStdString();

@@ -12,6 +12,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 
 #include "acad/basAcadConnect.h"
@@ -95,6 +97,34 @@ TEST_F(LoadTest, SavedPositionIsRestoredAndTooSmallSizesSpringBack) {
     EXPECT_EQ(window.Top(), 600);
     EXPECT_EQ(window.Width(), 9000);
     EXPECT_EQ(window.Height(), 4380);
+}
+
+TEST_F(LoadTest, DamagedSettingsOpenAUsableWindowOnTheScreen) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const struct {
+        const char* what;
+        const char* content;
+    } cases[] = {
+        {"sizes of 0", "[WMFPosi]\nleft=0\ntop=0\nwidth=0\nheight=0\n"},
+        {"negative sizes", "[WMFPosi]\nleft=0\ntop=0\nwidth=-4000\nheight=-1\n"},
+        {"no numbers", "[WMFPosi]\nleft=x\ntop=y\nwidth=wide\nheight=tall\n"},
+        {"huge sizes", "[WMFPosi]\nleft=0\ntop=0\nwidth=99999999\nheight=99999999\n"},
+        {"far away", "[WMFPosi]\nleft=-99999999\ntop=99999999\nwidth=6000\nheight=7000\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(ini(), c.content);
+        frmWMF window;
+        window.Form_Load(QString());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_GE(window.Width(), frmWMF::kMinWidth);
+        EXPECT_GE(window.Height(), frmWMF::kMinHeight);
+        EXPECT_LE(window.frameGeometry().width(), std::max(screen.width(), 206));
+        EXPECT_LE(window.frameGeometry().height(), std::max(screen.height(), 292));
+        EXPECT_TRUE(screen.intersects(window.frameGeometry()));
+        window.close();
+    }
 }
 
 TEST_F(LoadTest, ReadOnlySettingsAreReadButNeverWritten) {

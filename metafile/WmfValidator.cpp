@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <set>
 #include <vector>
 
@@ -174,6 +175,10 @@ public:
             m_pins.push_back(0);
         }
         m_kinds[std::size_t(slot)] = kind;
+        // The player hands a font to the context as it is made, selected or not: text
+        // drawn later may read it from its slot.
+        if (kind == ObjectKind::Font)
+            m_current[std::size_t(kind)].insert(uint16_t(slot));
         return slot;
     }
     int size() const { return int(m_kinds.size()); }
@@ -236,6 +241,10 @@ private:
 // ignores (SETRELABS has no effect in GDI either).
 constexpr uint16_t kNoOpFunction = 0x0105;
 
+// A font record: the fixed part of the logical font, then the face name.
+constexpr uint32_t kLogFontWords = 9;
+constexpr qsizetype kFaceNameBytes = 32;
+
 } // namespace
 
 WmfValidator::Result WmfValidator::check(const QByteArray& bytes, const RecordVisitor& visit) {
@@ -268,6 +277,8 @@ WmfValidator::Result WmfValidator::check(const QByteArray& bytes, const RecordVi
     // records really use and which deletes the player must not see.
     ObjectTable table;
     std::vector<qsizetype> skippedDeletes;
+    // The last byte of each face name that has no NUL of its own.
+    std::vector<qsizetype> unterminatedNames;
     int maxSlots = 0;
     uint32_t maxRecord = 3;
     bool sawEnd = false;
@@ -288,6 +299,17 @@ WmfValidator::Result WmfValidator::check(const QByteArray& bytes, const RecordVi
         const uint32_t paramWords = words - 3;
         if (!paramsFit(function, params, paramWords))
             return r;
+        if (function == META_CREATEFONTINDIRECT) {
+            // The player reads the face name after the fixed part as a C string: it
+            // must end inside the record, and within the 32 bytes a face name has.
+            const qsizetype nameBytes =
+                std::min<qsizetype>(kFaceNameBytes, qsizetype(paramWords - kLogFontWords) * 2);
+            if (nameBytes <= 0)
+                return r;
+            const uint8_t* name = params + kLogFontWords * 2;
+            if (!std::memchr(name, 0, std::size_t(nameBytes)))
+                unterminatedNames.push_back((name - data) + nameBytes - 1);
+        }
         if (const ObjectKind kind = kindCreated(function); kind != ObjectKind::None) {
             if (table.create(kind) < 0)
                 return r;
@@ -321,6 +343,8 @@ WmfValidator::Result WmfValidator::check(const QByteArray& bytes, const RecordVi
     auto* out = reinterpret_cast<uint8_t*>(r.playable.data());
     for (const qsizetype at : skippedDeletes)
         qToLittleEndian<uint16_t>(kNoOpFunction, out + at + 4);
+    for (const qsizetype at : unterminatedNames)
+        out[at] = 0;
     if (r.placeable) {
         if (r.unitsPerInch == 0)
             qToLittleEndian<uint16_t>(r.unitsPerInch = 1440, out + 14);

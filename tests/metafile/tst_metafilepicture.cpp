@@ -261,6 +261,41 @@ TEST(MetafilePicture, DeletingTheSelectedFontDoesNotHandItsSlotToTheNextObject) 
     EXPECT_TRUE(MetafilePicture::fromBytes(bareMetafile(many)));
 }
 
+// A font whose face name runs to the end of its record without its terminating NUL:
+// the player reads the name as a C string, past the record into whatever follows (a
+// crash once the object was deleted and its slot reused, found by an attack run).
+TEST(MetafilePicture, AFontNameWithoutItsEndStopsAtItsRecord) {
+    const QList<quint16> pen = {0x02FA, 0, 0x4141, 0x4141, 0x4141, 0x4141};
+    for (const int nameWords : {16, 5, 1, 40}) {
+        SCOPED_TRACE(nameWords);
+        QList<quint16> font = {0x02FB, 0xFFF0, 0, 0, 0, 400, 0, 0, 0, 0};
+        for (int i = 0; i < nameWords; ++i)
+            font << 0x4141; // "AA", never a NUL
+        const QByteArray bytes = bareMetafile({
+            {0x020C, 1000, 1000},
+            font,                          // slot 0
+            {0x01F0, 0},                   // deleted, never selected
+            pen,                           // takes slot 0
+            {0x0521, 1, 0x0058, 100, 100}, // TextOut "X" in the default font
+            font,                          // again, now selected and used
+            {0x012D, 1},
+            {0x0521, 1, 0x0059, 200, 200}, // TextOut "Y"
+        });
+        for (const auto play : {MetafilePicture::Play::Now, MetafilePicture::Play::Deferred}) {
+            auto p = MetafilePicture::fromBytes(bytes, play);
+            ASSERT_TRUE(p);
+            EXPECT_EQ(p->texts(), (QStringList{QStringLiteral("X"), QStringLiteral("Y")}));
+            QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            p->paint(painter, QRectF(0, 0, 64, 64));
+        }
+    }
+    // A font record too short to hold any name at all is no font: no picture.
+    const QList<quint16> noName = {0x02FB, 0xFFF0, 0, 0, 0, 400, 0, 0, 0, 0x4141};
+    EXPECT_FALSE(MetafilePicture::fromBytes(bareMetafile({{0x020C, 1000, 1000}, noName})));
+}
+
 TEST(MetafilePicture, LyingHeaderCountsAreRepairedNotFatal) {
     // Some writers get the object count or the largest record wrong; such
     // files still show in other viewers, so they must show here.

@@ -4,6 +4,7 @@
 //   cadhost               a new drawing, window shown
 //   cadhost FILE.dxf      that drawing, window shown (handed to a running host if any)
 //   started by D-Bus activation: a new drawing, hidden until Visible is set True
+#include "automation/BusNames.h"
 #include "cadhost/dbus/AutomationServer.h"
 #include "cadhost/dxf/DxfStore.h"
 #ifdef KORVEL_HAVE_CADHOST_MACRO
@@ -25,8 +26,10 @@ namespace {
 // A second start with a file hands the file to the host that owns the name, as a CAD
 // opens a double-clicked drawing in the running instance.
 bool handOver(const QString& path) {
-    QDBusInterface app(QStringLiteral("AutoCAD.Application"), QStringLiteral("/Application"),
-                       QStringLiteral("AutoCAD.Application"), QDBusConnection::sessionBus());
+    QDBusInterface app(QString::fromLatin1(acadbus::kServiceName),
+                       QString::fromLatin1(acadbus::kApplicationPath),
+                       QString::fromLatin1(acadbus::kApplicationInterface),
+                       QDBusConnection::sessionBus());
     if (!app.isValid())
         return false;
     if (!path.isEmpty()) {

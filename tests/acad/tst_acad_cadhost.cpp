@@ -7,8 +7,9 @@
 #include "acad/basAcadConnect.h"
 #include "acad/basAcadUse.h"
 #include "acad/basDWF_Acad.h"
-#include "acad/wire/AutomationWire.h"
-#include "acad/wire/WireSocket.h"
+#include "automation/AutomationWire.h"
+#include "automation/CadErrorNumbers.h"
+#include "automation/WireSocket.h"
 #include "app/frmSplash.h"
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"
@@ -132,7 +133,7 @@ TEST_F(CadHostTest, CallsGoDirectlyToTheHostAndMatchTheBus) {
     EXPECT_EQ(doc->layerCount(), 2);
     doc->setLayerProperty(QStringLiteral("walls"), QStringLiteral("Color"), 6);
     EXPECT_EQ(errorOf([&] { doc->getLayerProperty(QStringLiteral("Roof"), "Color"); }),
-              platform::acaderr::KeyNotFound);
+              caderr::KeyNotFound);
 
     // The same drawing through the bus sees the change made on the direct connection.
     acad::DBusDocumentBackend viaBus(std::make_shared<acad::BusChannel>(bus.connection(), kCad),
@@ -263,13 +264,13 @@ TEST_F(CadHostTest, SnapshotPropertiesWritesAndErrorsOverTheBus) {
     pu_oAcadDoc->Regen(acad::acAllViewports);
 
     EXPECT_EQ(errorOf([] { pu_oAcadDoc->Layers().Item(QStringLiteral("Ghost")).LayerOn(); }),
-              platform::acaderr::KeyNotFound);
+              caderr::KeyNotFound);
     EXPECT_EQ(errorOf([&] { walls.setLinetype(QStringLiteral("NOTLOADED")); }),
-              platform::acaderr::KeyNotFound);
+              caderr::KeyNotFound);
     EXPECT_EQ(errorOf([] {
                   pu_oAcadDoc->setActiveLayer(pu_oAcadDoc->Layers().Item(QStringLiteral("Doors")));
               }),
-              platform::acaderr::FrozenLayerCurrent);
+              caderr::FrozenLayerCurrent);
     EXPECT_NE(errorOf([] { pu_oAcadDoc->Layers().Item(4); }), 0);
 
     pu_subLineTypeList();

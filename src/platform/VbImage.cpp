@@ -1,7 +1,7 @@
 #include "VbImage.h"
 
 #include "ControlGeometry.h"
-#include "Twips.h"
+#include "platform/Twips.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>

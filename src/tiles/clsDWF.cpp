@@ -2,7 +2,7 @@
 
 #include "acad/AcadDocument.h"
 #include "acad/basDWF_Acad.h"
-#include "app/ErrorReport.h"
+#include "platform/ErrorReport.h"
 #include "basDWF.h"
 #include "metafile/MetafilePicture.h"
 #include "platform/ControlGeometry.h"

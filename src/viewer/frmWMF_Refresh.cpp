@@ -1,6 +1,6 @@
 #include "frmWMF.h"
 
-#include "app/ErrorReport.h"
+#include "platform/ErrorReport.h"
 #include "app/basWindowAPI.h"
 #include "platform/MsgBox.h"
 #include "platform/ProgramFolder.h"

@@ -6,7 +6,7 @@
 
 #include "acad/basAcadConnect.h"
 #include "acad/basDWF_Acad.h"
-#include "app/ErrorReport.h"
+#include "platform/ErrorReport.h"
 #include "csv/clsCSV_Function2.h"
 #include "platform/MsgBox.h"
 #include "platform/VbListBox.h"

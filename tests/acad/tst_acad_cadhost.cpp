@@ -10,6 +10,7 @@
 #include "automation/AutomationWire.h"
 #include "automation/CadErrorNumbers.h"
 #include "automation/WireSocket.h"
+#include "acad/StatusWindow.h"
 #include "app/frmSplash.h"
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"
@@ -53,6 +54,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(bus.isValid()) << bus.errorString().toStdString();
         connector = std::make_shared<acad::DBusConnector>(bus.connection());
+        acad::setStatusWindow({frmSplash::pu_subShow, frmSplash::Unload});
         platform::setMsgBoxHandler([this](const QString& p, int, const QString&) {
             prompts << p;
             return answer;
@@ -61,6 +63,7 @@ protected:
     void TearDown() override {
         platform::resetMsgBoxHandler();
         acad::resetConnector();
+        acad::resetStatusWindow();
         frmSplash::Unload();
         pu_oAcadApp.reset();
         pu_oAcadDoc.reset();

@@ -2,6 +2,7 @@
 // an in-process CAD standing in for the running or started one.
 #include "InProcessBackend.h"
 #include "acad/basAcadConnect.h"
+#include "acad/StatusWindow.h"
 #include "app/frmSplash.h"
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"
@@ -24,6 +25,7 @@ protected:
     void SetUp() override {
         connector = std::make_shared<acad::inprocess::Connector>();
         acad::setConnector(connector);
+        acad::setStatusWindow({frmSplash::pu_subShow, frmSplash::Unload});
         platform::setMsgBoxHandler([this](const QString& p, int b, const QString& t) {
             boxes.push_back({p, b, t});
             splashDuringBox = frmSplash::isLoaded();
@@ -39,6 +41,7 @@ protected:
     void TearDown() override {
         platform::resetMsgBoxHandler();
         acad::resetConnector();
+        acad::resetStatusWindow();
         frmSplash::Unload();
         pu_oAcadApp.reset();
         pu_oAcadDoc.reset();

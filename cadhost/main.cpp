@@ -7,9 +7,7 @@
 #include "automation/BusNames.h"
 #include "cadhost/dbus/AutomationServer.h"
 #include "cadhost/dxf/DxfStore.h"
-#ifdef KORVEL_HAVE_CADHOST_MACRO
 #include "cadhost/macro/DrawingMacroHost.h"
-#endif
 #include "cadhost/model/CadApplication.h"
 #include "cadhost/ui/DrawingView.h"
 #include "cadhost/ui/MainWindow.h"
@@ -61,9 +59,7 @@ int main(int argc, char** argv) {
 
     cadhost::CadApplication application;
     application.setDrawingStore(std::make_unique<cadhost::dxf::DxfStore>());
-#ifdef KORVEL_HAVE_CADHOST_MACRO
     application.setMacroEngine(cadhost::makeLuaMacroEngine(application));
-#endif
 
     cadhost::dbus::AutomationServer server(&application,
                                            cadhost::dbus::AutomationServer::hostConnection());

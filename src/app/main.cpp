@@ -1,5 +1,5 @@
 // tarnix: the layer viewer.
-#include "app/Main.h"
+#include "app/basMain.h"
 #include "viewer/frmWMF.h"
 
 void Main(const QString& sCommand) {

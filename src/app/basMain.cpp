@@ -1,4 +1,4 @@
-#include "Main.h"
+#include "basMain.h"
 
 #include "platform/ErrorReport.h"
 #include "platform/VbErrorText.h"

@@ -9,6 +9,7 @@
 #include "cadhost/dxf/DxfStore.h"
 #include "cadhost/macro/DrawingMacroHost.h"
 #include "cadhost/model/CadApplication.h"
+#include "cadhost/model/HostLog.h"
 #include "cadhost/ui/DrawingView.h"
 #include "cadhost/ui/MainWindow.h"
 
@@ -72,8 +73,11 @@ int main(int argc, char** argv) {
         application.add();
 
     if (!server.start()) {
-        if (activated)
-            return 1; // the bus reports the failed activation to the client
+        if (activated) {
+            // The bus reports the failed activation to the client; the reason is ours.
+            qCWarning(lcCadhost) << "automation interface not available:" << server.errorString();
+            return 1;
+        }
         if (handOver(file))
             return 0;
         QMessageBox::warning(&window, QStringLiteral("CAD Host"),

@@ -4,6 +4,7 @@
 #include "cadhost/dbus/DocumentObject.h"
 #include "cadhost/dbus/PrivateAutomationServer.h"
 #include "cadhost/model/CadApplication.h"
+#include "cadhost/model/HostLog.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
@@ -40,7 +41,7 @@ void AutomationServer::startPrivateServer() {
     auto* server =
         new PrivateAutomationServer([this](const QString& path) { return objectAt(path); }, this);
     if (!server->listen()) {
-        qWarning("cadhost: no private automation socket: %s", qPrintable(server->errorString()));
+        qCWarning(lcCadhost) << "no private automation socket:" << server->errorString();
         delete server;
         return;
     }

@@ -25,10 +25,9 @@ namespace {
 // A second start with a file hands the file to the host that owns the name, as a CAD
 // opens a double-clicked drawing in the running instance.
 bool handOver(const QString& path) {
-    QDBusInterface app(QString::fromLatin1(acadbus::kServiceName),
-                       QString::fromLatin1(acadbus::kApplicationPath),
-                       QString::fromLatin1(acadbus::kApplicationInterface),
-                       QDBusConnection::sessionBus());
+    QDBusInterface app(
+        QString::fromLatin1(acadbus::kServiceName), QString::fromLatin1(acadbus::kApplicationPath),
+        QString::fromLatin1(acadbus::kApplicationInterface), QDBusConnection::sessionBus());
     if (!app.isValid())
         return false;
     if (!path.isEmpty()) {

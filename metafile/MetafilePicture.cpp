@@ -107,8 +107,8 @@ void MetafilePicture::paint(QPainter& painter, const QRectF& targetRect) const {
 
 bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRect) const {
     const Recording& r = recording();
-    if (!r.list || (r.list->commandCount() < kRasterMinCommands &&
-                    r.list->pointCount() < kRasterMinPoints))
+    if (!r.list ||
+        (r.list->commandCount() < kRasterMinCommands && r.list->pointCount() < kRasterMinPoints))
         return false;
     // Kept pixels are blitted one to one: only for a box on whole device pixels, neither
     // turned nor scaled by the device, so they are what painting would give (but for a

@@ -64,7 +64,8 @@ bool AutomationServer::start() {
         return false;
     }
     m_appObject = new ApplicationObject(m_application, this);
-    if (!m_connection.registerObject(QString::fromLatin1(acadbus::kApplicationPath), m_appObject, kExport)) {
+    if (!m_connection.registerObject(QString::fromLatin1(acadbus::kApplicationPath), m_appObject,
+                                     kExport)) {
         m_error = QStringLiteral("cannot register /Application");
         return false;
     }

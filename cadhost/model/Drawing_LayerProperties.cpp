@@ -10,11 +10,11 @@
 
 namespace cadhost {
 
+using caderr::FrozenLayerCurrent;
+using caderr::KeyNotFound;
 using detail::toFlag;
 using detail::toInteger;
 using detail::toText;
-using caderr::FrozenLayerCurrent;
-using caderr::KeyNotFound;
 
 namespace {
 
@@ -92,8 +92,7 @@ void Drawing::setLayerProperty(const QString& layerName, const QString& property
         if (!isValidLayerName(newName))
             throwCadError(caderr::InvalidArgument);
         if (l.name == QLatin1String("0"))
-            throwCadError(caderr::InvalidArgument,
-                          QStringLiteral("Layer \"0\" cannot be renamed"));
+            throwCadError(caderr::InvalidArgument, QStringLiteral("Layer \"0\" cannot be renamed"));
         const int other = layerIndex(newName);
         if (other >= 0 && &m_layers[std::size_t(other)] != &l)
             throwCadError(caderr::DuplicateKey);

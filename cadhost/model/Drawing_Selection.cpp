@@ -9,8 +9,8 @@
 
 namespace cadhost {
 
-using detail::toText;
 using caderr::KeyNotFound;
+using detail::toText;
 
 int Drawing::selectionSetIndex(const QString& name) const {
     const QString key = nameKey(name);

@@ -49,7 +49,8 @@ std::shared_ptr<AutomationChannel> DBusConnector::channelTo(const QString& owner
         address =
             bus->call(QString::fromLatin1(acadbus::kApplicationPath),
                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-                      {QString::fromLatin1(acadbus::kApplicationInterface), QStringLiteral("PeerAddress")},
+                      {QString::fromLatin1(acadbus::kApplicationInterface),
+                       QStringLiteral("PeerAddress")},
                       m_timeouts.callMs)
                 .value(0)
                 .toString();

@@ -2,10 +2,10 @@
 
 #include "acad/AcadDocument.h"
 #include "acad/basDWF_Acad.h"
-#include "platform/ErrorReport.h"
 #include "basDWF.h"
 #include "metafile/MetafilePicture.h"
 #include "platform/ControlGeometry.h"
+#include "platform/ErrorReport.h"
 #include "platform/Twips.h"
 #include "platform/VbColor.h"
 #include "platform/VbError.h"

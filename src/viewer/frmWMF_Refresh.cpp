@@ -1,7 +1,7 @@
 #include "frmWMF.h"
 
-#include "platform/ErrorReport.h"
 #include "app/basWindowAPI.h"
+#include "platform/ErrorReport.h"
 #include "platform/MsgBox.h"
 #include "platform/ProgramFolder.h"
 #include "platform/VbError.h"

@@ -1,8 +1,8 @@
 // The four outcomes of connecting to the CAD, with the message-box double answering and
 // an in-process CAD standing in for the running or started one.
 #include "InProcessBackend.h"
-#include "acad/basAcadConnect.h"
 #include "acad/StatusWindow.h"
+#include "acad/basAcadConnect.h"
 #include "app/frmSplash.h"
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"

@@ -194,8 +194,7 @@ TEST_F(DBusClientTest, PropertiesMethodsAndVariantsComeBackTyped) {
 TEST_F(DBusClientTest, CadErrorsKeepTheirNumberAndDescription) {
     acad::AcadDocument document(attach()->activeDocument());
     QString description;
-    EXPECT_EQ(errorOf([&] { document.Layers().Item(2); }, &description),
-              caderr::KeyNotFound);
+    EXPECT_EQ(errorOf([&] { document.Layers().Item(2); }, &description), caderr::KeyNotFound);
     EXPECT_EQ(description, QStringLiteral("Key not found"));
     EXPECT_EQ(errorOf([&] { document.Layers().Item(QStringLiteral("Ghost")).Color(); }),
               caderr::KeyNotFound);

@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
-using platform::AutomationError;
 using caderr::FrozenLayerCurrent;
 using caderr::KeyNotFound;
+using platform::AutomationError;
 
 namespace {
 

@@ -197,8 +197,7 @@ TEST(PrivateChannel, CarriesPlainArgumentsAndTheHostsErrors) {
     ScriptedHost host([](WireSocket& socket, const Request& request) {
         if (request.member == QLatin1String("Fail"))
             return ScriptedHost::reply(
-                socket,
-                Reply::failure(request.serial, caderr::KeyNotFound, "Key not found"));
+                socket, Reply::failure(request.serial, caderr::KeyNotFound, "Key not found"));
         return ScriptedHost::reply(socket, Reply::success(request.serial, request.arguments));
     });
     auto channel = acad::PrivateChannel::open(host.address());

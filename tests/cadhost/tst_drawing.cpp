@@ -119,8 +119,7 @@ TEST_F(DrawingTest, CurrentLayerAndFreezeExcludeEachOther) {
     EXPECT_EQ(errorOf([&] { d.setActiveLayer(QStringLiteral("Grid")); }),
               caderr::FrozenLayerCurrent);
     EXPECT_EQ(d.getActiveLayer(), QStringLiteral("Door"));
-    EXPECT_EQ(errorOf([&] { d.setActiveLayer(QStringLiteral("Missing")); }),
-              caderr::KeyNotFound);
+    EXPECT_EQ(errorOf([&] { d.setActiveLayer(QStringLiteral("Missing")); }), caderr::KeyNotFound);
     // Switching off the current layer is allowed, as in the CAD.
     d.setLayerProperty(QStringLiteral("Door"), QStringLiteral("LayerOn"), false);
 }
@@ -165,15 +164,13 @@ TEST_F(DrawingTest, SelectionSetsCountObjectsByLayerWithoutRegardToCase) {
     d.selectAll(QStringLiteral("cSet"), {}, {});
     EXPECT_EQ(d.selectionSetSize(QStringLiteral("cSet")), 5); // mode 5 without filter: all
 
-    EXPECT_EQ(errorOf([&] { d.addSelectionSet(QStringLiteral("CSET")); }),
-              caderr::DuplicateKey);
+    EXPECT_EQ(errorOf([&] { d.addSelectionSet(QStringLiteral("CSET")); }), caderr::DuplicateKey);
     EXPECT_NE(errorOf([&] {
                   d.selectAll(QStringLiteral("cSet"), {8, 8}, {QStringLiteral("a")});
               }),
               0);
     EXPECT_NE(errorOf([&] { d.selectAll(QStringLiteral("cSet"), {62}, {1}); }), 0);
-    EXPECT_EQ(errorOf([&] { d.selectionSetSize(QStringLiteral("other")); }),
-              caderr::KeyNotFound);
+    EXPECT_EQ(errorOf([&] { d.selectionSetSize(QStringLiteral("other")); }), caderr::KeyNotFound);
 }
 
 TEST_F(DrawingTest, DeletingSelectionSetsFromTheFrontLeavesNone) {
@@ -197,8 +194,7 @@ TEST_F(DrawingTest, LayerDeletionKeepsTheDrawingConsistent) {
     EXPECT_EQ(d.layerCount(), 3);
     EXPECT_EQ(d.layerIndex(QStringLiteral("Grid")), -1);
     EXPECT_EQ(d.layerIndex(QStringLiteral("Door")), 2); // index rebuilt after the erase
-    EXPECT_EQ(errorOf([&] { d.deleteLayer(QStringLiteral("grid")); }),
-              caderr::KeyNotFound);
+    EXPECT_EQ(errorOf([&] { d.deleteLayer(QStringLiteral("grid")); }), caderr::KeyNotFound);
 }
 
 TEST_F(DrawingTest, InvalidLayerNamesAreRefused) {

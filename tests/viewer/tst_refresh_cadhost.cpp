@@ -407,9 +407,9 @@ TEST_F(RefreshCadHostTest, TwentySixTilesInFourColumnsMakeSevenRows) {
     // Every tile has its picture, but only those painted have played their records.
     window.repaint();
     const auto pictureOf = [this](int i) {
-        auto shown =
-            std::dynamic_pointer_cast<const platform::SharedPictureAdapter<metafile::MetafilePicture>>(
-                tile(i).ImgOne()->Picture());
+        auto shown = std::dynamic_pointer_cast<
+            const platform::SharedPictureAdapter<metafile::MetafilePicture>>(
+            tile(i).ImgOne()->Picture());
         return shown ? shown->source() : nullptr;
     };
     ASSERT_TRUE(pictureOf(9));

@@ -4,12 +4,12 @@
 //   cadhost               a new drawing, window shown
 //   cadhost FILE.dxf      that drawing, window shown (handed to a running host if any)
 //   started by D-Bus activation: a new drawing, hidden until Visible is set True
+#include "automation/BusNames.h"
 #include "cadhost/dbus/AutomationServer.h"
 #include "cadhost/dxf/DxfStore.h"
-#ifdef KORVEL_HAVE_CADHOST_MACRO
 #include "cadhost/macro/DrawingMacroHost.h"
-#endif
 #include "cadhost/model/CadApplication.h"
+#include "cadhost/model/HostLog.h"
 #include "cadhost/ui/DrawingView.h"
 #include "cadhost/ui/MainWindow.h"
 
@@ -25,8 +25,9 @@ namespace {
 // A second start with a file hands the file to the host that owns the name, as a CAD
 // opens a double-clicked drawing in the running instance.
 bool handOver(const QString& path) {
-    QDBusInterface app(QStringLiteral("AutoCAD.Application"), QStringLiteral("/Application"),
-                       QStringLiteral("AutoCAD.Application"), QDBusConnection::sessionBus());
+    QDBusInterface app(
+        QString::fromLatin1(acadbus::kServiceName), QString::fromLatin1(acadbus::kApplicationPath),
+        QString::fromLatin1(acadbus::kApplicationInterface), QDBusConnection::sessionBus());
     if (!app.isValid())
         return false;
     if (!path.isEmpty()) {
@@ -58,9 +59,7 @@ int main(int argc, char** argv) {
 
     cadhost::CadApplication application;
     application.setDrawingStore(std::make_unique<cadhost::dxf::DxfStore>());
-#ifdef KORVEL_HAVE_CADHOST_MACRO
     application.setMacroEngine(cadhost::makeLuaMacroEngine(application));
-#endif
 
     cadhost::dbus::AutomationServer server(&application,
                                            cadhost::dbus::AutomationServer::hostConnection());
@@ -73,8 +72,11 @@ int main(int argc, char** argv) {
         application.add();
 
     if (!server.start()) {
-        if (activated)
-            return 1; // the bus reports the failed activation to the client
+        if (activated) {
+            // The bus reports the failed activation to the client; the reason is ours.
+            qCWarning(lcCadhost) << "automation interface not available:" << server.errorString();
+            return 1;
+        }
         if (handOver(file))
             return 0;
         QMessageBox::warning(&window, QStringLiteral("CAD Host"),

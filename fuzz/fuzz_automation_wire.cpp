@@ -1,6 +1,6 @@
 // libFuzzer entry for the automation socket's framing and decoding: any byte stream a
 // client sends must give whole requests or a broken stream, never a crash or a hang.
-#include "acad/wire/AutomationWire.h"
+#include "automation/AutomationWire.h"
 
 #include <cstdint>
 #include <cstdlib>

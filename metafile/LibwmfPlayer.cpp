@@ -90,8 +90,7 @@ bool LibwmfPlayer::play(WmfValidator::Result& checked, MetafilePicture::Recordin
     WmfDevice dev;
     dev.clock.start();
     // Twice the drawing records: most drawings change the pen as often as they draw.
-    dev.list.reserve(2 * std::size_t(checked.drawingRecords) + 8,
-                     std::size_t(checked.polyPoints));
+    dev.list.reserve(2 * std::size_t(checked.drawingRecords) + 8, std::size_t(checked.polyPoints));
     api->device_data = &dev;
     auto* fonts = static_cast<wmfFontData*>(wmf_malloc(api, sizeof(wmfFontData)));
     if (!fonts) {

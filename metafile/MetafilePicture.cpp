@@ -107,8 +107,8 @@ void MetafilePicture::paint(QPainter& painter, const QRectF& targetRect) const {
 
 bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRect) const {
     const Recording& r = recording();
-    if (!r.list || (r.list->commandCount() < kRasterMinCommands &&
-                    r.list->pointCount() < kRasterMinPoints))
+    if (!r.list ||
+        (r.list->commandCount() < kRasterMinCommands && r.list->pointCount() < kRasterMinPoints))
         return false;
     // Kept pixels are blitted one to one: only for a box on whole device pixels, neither
     // turned nor scaled by the device, so they are what painting would give (but for a
@@ -141,7 +141,7 @@ bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRec
     constexpr int kMargin = 4;
     const QRect inRaster(QPoint(kMargin, kMargin), size);
     std::lock_guard<std::mutex> lock(m_rasterLock);
-    if (m_rasterBox != size || m_rasterHints != painter.renderHints().toInt()) {
+    if (m_rasterBox != size || m_rasterHints != static_cast<int>(painter.renderHints().toInt())) {
         QImage raster(size + QSize(2 * kMargin, 2 * kMargin), QImage::Format_ARGB32_Premultiplied);
         if (raster.isNull())
             return false;
@@ -153,7 +153,7 @@ bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRec
         rasterPainter.end();
         m_raster = raster;
         m_rasterBox = size;
-        m_rasterHints = painter.renderHints().toInt();
+        m_rasterHints = static_cast<int>(painter.renderHints().toInt());
     }
     painter.save();
     painter.resetTransform();

@@ -63,9 +63,8 @@ public:
     // given, is called once the records are played, on the thread that played them.
     static std::shared_ptr<const MetafilePicture> load(const QString& path, Play play = Play::Now,
                                                        std::function<void()> played = {});
-    static std::shared_ptr<const MetafilePicture> fromBytes(const QByteArray& bytes,
-                                                            Play play = Play::Now,
-                                                            std::function<void()> played = {});
+    static std::shared_ptr<const MetafilePicture>
+    fromBytes(const QByteArray& bytes, Play play = Play::Now, std::function<void()> played = {});
 
     // Size the picture wants to be shown at, in twips (1440 per inch): the
     // placeable header's box at its units per inch; files without one use the

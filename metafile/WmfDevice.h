@@ -93,9 +93,8 @@ struct WmfDevice {
         wmfRGB color{};
         bool pattern = false; // a bitmap's brush: made anew every time
         bool operator==(const BrushSource& o) const {
-            return none == o.none && style == o.style && hatch == o.hatch &&
-                   color.r == o.color.r && color.g == o.color.g && color.b == o.color.b &&
-                   pattern == o.pattern;
+            return none == o.none && style == o.style && hatch == o.hatch && color.r == o.color.r &&
+                   color.g == o.color.g && color.b == o.color.b && pattern == o.pattern;
         }
     };
     struct SourceHash {

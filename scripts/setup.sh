@@ -7,7 +7,7 @@ KORVEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 KORVEL_BUILD="${KORVEL_BUILD:-$KORVEL_ROOT/build}"
 
 KORVEL_PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev
   libgtest-dev libgmock-dev
   libdxflib-dev libwmf-dev libwmf-bin liblua5.4-dev libzip-dev
@@ -28,6 +28,17 @@ korvel_install_packages() {
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# Our C++ sources must be laid out as .clang-format says; prints the differences and
+# fails when any file is not.
+korvel_check_format() {
+  local files
+  mapfile -t files < <(cd "$KORVEL_ROOT" &&
+    find src cadhost metafile automation platform tests bench fuzz \
+      \( -name '*.cpp' -o -name '*.h' \) -type f | sort)
+  [ ${#files[@]} -eq 0 ] && { echo "no C++ sources found under $KORVEL_ROOT" >&2; return 1; }
+  (cd "$KORVEL_ROOT" && clang-format --style=file --dry-run --Werror "${files[@]}")
 }
 
 korvel_build() {

@@ -15,6 +15,8 @@ namespace cadhost::dbus {
 // paths "/Documents/<n>" (D-Bus type "o").
 class ApplicationObject : public QObject, protected QDBusContext {
     Q_OBJECT
+    // moc wants a literal here: the same name as acadbus::kApplicationInterface, which the
+    // viewer's tests against the real host hold it to.
     Q_CLASSINFO("D-Bus Interface", "AutoCAD.Application")
     Q_PROPERTY(bool Visible READ visible WRITE setVisible)
     Q_PROPERTY(QString Caption READ caption)

@@ -19,7 +19,7 @@ void replyError(QDBusContext& context, const std::exception& error) {
         return;
     }
     context.sendErrorReply(QString::fromLatin1(kErrorName),
-                           errorMessage(hosterr::Failed, QString::fromLocal8Bit(error.what())));
+                           errorMessage(caderr::Failed, QString::fromLocal8Bit(error.what())));
 }
 
 } // namespace cadhost::dbus

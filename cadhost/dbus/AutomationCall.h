@@ -1,5 +1,7 @@
 #pragma once
 
+#include "automation/BusNames.h"
+
 #include <QDBusContext>
 #include <QString>
 #include <exception>
@@ -7,7 +9,7 @@
 namespace cadhost::dbus {
 
 // The bus error every failed automation call answers with.
-inline constexpr const char* kErrorName = "AutoCAD.Error";
+inline constexpr const char* kErrorName = acadbus::kErrorName;
 
 // "80200014: Key not found": eight hex digits of the number, a colon, the description.
 QString errorMessage(qint32 number, const QString& description);

@@ -4,6 +4,7 @@
 #include "cadhost/dbus/DocumentObject.h"
 #include "cadhost/dbus/PrivateAutomationServer.h"
 #include "cadhost/model/CadApplication.h"
+#include "cadhost/model/HostLog.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
@@ -25,7 +26,7 @@ AutomationServer::~AutomationServer() {
         return;
     for (DocumentObject* object : std::as_const(m_documents))
         m_connection.unregisterObject(object->property("busPath").toString());
-    m_connection.unregisterObject(QStringLiteral("/Application"));
+    m_connection.unregisterObject(QString::fromLatin1(acadbus::kApplicationPath));
 }
 
 QString AutomationServer::peerAddress() const {
@@ -40,7 +41,7 @@ void AutomationServer::startPrivateServer() {
     auto* server =
         new PrivateAutomationServer([this](const QString& path) { return objectAt(path); }, this);
     if (!server->listen()) {
-        qWarning("cadhost: no private automation socket: %s", qPrintable(server->errorString()));
+        qCWarning(lcCadhost) << "no private automation socket:" << server->errorString();
         delete server;
         return;
     }
@@ -63,11 +64,12 @@ bool AutomationServer::start() {
         return false;
     }
     m_appObject = new ApplicationObject(m_application, this);
-    if (!m_connection.registerObject(QStringLiteral("/Application"), m_appObject, kExport)) {
+    if (!m_connection.registerObject(QString::fromLatin1(acadbus::kApplicationPath), m_appObject,
+                                     kExport)) {
         m_error = QStringLiteral("cannot register /Application");
         return false;
     }
-    m_objectsByPath.insert(QStringLiteral("/Application"), m_appObject);
+    m_objectsByPath.insert(QString::fromLatin1(acadbus::kApplicationPath), m_appObject);
     for (int i = 0; i < m_application->documentCount(); ++i)
         registerDocument(m_application->document(i));
     connect(m_application, &CadApplication::documentAdded, this,

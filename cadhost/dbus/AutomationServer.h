@@ -1,5 +1,7 @@
 #pragma once
 
+#include "automation/BusNames.h"
+
 #include <QDBusConnection>
 #include <QHash>
 #include <QList>
@@ -22,7 +24,7 @@ class PrivateAutomationServer;
 class AutomationServer : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char* kServiceName = "AutoCAD.Application";
+    static constexpr const char* kServiceName = acadbus::kServiceName;
 
     AutomationServer(CadApplication* application, QDBusConnection connection,
                      QObject* parent = nullptr);

@@ -22,7 +22,7 @@ DocumentObject::DocumentObject(Drawing* drawing, QObject* parent)
 
 Drawing& DocumentObject::drawing() {
     if (!m_drawing)
-        throwCadError(hosterr::NoDocument, QStringLiteral("The document has been closed"));
+        throwCadError(caderr::NoDocument, QStringLiteral("The document has been closed"));
     return *m_drawing;
 }
 

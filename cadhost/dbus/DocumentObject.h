@@ -17,6 +17,8 @@ namespace cadhost::dbus {
 // reach the client as AutoCAD.Error with the CAD's number.
 class DocumentObject : public QObject, protected QDBusContext {
     Q_OBJECT
+    // moc wants a literal here: the same name as acadbus::kDocumentInterface, which the
+    // viewer's tests against the real host hold it to.
     Q_CLASSINFO("D-Bus Interface", "AutoCAD.Document")
     Q_PROPERTY(QString Name READ name)
     Q_PROPERTY(QString FullName READ fullName)

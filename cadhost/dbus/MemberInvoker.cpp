@@ -1,6 +1,6 @@
 #include "cadhost/dbus/MemberInvoker.h"
 
-#include "acad/wire/PlainValue.h"
+#include "automation/PlainValue.h"
 
 #include "cadhost/model/CadErrors.h"
 #include "cadhost/model/DrawingArguments.h"
@@ -91,7 +91,7 @@ template <typename Fn> Reply guardedReply(const Request& request, Fn&& fn) {
     } catch (const platform::VbError& error) {
         return failed(request, error.number(), error.description());
     } catch (const std::exception& error) {
-        return failed(request, hosterr::Failed, QString::fromLocal8Bit(error.what()));
+        return failed(request, caderr::Failed, QString::fromLocal8Bit(error.what()));
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "acad/wire/AutomationWire.h"
+#include "automation/AutomationWire.h"
 
 class QObject;
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "acad/wire/AutomationWire.h"
-#include "acad/wire/WireSocket.h"
+#include "automation/AutomationWire.h"
+#include "automation/WireSocket.h"
 
 #include <QObject>
 #include <QString>
@@ -11,7 +11,7 @@ class QSocketNotifier;
 
 namespace cadhost::dbus {
 
-// The host's private automation socket (see acad/wire): the objects the bus serves,
+// The host's private automation socket (see automation/): the objects the bus serves,
 // answered without the bus daemon and the bus library's thread hand-offs in between.
 // Only processes of the user who runs the host are let in.
 class PrivateAutomationServer : public QObject {

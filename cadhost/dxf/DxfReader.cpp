@@ -38,7 +38,7 @@ void makeHeaderLayerCurrent(Drawing& drawing, const QString& name) {
 }
 
 [[noreturn]] void fail(const QString& displayName, const QString& what) {
-    throwCadError(hosterr::Failed, QStringLiteral("cannot open %1: %2").arg(displayName, what));
+    throwCadError(caderr::Failed, QStringLiteral("cannot open %1: %2").arg(displayName, what));
 }
 
 } // namespace

@@ -14,7 +14,7 @@ namespace cadhost::dxf {
 // block references expanded into primitives. The drawing is built apart from any open
 // one, so a failure leaves nothing half-read behind.
 //
-// Failures throw platform::AutomationError (hosterr::Failed) whose description names
+// Failures throw platform::AutomationError (caderr::Failed) whose description names
 // the file and, for a damaged file, the line: "cannot open plan.dxf: line 12: group
 // code expected, found \"xyz\"".
 class DxfReader {

@@ -202,11 +202,11 @@ void DxfWriter::writeFile(const Drawing& drawing, const QString& path) {
     const QString name = QFileInfo(path).fileName();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throwCadError(hosterr::Failed,
+        throwCadError(caderr::Failed,
                       QStringLiteral("cannot save %1: %2").arg(name, file.errorString()));
     const QByteArray bytes = toBytes(drawing);
     if (file.write(bytes) != bytes.size() || !file.commit())
-        throwCadError(hosterr::Failed,
+        throwCadError(caderr::Failed,
                       QStringLiteral("cannot save %1: %2").arg(name, file.errorString()));
 }
 

@@ -18,7 +18,7 @@ namespace cadhost::dxf {
 // tessellated into, so a curve comes back as a POLYLINE.
 //
 // Written through QSaveFile: a failed save leaves the previous file as it was.
-// Failures throw platform::AutomationError (hosterr::Failed).
+// Failures throw platform::AutomationError (caderr::Failed).
 class DxfWriter {
 public:
     static void writeFile(const Drawing& drawing, const QString& path);

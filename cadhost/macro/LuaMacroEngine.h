@@ -1,5 +1,6 @@
 #pragma once
 
+#include "automation/CadErrorNumbers.h"
 #include "cadhost/macro/LuaProject.h"
 #include "cadhost/model/MacroEngine.h"
 
@@ -26,7 +27,7 @@ class MacroHost;
 class LuaMacroEngine final : public MacroEngine {
 public:
     static constexpr qint32 ProjectFileNotFound = static_cast<qint32>(0x80070002u);
-    static constexpr qint32 ProjectLoadFailed = static_cast<qint32>(0x80004005u);
+    static constexpr qint32 ProjectLoadFailed = caderr::Failed;
     static constexpr qint32 MacroNotFound = static_cast<qint32>(0x80020006u);
     static constexpr qint32 MacroFailed = static_cast<qint32>(0x80020009u);
     static constexpr qint32 MacroBusy = static_cast<qint32>(0x8001010Au);

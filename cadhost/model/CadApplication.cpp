@@ -34,7 +34,7 @@ QString CadApplication::caption() const {
 
 Drawing* CadApplication::document(int index) const {
     if (index < 0 || index >= documentCount())
-        throwCadError(platform::acaderr::KeyNotFound);
+        throwCadError(caderr::KeyNotFound);
     return m_documents[std::size_t(index)].get();
 }
 
@@ -54,7 +54,7 @@ Drawing* CadApplication::documentByNumber(int number) const {
 
 Drawing* CadApplication::activeDocument() const {
     if (!m_active)
-        throwCadError(hosterr::NoDocument);
+        throwCadError(caderr::NoDocument);
     return m_active;
 }
 
@@ -86,7 +86,7 @@ Drawing* CadApplication::adopt(std::unique_ptr<Drawing> drawing) {
 
 Drawing* CadApplication::open(const QString& path) {
     if (!m_store)
-        throwCadError(hosterr::Failed, QStringLiteral("No file format is available to open"));
+        throwCadError(caderr::Failed, QStringLiteral("No file format is available to open"));
     const QFileInfo info(path);
     const QString absolute = info.absoluteFilePath();
     // The same file reached by another spelling of its path is the same document.
@@ -102,7 +102,7 @@ Drawing* CadApplication::open(const QString& path) {
         }
     }
     if (!info.exists())
-        throwCadError(hosterr::Failed,
+        throwCadError(caderr::Failed,
                       QStringLiteral("cannot open %1: file not found").arg(info.fileName()));
     std::unique_ptr<Drawing> drawing = m_store->load(absolute);
     drawing->setFullName(absolute);
@@ -136,13 +136,13 @@ void CadApplication::close(Drawing* drawing) {
 
 void CadApplication::loadDVB(const QString& path) {
     if (!m_engine)
-        throwCadError(hosterr::Failed, QStringLiteral("No macro language is installed"));
+        throwCadError(caderr::Failed, QStringLiteral("No macro language is installed"));
     m_engine->loadProject(path);
 }
 
 void CadApplication::runMacro(const QString& name) {
     if (!m_engine)
-        throwCadError(hosterr::Failed, QStringLiteral("No macro language is installed"));
+        throwCadError(caderr::Failed, QStringLiteral("No macro language is installed"));
     m_engine->runMacro(name);
 }
 

@@ -39,7 +39,7 @@ public:
     // names it /Documents/<number>.
     int documentNumber(const Drawing* drawing) const;
     Drawing* documentByNumber(int number) const;
-    // Throws hosterr::NoDocument when no drawing is open.
+    // Throws caderr::NoDocument when no drawing is open.
     Drawing* activeDocument() const;
     void setActiveDocument(Drawing* drawing);
 

@@ -4,21 +4,21 @@ namespace cadhost {
 
 QString cadErrorDescription(qint32 number) {
     switch (number) {
-    case platform::acaderr::KeyNotFound:
+    case caderr::KeyNotFound:
         return QStringLiteral("Key not found");
-    case platform::acaderr::FrozenLayerCurrent:
+    case caderr::FrozenLayerCurrent:
         return QStringLiteral("Invalid layer");
-    case hosterr::InvalidArgument:
+    case caderr::InvalidArgument:
         return QStringLiteral("Invalid argument");
-    case hosterr::TypeMismatch:
+    case caderr::TypeMismatch:
         return QStringLiteral("Type mismatch");
-    case hosterr::UnknownName:
+    case caderr::UnknownName:
         return QStringLiteral("Unknown name");
-    case hosterr::DuplicateKey:
+    case caderr::DuplicateKey:
         return QStringLiteral("Duplicate key");
-    case hosterr::ObjectReferenced:
+    case caderr::ObjectReferenced:
         return QStringLiteral("Object is referenced by other object(s)");
-    case hosterr::NoDocument:
+    case caderr::NoDocument:
         return QStringLiteral("No document is open");
     default:
         return QStringLiteral("Automation error");

@@ -94,16 +94,16 @@ void Drawing::addEntity(Entity entity) {
 
 void Drawing::save() {
     if (m_fullName.isEmpty())
-        throwCadError(hosterr::Failed,
+        throwCadError(caderr::Failed,
                       QStringLiteral("%1 has never been saved: use SaveAs").arg(m_name));
     saveAs(m_fullName);
 }
 
 void Drawing::saveAs(const QString& path) {
     if (!m_writer)
-        throwCadError(hosterr::Failed, QStringLiteral("No file format is available to save"));
+        throwCadError(caderr::Failed, QStringLiteral("No file format is available to save"));
     if (path.isEmpty())
-        throwCadError(hosterr::InvalidArgument);
+        throwCadError(caderr::InvalidArgument);
     const QString absolute = QFileInfo(path).absoluteFilePath();
     m_writer(*this, absolute);
     if (absolute != m_fullName)

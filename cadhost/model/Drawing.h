@@ -24,8 +24,8 @@ namespace cadhost {
 //
 // CAD rules kept here: layer "0" always exists; layer, linetype and selection-set
 // names compare without regard to case; the current layer cannot be frozen and a
-// frozen layer cannot be made current (acaderr::FrozenLayerCurrent); a layer or
-// linetype that is not in the drawing gives acaderr::KeyNotFound.
+// frozen layer cannot be made current (caderr::FrozenLayerCurrent); a layer or
+// linetype that is not in the drawing gives caderr::KeyNotFound.
 class Drawing : public QObject {
     Q_OBJECT
 public:

@@ -36,14 +36,14 @@ inline bool toFlag(const QVariant& value) {
         return value.toBool();
     if (isWholeNumber(value))
         return value.toLongLong() != 0;
-    throwCadError(hosterr::TypeMismatch);
+    throwCadError(caderr::TypeMismatch);
 }
 
 inline int toInteger(const QVariant& value) {
     if (isWholeNumber(value)) {
         const qlonglong v = value.toLongLong();
         if (v < INT_MIN || v > INT_MAX)
-            throwCadError(hosterr::InvalidArgument);
+            throwCadError(caderr::InvalidArgument);
         return int(v);
     }
     switch (value.typeId()) {
@@ -51,17 +51,17 @@ inline int toInteger(const QVariant& value) {
     case QMetaType::Float: {
         const double d = value.toDouble();
         if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > INT_MAX)
-            throwCadError(hosterr::TypeMismatch);
+            throwCadError(caderr::TypeMismatch);
         return int(d);
     }
     default:
-        throwCadError(hosterr::TypeMismatch);
+        throwCadError(caderr::TypeMismatch);
     }
 }
 
 inline QString toText(const QVariant& value) {
     if (value.typeId() != QMetaType::QString)
-        throwCadError(hosterr::TypeMismatch);
+        throwCadError(caderr::TypeMismatch);
     return value.toString();
 }
 

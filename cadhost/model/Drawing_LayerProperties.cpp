@@ -10,11 +10,11 @@
 
 namespace cadhost {
 
+using caderr::FrozenLayerCurrent;
+using caderr::KeyNotFound;
 using detail::toFlag;
 using detail::toInteger;
 using detail::toText;
-using platform::acaderr::FrozenLayerCurrent;
-using platform::acaderr::KeyNotFound;
 
 namespace {
 
@@ -46,7 +46,7 @@ Prop propertyOf(const QString& name) {
     };
     const auto it = kProps.constFind(name.toLower());
     if (it == kProps.constEnd())
-        throwCadError(hosterr::UnknownName,
+        throwCadError(caderr::UnknownName,
                       QStringLiteral("Unknown name: layer has no property %1").arg(name));
     return *it;
 }
@@ -90,13 +90,12 @@ void Drawing::setLayerProperty(const QString& layerName, const QString& property
     case Prop::Name: {
         const QString newName = toText(value);
         if (!isValidLayerName(newName))
-            throwCadError(hosterr::InvalidArgument);
+            throwCadError(caderr::InvalidArgument);
         if (l.name == QLatin1String("0"))
-            throwCadError(hosterr::InvalidArgument,
-                          QStringLiteral("Layer \"0\" cannot be renamed"));
+            throwCadError(caderr::InvalidArgument, QStringLiteral("Layer \"0\" cannot be renamed"));
         const int other = layerIndex(newName);
         if (other >= 0 && &m_layers[std::size_t(other)] != &l)
-            throwCadError(hosterr::DuplicateKey);
+            throwCadError(caderr::DuplicateKey);
         const QString oldKey = nameKey(l.name);
         m_entitiesByLayerValid = false;
         for (Entity& e : m_entities) {
@@ -123,7 +122,7 @@ void Drawing::setLayerProperty(const QString& layerName, const QString& property
         const QString stored = *it;
         if (stored.compare(QLatin1String("ByLayer"), Qt::CaseInsensitive) == 0 ||
             stored.compare(QLatin1String("ByBlock"), Qt::CaseInsensitive) == 0)
-            throwCadError(hosterr::InvalidArgument,
+            throwCadError(caderr::InvalidArgument,
                           QStringLiteral("A layer cannot take linetype %1").arg(stored));
         l.linetype = stored;
         break;
@@ -154,14 +153,14 @@ void Drawing::setLayerProperty(const QString& layerName, const QString& property
     case Prop::Color: {
         const int c = toInteger(value);
         if (c < 1 || c > 255)
-            throwCadError(hosterr::InvalidArgument);
+            throwCadError(caderr::InvalidArgument);
         l.color = c;
         break;
     }
     case Prop::Lineweight: {
         const int w = toInteger(value);
         if (!Layer::isValidLineweight(w))
-            throwCadError(hosterr::InvalidArgument);
+            throwCadError(caderr::InvalidArgument);
         l.lineweight = w;
         break;
     }

@@ -8,8 +8,8 @@
 
 namespace cadhost {
 
-using platform::acaderr::FrozenLayerCurrent;
-using platform::acaderr::KeyNotFound;
+using caderr::FrozenLayerCurrent;
+using caderr::KeyNotFound;
 
 void Drawing::rebuildLayerIndex() {
     m_layerIndex.clear();
@@ -43,7 +43,7 @@ const Layer& Drawing::layerRef(const QString& name) const {
 
 void Drawing::putLayer(const Layer& layer) {
     if (!isValidLayerName(layer.name))
-        throwCadError(hosterr::InvalidArgument,
+        throwCadError(caderr::InvalidArgument,
                       QStringLiteral("Invalid layer name \"%1\"").arg(layer.name));
     const int i = layerIndex(layer.name);
     if (i >= 0) {
@@ -79,7 +79,7 @@ QString Drawing::layerName(int index) const {
 
 QString Drawing::addLayer(const QString& name) {
     if (!isValidLayerName(name))
-        throwCadError(hosterr::InvalidArgument,
+        throwCadError(caderr::InvalidArgument,
                       QStringLiteral("Invalid layer name \"%1\"").arg(name));
     if (const Layer* existing = findLayer(name))
         return existing->name;
@@ -95,7 +95,7 @@ void Drawing::deleteLayer(const QString& name) {
         throwCadError(KeyNotFound);
     const QString key = nameKey(name);
     if (key == QLatin1String("0") || key == nameKey(m_activeLayer) || entityCountOnLayer(name) > 0)
-        throwCadError(hosterr::ObjectReferenced);
+        throwCadError(caderr::ObjectReferenced);
     m_layers.erase(m_layers.begin() + i);
     rebuildLayerIndex();
 }

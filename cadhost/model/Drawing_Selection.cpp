@@ -9,8 +9,8 @@
 
 namespace cadhost {
 
+using caderr::KeyNotFound;
 using detail::toText;
-using platform::acaderr::KeyNotFound;
 
 int Drawing::selectionSetIndex(const QString& name) const {
     const QString key = nameKey(name);
@@ -34,9 +34,9 @@ void Drawing::deleteSelectionSet(int index) {
 
 void Drawing::addSelectionSet(const QString& name) {
     if (name.isEmpty())
-        throwCadError(hosterr::InvalidArgument);
+        throwCadError(caderr::InvalidArgument);
     if (selectionSetIndex(name) >= 0)
-        throwCadError(hosterr::DuplicateKey);
+        throwCadError(caderr::DuplicateKey);
     m_selectionSets.push_back({name, {}});
 }
 
@@ -52,14 +52,14 @@ void Drawing::selectAll(const QString& name, const QList<int>& codes, const QVar
     if (setIndex < 0)
         throwCadError(KeyNotFound);
     if (codes.size() != values.size())
-        throwCadError(hosterr::InvalidArgument,
+        throwCadError(caderr::InvalidArgument,
                       QStringLiteral("Filter type and data lists differ in length"));
 
     QString layerKey, typeKey;
     bool byLayer = false, byType = false;
     for (qsizetype i = 0; i < codes.size(); ++i) {
         if (codes[i] != 8 && codes[i] != 0)
-            throwCadError(hosterr::InvalidArgument,
+            throwCadError(caderr::InvalidArgument,
                           QStringLiteral("Unsupported filter group code %1").arg(codes[i]));
         const QString text = toText(values[i]);
         if (codes[i] == 8) {

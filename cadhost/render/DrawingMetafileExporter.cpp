@@ -1,5 +1,6 @@
 #include "cadhost/render/DrawingMetafileExporter.h"
 
+#include "automation/CadErrorNumbers.h"
 #include "cadhost/model/AciPalette.h"
 #include "cadhost/model/Drawing.h"
 #include "metafile/WmfWriter.h"
@@ -142,7 +143,7 @@ void DrawingMetafileExporter::writeVisible(const QString& path) const {
 void DrawingMetafileExporter::writeLayer(const QString& layer, const QString& path) const {
     const int index = m_drawing.layerIndex(layer);
     if (index < 0 || std::size_t(index) >= m_byLayer.size()) {
-        throw platform::AutomationError(platform::acaderr::KeyNotFound,
+        throw platform::AutomationError(caderr::KeyNotFound,
                                         QStringLiteral("Key not found: layer %1").arg(layer));
     }
     write(

@@ -1,5 +1,6 @@
 #include "AcadLinetypes.h"
 
+#include "automation/CadErrorNumbers.h"
 #include "platform/VbError.h"
 
 namespace acad {
@@ -9,7 +10,7 @@ AcadLinetypes::AcadLinetypes(std::shared_ptr<DocumentBackend> doc)
 
 AcadLinetype AcadLinetypes::Item(int iIndex) const {
     if (iIndex < 0 || iIndex >= m_names.size())
-        throw platform::AutomationError(static_cast<qint32>(0x80070057u),
+        throw platform::AutomationError(caderr::InvalidArgument,
                                         QStringLiteral("Invalid argument"));
     return AcadLinetype(m_names.at(iIndex));
 }

@@ -1,5 +1,6 @@
 #include "AcadSelectionSet.h"
 
+#include "automation/CadErrorNumbers.h"
 #include "platform/VbError.h"
 
 namespace acad {
@@ -11,10 +12,10 @@ void AcadSelectionSet::Clear() {
 void AcadSelectionSet::Select(int iMode, const QList<int>& filterType,
                               const QVariantList& filterData) {
     if (iMode != acSelectionSetAll)
-        throw platform::AutomationError(static_cast<qint32>(0x80070057u),
+        throw platform::AutomationError(caderr::InvalidArgument,
                                         QStringLiteral("Invalid argument Mode in Select"));
     if (filterType.size() != filterData.size())
-        throw platform::AutomationError(static_cast<qint32>(0x80070057u),
+        throw platform::AutomationError(caderr::InvalidArgument,
                                         QStringLiteral("Invalid argument FilterType in Select"));
     m_doc->selectAll(m_name, filterType, filterData);
 }
@@ -27,7 +28,7 @@ void AcadSelectionSet::Delete() {
     if (m_index >= 0)
         m_doc->deleteSelectionSet(m_index);
     else
-        throw platform::AutomationError(static_cast<qint32>(0x80070057u),
+        throw platform::AutomationError(caderr::InvalidArgument,
                                         QStringLiteral("Invalid argument"));
 }
 

@@ -1,6 +1,7 @@
 #include "DBusBackend.h"
 
 #include "AcadLog.h"
+#include "automation/BusNames.h"
 #include "platform/VbError.h"
 #include "platform/VbErrorText.h"
 
@@ -11,11 +12,11 @@
 namespace acad {
 namespace {
 
-const QString kAppPath = QStringLiteral("/Application");
-const QString kAppInterface = QStringLiteral("AutoCAD.Application");
-const QString kDocInterface = QStringLiteral("AutoCAD.Document");
+const QString kAppPath = QString::fromLatin1(acadbus::kApplicationPath);
+const QString kAppInterface = QString::fromLatin1(acadbus::kApplicationInterface);
+const QString kDocInterface = QString::fromLatin1(acadbus::kDocumentInterface);
 const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
-const QString kCadErrorName = QStringLiteral("AutoCAD.Error");
+const QString kCadErrorName = QString::fromLatin1(acadbus::kErrorName);
 
 // One synchronous call, traced; the reply's values, or the failure thrown.
 QVariantList call(AutomationChannel& channel, const QString& path, const QString& interface,

@@ -2,6 +2,7 @@
 
 #include "acad/AcadBackend.h"
 #include "acad/AutomationChannel.h"
+#include "automation/CadErrorNumbers.h"
 
 #include <QDBusError>
 
@@ -37,7 +38,7 @@ inline constexpr qint32 RpcCallFailed = static_cast<qint32>(0x800706BEu);
 // The host answered with something this client does not understand.
 inline constexpr qint32 ServerFault = static_cast<qint32>(0x80010105u);
 // "AutoCAD.Error" whose message lacks the number.
-inline constexpr qint32 InvalidArgument = static_cast<qint32>(0x80070057u);
+inline constexpr qint32 InvalidArgument = caderr::InvalidArgument;
 } // namespace dbuserr
 
 // "80200014: Key not found" -> {0x80200014, "Key not found"}; other bus failures map to

@@ -47,9 +47,10 @@ std::shared_ptr<AutomationChannel> DBusConnector::channelTo(const QString& owner
     QString address;
     try {
         address =
-            bus->call(QStringLiteral("/Application"),
+            bus->call(QString::fromLatin1(acadbus::kApplicationPath),
                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-                      {QStringLiteral("AutoCAD.Application"), QStringLiteral("PeerAddress")},
+                      {QString::fromLatin1(acadbus::kApplicationInterface),
+                       QStringLiteral("PeerAddress")},
                       m_timeouts.callMs)
                 .value(0)
                 .toString();

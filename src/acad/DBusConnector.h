@@ -2,6 +2,7 @@
 
 #include "acad/Connector.h"
 #include "acad/DBusBackend.h"
+#include "automation/BusNames.h"
 
 #include <QDBusConnection>
 #include <QHash>
@@ -20,7 +21,7 @@ namespace acad {
 class DBusConnector : public Connector {
 public:
     explicit DBusConnector(QDBusConnection bus = QDBusConnection::sessionBus(),
-                           QString serviceName = QStringLiteral("AutoCAD.Application"));
+                           QString serviceName = QString::fromLatin1(acadbus::kServiceName));
 
     std::shared_ptr<ApplicationBackend> attach() override;
     std::shared_ptr<ApplicationBackend> create() override;

@@ -1,7 +1,7 @@
 #include "PrivateChannel.h"
 
 #include "acad/DBusBackend.h"
-#include "acad/wire/PlainValue.h"
+#include "automation/PlainValue.h"
 #include "platform/VbError.h"
 #include "platform/VbErrorText.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "acad/AutomationChannel.h"
-#include "acad/wire/AutomationWire.h"
-#include "acad/wire/WireSocket.h"
+#include "automation/AutomationWire.h"
+#include "automation/WireSocket.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 #include "basAcadConnect.h"
 
 #include "acad/Connector.h"
-#include "app/ErrorReport.h"
-#include "app/frmSplash.h"
+#include "acad/StatusWindow.h"
+#include "platform/ErrorReport.h"
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"
 #include "platform/VbErrorText.h"
@@ -35,7 +35,8 @@ bool pu_fun_bGetAcadObject(bool& bCancel, QString& sErrMsg) {
     }
 
     try {
-        frmSplash::pu_subShow(QStringLiteral("AutoCAD起動中．．．"));
+        if (const auto& status = acad::statusWindow(); status.show)
+            status.show(QStringLiteral("AutoCAD起動中．．．"));
     } catch (...) {
     }
     bool started = false;
@@ -56,7 +57,8 @@ bool pu_fun_bGetAcadObject(bool& bCancel, QString& sErrMsg) {
         }
     }
     try {
-        frmSplash::Unload();
+        if (const auto& status = acad::statusWindow(); status.unload)
+            status.unload();
     } catch (...) {
     }
     return result;

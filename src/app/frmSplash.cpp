@@ -1,6 +1,6 @@
 #include "frmSplash.h"
 
-#include "ErrorReport.h"
+#include "platform/ErrorReport.h"
 #include "platform/WindowSystem.h"
 
 #include <QCoreApplication>

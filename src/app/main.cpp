@@ -1,6 +1,6 @@
 // tarnix: the layer viewer.
-#include "app/Main.h"
 #include "app/TerminationSignals.h"
+#include "app/basMain.h"
 #include "viewer/frmWMF.h"
 
 void Main(const QString& sCommand) {

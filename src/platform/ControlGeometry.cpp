@@ -1,6 +1,6 @@
 #include "ControlGeometry.h"
 
-#include "Twips.h"
+#include "platform/Twips.h"
 
 #include <QWidget>
 #include <algorithm>

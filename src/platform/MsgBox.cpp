@@ -68,8 +68,12 @@ int MsgBox(const QString& prompt, int buttons, const QString& title) {
     return showQMessageBox(prompt, buttons, title);
 }
 
-void setMsgBoxHandler(MsgBoxHandler handler) { currentHandler() = std::move(handler); }
+void setMsgBoxHandler(MsgBoxHandler handler) {
+    currentHandler() = std::move(handler);
+}
 
-void resetMsgBoxHandler() { currentHandler() = nullptr; }
+void resetMsgBoxHandler() {
+    currentHandler() = nullptr;
+}
 
 } // namespace platform

@@ -1,6 +1,6 @@
 #include "VbFrame.h"
 
-#include "VbColor.h"
+#include "platform/VbColor.h"
 
 #include <QPainter>
 

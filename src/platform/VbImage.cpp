@@ -1,8 +1,8 @@
 #include "VbImage.h"
 
 #include "ControlGeometry.h"
-#include "LegibleColours.h"
-#include "Twips.h"
+#include "platform/LegibleColours.h"
+#include "platform/Twips.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>

@@ -1,6 +1,6 @@
 #include "VbPicture.h"
 
-#include "Twips.h"
+#include "platform/Twips.h"
 
 #include <QPainter>
 #include <cmath>

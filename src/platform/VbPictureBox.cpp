@@ -1,7 +1,7 @@
 #include "VbPictureBox.h"
 
-#include "Twips.h"
-#include "VbColor.h"
+#include "platform/Twips.h"
+#include "platform/VbColor.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "VbTextBox.h"
 
-#include "VbColor.h"
+#include "platform/VbColor.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,6 +1,8 @@
 #include "frmWMF.h"
 
 #include "ViewerIcons.h"
+#include "acad/StatusWindow.h"
+#include "app/frmSplash.h"
 #include "platform/ControlGeometry.h"
 #include "platform/Twips.h"
 #include "platform/VbColor.h"
@@ -46,6 +48,8 @@ frmWMF::frmWMF(QWidget* parent) : QWidget(parent) {
     resize(ControlGeometry::sizePixels(10710), ControlGeometry::sizePixels(8235));
     pr_subCreateControls();
     pr_subCreateToolbar();
+    // Starting the CAD from a refresh shows the viewer's own status window.
+    acad::setStatusWindow({frmSplash::pu_subShow, frmSplash::Unload});
 }
 
 frmWMF::~frmWMF() = default;

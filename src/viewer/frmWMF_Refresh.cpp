@@ -1,8 +1,8 @@
 #include "frmWMF.h"
 
-#include "app/ErrorReport.h"
 #include "app/basWindowAPI.h"
 #include "app/frmSplash.h"
+#include "platform/ErrorReport.h"
 #include "platform/MsgBox.h"
 #include "platform/ProgramFolder.h"
 #include "platform/VbError.h"

@@ -6,8 +6,8 @@
 
 #include "acad/basAcadConnect.h"
 #include "acad/basDWF_Acad.h"
-#include "app/ErrorReport.h"
 #include "csv/clsCSV_Function2.h"
+#include "platform/ErrorReport.h"
 #include "platform/MsgBox.h"
 #include "platform/VbListBox.h"
 #include "platform/VbNumeric.h"

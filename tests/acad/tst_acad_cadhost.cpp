@@ -4,12 +4,14 @@
 #include "acad/BusChannel.h"
 #include "acad/DBusBackend.h"
 #include "acad/DBusConnector.h"
+#include "acad/StatusWindow.h"
 #include "acad/basAcadConnect.h"
 #include "acad/basAcadUse.h"
 #include "acad/basDWF_Acad.h"
-#include "acad/wire/AutomationWire.h"
-#include "acad/wire/WireSocket.h"
 #include "app/frmSplash.h"
+#include "automation/AutomationWire.h"
+#include "automation/CadErrorNumbers.h"
+#include "automation/WireSocket.h"
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"
 
@@ -52,6 +54,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(bus.isValid()) << bus.errorString().toStdString();
         connector = std::make_shared<acad::DBusConnector>(bus.connection());
+        acad::setStatusWindow({frmSplash::pu_subShow, frmSplash::Unload});
         platform::setMsgBoxHandler([this](const QString& p, int, const QString&) {
             prompts << p;
             return answer;
@@ -60,6 +63,7 @@ protected:
     void TearDown() override {
         platform::resetMsgBoxHandler();
         acad::resetConnector();
+        acad::resetStatusWindow();
         frmSplash::Unload();
         pu_oAcadApp.reset();
         pu_oAcadDoc.reset();
@@ -132,7 +136,7 @@ TEST_F(CadHostTest, CallsGoDirectlyToTheHostAndMatchTheBus) {
     EXPECT_EQ(doc->layerCount(), 2);
     doc->setLayerProperty(QStringLiteral("walls"), QStringLiteral("Color"), 6);
     EXPECT_EQ(errorOf([&] { doc->getLayerProperty(QStringLiteral("Roof"), "Color"); }),
-              platform::acaderr::KeyNotFound);
+              caderr::KeyNotFound);
 
     // The same drawing through the bus sees the change made on the direct connection.
     acad::DBusDocumentBackend viaBus(std::make_shared<acad::BusChannel>(bus.connection(), kCad),
@@ -263,13 +267,13 @@ TEST_F(CadHostTest, SnapshotPropertiesWritesAndErrorsOverTheBus) {
     pu_oAcadDoc->Regen(acad::acAllViewports);
 
     EXPECT_EQ(errorOf([] { pu_oAcadDoc->Layers().Item(QStringLiteral("Ghost")).LayerOn(); }),
-              platform::acaderr::KeyNotFound);
+              caderr::KeyNotFound);
     EXPECT_EQ(errorOf([&] { walls.setLinetype(QStringLiteral("NOTLOADED")); }),
-              platform::acaderr::KeyNotFound);
+              caderr::KeyNotFound);
     EXPECT_EQ(errorOf([] {
                   pu_oAcadDoc->setActiveLayer(pu_oAcadDoc->Layers().Item(QStringLiteral("Doors")));
               }),
-              platform::acaderr::FrozenLayerCurrent);
+              caderr::FrozenLayerCurrent);
     EXPECT_NE(errorOf([] { pu_oAcadDoc->Layers().Item(4); }), 0);
 
     pu_subLineTypeList();

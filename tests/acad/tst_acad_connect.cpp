@@ -1,6 +1,7 @@
 // The four outcomes of connecting to the CAD, with the message-box double answering and
 // an in-process CAD standing in for the running or started one.
 #include "InProcessBackend.h"
+#include "acad/StatusWindow.h"
 #include "acad/basAcadConnect.h"
 #include "app/frmSplash.h"
 #include "platform/MsgBox.h"
@@ -24,6 +25,7 @@ protected:
     void SetUp() override {
         connector = std::make_shared<acad::inprocess::Connector>();
         acad::setConnector(connector);
+        acad::setStatusWindow({frmSplash::pu_subShow, frmSplash::Unload});
         platform::setMsgBoxHandler([this](const QString& p, int b, const QString& t) {
             boxes.push_back({p, b, t});
             splashDuringBox = frmSplash::isLoaded();
@@ -39,6 +41,7 @@ protected:
     void TearDown() override {
         platform::resetMsgBoxHandler();
         acad::resetConnector();
+        acad::resetStatusWindow();
         frmSplash::Unload();
         pu_oAcadApp.reset();
         pu_oAcadDoc.reset();

@@ -5,6 +5,7 @@
 #include "acad/AcadDocument.h"
 #include "acad/DBusBackend.h"
 #include "acad/DBusConnector.h"
+#include "automation/CadErrorNumbers.h"
 #include "platform/VbError.h"
 #include "platform/VbErrorText.h"
 
@@ -193,14 +194,13 @@ TEST_F(DBusClientTest, PropertiesMethodsAndVariantsComeBackTyped) {
 TEST_F(DBusClientTest, CadErrorsKeepTheirNumberAndDescription) {
     acad::AcadDocument document(attach()->activeDocument());
     QString description;
-    EXPECT_EQ(errorOf([&] { document.Layers().Item(2); }, &description),
-              platform::acaderr::KeyNotFound);
+    EXPECT_EQ(errorOf([&] { document.Layers().Item(2); }, &description), caderr::KeyNotFound);
     EXPECT_EQ(description, QStringLiteral("Key not found"));
     EXPECT_EQ(errorOf([&] { document.Layers().Item(QStringLiteral("Ghost")).Color(); }),
-              platform::acaderr::KeyNotFound);
+              caderr::KeyNotFound);
     EXPECT_EQ(errorOf([&] { document.setActiveLayer(document.Layers().Item(QStringLiteral("0"))); },
                       &description),
-              platform::acaderr::FrozenLayerCurrent);
+              caderr::FrozenLayerCurrent);
     EXPECT_EQ(description, QStringLiteral("Layer is frozen\nsecond line"));
     // Malformed error texts and unknown members still arrive as automation errors.
     EXPECT_EQ(errorOf([&] { document.Regen(1); }, &description), acad::dbuserr::ServerFault);
@@ -271,7 +271,7 @@ TEST(DBusErrorMapping, NumbersFromTheBusFailures) {
         return acad::toAutomationError(QDBusError(QDBusMessage::createError(name, text))).number();
     };
     EXPECT_EQ(number(QStringLiteral("AutoCAD.Error"), QStringLiteral("80200014: Key not found")),
-              platform::acaderr::KeyNotFound);
+              caderr::KeyNotFound);
     EXPECT_EQ(number(QStringLiteral("AutoCAD.Error"), QStringLiteral("80070057:x")),
               static_cast<qint32>(0x80070057u));
     EXPECT_EQ(number(QStringLiteral("AutoCAD.Error"), QStringLiteral("8021005: short")),

@@ -7,13 +7,14 @@
 #include "acad/basAcadConnect.h"
 #include "acad/basAcadUse.h"
 #include "acad/basDWF_Acad.h"
+#include "automation/CadErrorNumbers.h"
 #include "cadhost/model/Drawing.h"
 
 #include <gtest/gtest.h>
 
+using caderr::FrozenLayerCurrent;
+using caderr::KeyNotFound;
 using platform::AutomationError;
-using platform::acaderr::FrozenLayerCurrent;
-using platform::acaderr::KeyNotFound;
 
 namespace {
 

@@ -4,8 +4,9 @@
 // have given, never a hang or a reply to the wrong call.
 #include "acad/DBusBackend.h"
 #include "acad/PrivateChannel.h"
-#include "acad/wire/AutomationWire.h"
-#include "acad/wire/WireSocket.h"
+#include "automation/AutomationWire.h"
+#include "automation/CadErrorNumbers.h"
+#include "automation/WireSocket.h"
 #include "platform/VbError.h"
 
 #include <QDBusVariant>
@@ -47,11 +48,11 @@ TEST(AutomationWire, RequestsAndRepliesRoundTrip) {
     EXPECT_EQ(ok->values.value(0).toStringList(), (QStringList{"0", "壁"}));
 
     const auto failed =
-        decodeReply(payloadOf(encode(Reply::failure(8, platform::acaderr::KeyNotFound, "キー"))));
+        decodeReply(payloadOf(encode(Reply::failure(8, caderr::KeyNotFound, "キー"))));
     ASSERT_TRUE(failed);
     EXPECT_FALSE(failed->ok);
     EXPECT_EQ(failed->serial, 8u);
-    EXPECT_EQ(failed->errorNumber, platform::acaderr::KeyNotFound);
+    EXPECT_EQ(failed->errorNumber, caderr::KeyNotFound);
     EXPECT_EQ(failed->errorDescription, QStringLiteral("キー"));
 }
 
@@ -196,8 +197,7 @@ TEST(PrivateChannel, CarriesPlainArgumentsAndTheHostsErrors) {
     ScriptedHost host([](WireSocket& socket, const Request& request) {
         if (request.member == QLatin1String("Fail"))
             return ScriptedHost::reply(
-                socket,
-                Reply::failure(request.serial, platform::acaderr::KeyNotFound, "Key not found"));
+                socket, Reply::failure(request.serial, caderr::KeyNotFound, "Key not found"));
         return ScriptedHost::reply(socket, Reply::success(request.serial, request.arguments));
     });
     auto channel = acad::PrivateChannel::open(host.address());
@@ -217,7 +217,7 @@ TEST(PrivateChannel, CarriesPlainArgumentsAndTheHostsErrors) {
         channel->call("/Documents/1", kDoc, "Fail", {}, 1000);
         ADD_FAILURE() << "the host's error must be thrown";
     } catch (const platform::AutomationError& e) {
-        EXPECT_EQ(e.number(), platform::acaderr::KeyNotFound);
+        EXPECT_EQ(e.number(), caderr::KeyNotFound);
         EXPECT_EQ(e.description(), QStringLiteral("Key not found"));
     }
     EXPECT_EQ(channel->call("/Documents/1", kDoc, "Echo", {5}, 1000), QVariantList{5})

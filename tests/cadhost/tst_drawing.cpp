@@ -68,8 +68,8 @@ TEST_F(DrawingTest, LayersKeepTheirOrderAndAnswerToAnyCase) {
     EXPECT_EQ(d.layerCount(), 4);
     EXPECT_EQ(d.getLayerProperty(QStringLiteral("GRID"), QStringLiteral("name")).toString(),
               QStringLiteral("Grid"));
-    EXPECT_EQ(errorOf([&] { d.layerName(4); }), platform::acaderr::KeyNotFound);
-    EXPECT_EQ(errorOf([&] { d.layerName(-1); }), platform::acaderr::KeyNotFound);
+    EXPECT_EQ(errorOf([&] { d.layerName(4); }), caderr::KeyNotFound);
+    EXPECT_EQ(errorOf([&] { d.layerName(-1); }), caderr::KeyNotFound);
 }
 
 TEST_F(DrawingTest, PropertiesReadAndWriteWithTheirTypes) {
@@ -98,11 +98,11 @@ TEST_F(DrawingTest, PropertiesReadAndWriteWithTheirTypes) {
     EXPECT_NE(errorOf([&] { d.setLayerProperty(wall, QStringLiteral("Lineweight"), 7); }), 0);
     EXPECT_NE(errorOf([&] { d.getLayerProperty(wall, QStringLiteral("Colour")); }), 0);
     EXPECT_EQ(errorOf([&] { d.getLayerProperty(QStringLiteral("nope"), QStringLiteral("Color")); }),
-              platform::acaderr::KeyNotFound);
+              caderr::KeyNotFound);
     EXPECT_EQ(errorOf([&] {
                   d.setLayerProperty(QStringLiteral("nope"), QStringLiteral("LayerOn"), true);
               }),
-              platform::acaderr::KeyNotFound);
+              caderr::KeyNotFound);
 }
 
 TEST_F(DrawingTest, CurrentLayerAndFreezeExcludeEachOther) {
@@ -111,16 +111,15 @@ TEST_F(DrawingTest, CurrentLayerAndFreezeExcludeEachOther) {
     EXPECT_EQ(errorOf([&] {
                   d.setLayerProperty(QStringLiteral("Door"), QStringLiteral("Freeze"), true);
               }),
-              platform::acaderr::FrozenLayerCurrent);
+              caderr::FrozenLayerCurrent);
     EXPECT_EQ(d.getLayerProperty(QStringLiteral("Door"), QStringLiteral("Freeze")),
               QVariant(false));
 
     d.setLayerProperty(QStringLiteral("Grid"), QStringLiteral("Freeze"), true);
     EXPECT_EQ(errorOf([&] { d.setActiveLayer(QStringLiteral("Grid")); }),
-              platform::acaderr::FrozenLayerCurrent);
+              caderr::FrozenLayerCurrent);
     EXPECT_EQ(d.getActiveLayer(), QStringLiteral("Door"));
-    EXPECT_EQ(errorOf([&] { d.setActiveLayer(QStringLiteral("Missing")); }),
-              platform::acaderr::KeyNotFound);
+    EXPECT_EQ(errorOf([&] { d.setActiveLayer(QStringLiteral("Missing")); }), caderr::KeyNotFound);
     // Switching off the current layer is allowed, as in the CAD.
     d.setLayerProperty(QStringLiteral("Door"), QStringLiteral("LayerOn"), false);
 }
@@ -135,7 +134,7 @@ TEST_F(DrawingTest, LinetypeMustBeLoaded) {
                   d.setLayerProperty(QStringLiteral("Wall"), QStringLiteral("Linetype"),
                                      QStringLiteral("CENTER"));
               }),
-              platform::acaderr::KeyNotFound);
+              caderr::KeyNotFound);
     EXPECT_NE(errorOf([&] {
                   d.setLayerProperty(QStringLiteral("Wall"), QStringLiteral("Linetype"),
                                      QStringLiteral("ByLayer"));
@@ -165,15 +164,13 @@ TEST_F(DrawingTest, SelectionSetsCountObjectsByLayerWithoutRegardToCase) {
     d.selectAll(QStringLiteral("cSet"), {}, {});
     EXPECT_EQ(d.selectionSetSize(QStringLiteral("cSet")), 5); // mode 5 without filter: all
 
-    EXPECT_EQ(errorOf([&] { d.addSelectionSet(QStringLiteral("CSET")); }),
-              cadhost::hosterr::DuplicateKey);
+    EXPECT_EQ(errorOf([&] { d.addSelectionSet(QStringLiteral("CSET")); }), caderr::DuplicateKey);
     EXPECT_NE(errorOf([&] {
                   d.selectAll(QStringLiteral("cSet"), {8, 8}, {QStringLiteral("a")});
               }),
               0);
     EXPECT_NE(errorOf([&] { d.selectAll(QStringLiteral("cSet"), {62}, {1}); }), 0);
-    EXPECT_EQ(errorOf([&] { d.selectionSetSize(QStringLiteral("other")); }),
-              platform::acaderr::KeyNotFound);
+    EXPECT_EQ(errorOf([&] { d.selectionSetSize(QStringLiteral("other")); }), caderr::KeyNotFound);
 }
 
 TEST_F(DrawingTest, DeletingSelectionSetsFromTheFrontLeavesNone) {
@@ -184,7 +181,7 @@ TEST_F(DrawingTest, DeletingSelectionSetsFromTheFrontLeavesNone) {
     for (int i = 0; i < count; ++i)
         d.deleteSelectionSet(0);
     EXPECT_EQ(d.selectionSetCount(), 0);
-    EXPECT_EQ(errorOf([&] { d.deleteSelectionSet(0); }), platform::acaderr::KeyNotFound);
+    EXPECT_EQ(errorOf([&] { d.deleteSelectionSet(0); }), caderr::KeyNotFound);
 }
 
 TEST_F(DrawingTest, LayerDeletionKeepsTheDrawingConsistent) {
@@ -197,8 +194,7 @@ TEST_F(DrawingTest, LayerDeletionKeepsTheDrawingConsistent) {
     EXPECT_EQ(d.layerCount(), 3);
     EXPECT_EQ(d.layerIndex(QStringLiteral("Grid")), -1);
     EXPECT_EQ(d.layerIndex(QStringLiteral("Door")), 2); // index rebuilt after the erase
-    EXPECT_EQ(errorOf([&] { d.deleteLayer(QStringLiteral("grid")); }),
-              platform::acaderr::KeyNotFound);
+    EXPECT_EQ(errorOf([&] { d.deleteLayer(QStringLiteral("grid")); }), caderr::KeyNotFound);
 }
 
 TEST_F(DrawingTest, InvalidLayerNamesAreRefused) {
@@ -220,7 +216,7 @@ TEST_F(DrawingTest, RenameFollowsEntitiesAndTheCurrentLayer) {
                   d.setLayerProperty(QStringLiteral("Walls"), QStringLiteral("Name"),
                                      QStringLiteral("DOOR"));
               }),
-              cadhost::hosterr::DuplicateKey);
+              caderr::DuplicateKey);
 }
 
 TEST_F(DrawingTest, ExtentsCoverEveryEntityWhateverTheLayerState) {
@@ -243,7 +239,7 @@ TEST_F(DrawingTest, RegenCountsAndNotifies) {
 TEST(CadApplicationTest, DocumentsCaptionAndMacros) {
     cadhost::CadApplication app;
     EXPECT_EQ(app.caption(), QStringLiteral("CAD Host"));
-    EXPECT_EQ(errorOf([&] { app.activeDocument(); }), cadhost::hosterr::NoDocument);
+    EXPECT_EQ(errorOf([&] { app.activeDocument(); }), caderr::NoDocument);
     Drawing* first = app.add();
     Drawing* second = app.add();
     EXPECT_EQ(first->name(), QStringLiteral("Drawing1.dxf"));

@@ -89,8 +89,9 @@ TEST(DrawingViewTest, RepaintsAfterRegenerationsSettle) {
         longestGap = std::max(longestGap, busy.elapsed() - last);
         last = busy.elapsed();
     }
-    if (longestGap < cadhost::DrawingView::kRegenSettleMs / 2)
+    if (longestGap < cadhost::DrawingView::kRegenSettleMs / 2) {
         EXPECT_EQ(counter.paints, 0) << "painted while calls kept coming";
+    }
 
     QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, 5000);
     counter.paints = 0;

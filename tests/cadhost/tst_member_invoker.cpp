@@ -141,12 +141,12 @@ TEST_F(MemberInvokerTest, FailuresAnswerWithNumbers) {
     Reply reply =
         doc(QStringLiteral("GetLayerProperty"), {QStringLiteral("屋根"), QStringLiteral("Color")});
     EXPECT_FALSE(reply.ok);
-    EXPECT_EQ(reply.errorNumber, platform::acaderr::KeyNotFound);
+    EXPECT_EQ(reply.errorNumber, caderr::KeyNotFound);
     EXPECT_FALSE(reply.errorDescription.isEmpty());
 
     Gadget gadget;
     reply = call(gadget, QString(), QStringLiteral("Break"), {});
-    EXPECT_EQ(reply.errorNumber, cadhost::hosterr::Failed);
+    EXPECT_EQ(reply.errorNumber, caderr::Failed);
     EXPECT_EQ(reply.errorDescription, QStringLiteral("gear slipped"));
 
     EXPECT_EQ(doc(QStringLiteral("NoSuchMember")).errorNumber, wireerr::MemberNotFound);

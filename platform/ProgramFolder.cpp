@@ -16,6 +16,8 @@ QString programFolder() {
     return QCoreApplication::applicationDirPath();
 }
 
-void setProgramFolderForTesting(const QString& folder) { overrideFolder() = folder; }
+void setProgramFolderForTesting(const QString& folder) {
+    overrideFolder() = folder;
+}
 
 } // namespace platform

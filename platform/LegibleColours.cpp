@@ -1,4 +1,4 @@
-#include "LegibleColours.h"
+#include "platform/LegibleColours.h"
 
 #include <QImage>
 #include <algorithm>

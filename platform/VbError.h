@@ -40,11 +40,4 @@ inline constexpr qint32 TypeMismatch = 13;
 inline constexpr qint32 InvalidProcedureCall = 5;
 } // namespace vberr
 
-// The CAD's error numbers the viewer tells apart. Stored as the signed 32-bit value
-// a Long holds, so they print in decimal as the CAD's own error boxes show them.
-namespace acaderr {
-inline constexpr qint32 KeyNotFound = static_cast<qint32>(0x80200014u);
-inline constexpr qint32 FrozenLayerCurrent = static_cast<qint32>(0x80210056u);
-} // namespace acaderr
-
 } // namespace platform

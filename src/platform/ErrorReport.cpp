@@ -29,7 +29,8 @@ void showUnexpectedError(const QString& procedure, const std::exception& error) 
 
 QString staleDrawingText() {
     return QStringLiteral("前回更新した後にAutoCAD側で画層の追加・削除") + QLatin1Char('\r') +
-           QStringLiteral("又は線種の追加・削除をした可能性がある為更新ボタンで再度更新して下さい。");
+           QStringLiteral(
+               "又は線種の追加・削除をした可能性がある為更新ボタンで再度更新して下さい。");
 }
 
 void showStaleDrawingMessage() {

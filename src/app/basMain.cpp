@@ -1,6 +1,6 @@
-#include "Main.h"
+#include "basMain.h"
 
-#include "ErrorReport.h"
+#include "platform/ErrorReport.h"
 #include "platform/VbErrorText.h"
 
 #include <QFont>

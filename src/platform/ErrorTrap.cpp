@@ -1,6 +1,7 @@
-#include "ErrorTrap.h"
+#include "platform/ErrorTrap.h"
 
-#include "ErrorReport.h"
+#include "automation/CadErrorNumbers.h"
+#include "platform/ErrorReport.h"
 #include "platform/VbError.h"
 
 #include <vector>
@@ -43,7 +44,7 @@ bool trap(const QString& procedure, const std::function<void()>& body,
 bool trapLayerCommand(const QString& procedure, const std::function<void()>& body,
                       std::initializer_list<KnownError> known) {
     std::vector<KnownError> all{
-        {platform::acaderr::KeyNotFound, [] { ErrorReport::showStaleDrawingMessage(); }}};
+        {caderr::KeyNotFound, [] { ErrorReport::showStaleDrawingMessage(); }}};
     all.insert(all.end(), known.begin(), known.end());
     return run(procedure, body, all);
 }

@@ -2,9 +2,10 @@
 // reads the CAD's "not in the drawing" as the stale-drawing message, a skipping
 // command drops what fails and goes on.
 
-#include "app/ErrorReport.h"
-#include "app/ErrorTrap.h"
+#include "platform/ErrorReport.h"
+#include "platform/ErrorTrap.h"
 
+#include "automation/CadErrorNumbers.h"
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"
 
@@ -30,8 +31,8 @@ public:
     std::vector<QString> titles;
 };
 
-const qint32 kKeyNotFound = platform::acaderr::KeyNotFound;
-const qint32 kFrozen = platform::acaderr::FrozenLayerCurrent;
+const qint32 kKeyNotFound = caderr::KeyNotFound;
+const qint32 kFrozen = caderr::FrozenLayerCurrent;
 
 TEST(ErrorTrap, AFailureEndsTheHandlerWithTheBoxNamingIt) {
     Boxes boxes;

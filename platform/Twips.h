@@ -15,7 +15,9 @@ inline int twipsToPixels(double twips) {
     return static_cast<int>(std::nearbyint(twips / kTwipsPerPixel));
 }
 
-inline double pixelsToTwips(int pixels) { return static_cast<double>(pixels) * kTwipsPerPixel; }
+inline double pixelsToTwips(int pixels) {
+    return static_cast<double>(pixels) * kTwipsPerPixel;
+}
 
 // A twips measure as a control stores it: rounded to whole pixels, within the cap.
 inline double snapTwips(double twips) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "automation/CadErrorNumbers.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVariantList>
@@ -25,7 +27,7 @@ inline constexpr quint32 kMaxFrameBytes = 64u * 1024u * 1024u;
 // automation server reports them.
 namespace wireerr {
 inline constexpr qint32 MemberNotFound = static_cast<qint32>(0x80020003u);
-inline constexpr qint32 TypeMismatch = static_cast<qint32>(0x80020005u);
+inline constexpr qint32 TypeMismatch = caderr::TypeMismatch;
 inline constexpr qint32 BadParamCount = static_cast<qint32>(0x8002000Eu);
 } // namespace wireerr
 

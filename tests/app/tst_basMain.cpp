@@ -2,7 +2,7 @@
 // window helpers over the window system (a recording double, and the X11 one against
 // a private Xvfb when the machine has one).
 
-#include "app/Main.h"
+#include "app/basMain.h"
 
 #include "PrivateXServer.h"
 #include "app/basWindowAPI.h"

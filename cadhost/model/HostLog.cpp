@@ -1,0 +1,3 @@
+#include "cadhost/model/HostLog.h"
+
+Q_LOGGING_CATEGORY(lcCadhost, "korvel.cadhost", QtInfoMsg)

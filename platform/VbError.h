@@ -38,6 +38,16 @@ inline constexpr qint32 PathNotFound = 76;
 inline constexpr qint32 SubscriptOutOfRange = 9;
 inline constexpr qint32 TypeMismatch = 13;
 inline constexpr qint32 InvalidProcedureCall = 5;
+inline constexpr qint32 DivisionByZero = 11;
+inline constexpr qint32 InternalError = 51;
+inline constexpr qint32 ObjectNotSet = 91;
+inline constexpr qint32 CannotCreateObject = 429;
+inline constexpr qint32 InvalidPicture = 481;
+// A drop-down list's Text can only be one of its items.
+inline constexpr qint32 PropertyReadOnly = 383;
+// Adding a control under a name the form has, and finding one it has not.
+inline constexpr qint32 ControlNameTaken = 727;
+inline constexpr qint32 ControlNotFound = 730;
 } // namespace vberr
 
 } // namespace platform

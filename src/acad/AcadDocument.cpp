@@ -18,7 +18,7 @@ AcadLayer AcadDocument::ActiveLayer() {
 
 void AcadDocument::setActiveLayer(const AcadLayer& oLayer) {
     if (oLayer.isNull())
-        throw platform::vbError(91);
+        throw platform::vbError(platform::vberr::ObjectNotSet);
     m_backend->setActiveLayer(oLayer.addressedName());
 }
 

@@ -8,7 +8,7 @@ namespace {
 
 // A layer reference made without a document (default-constructed) is VB's Nothing.
 [[noreturn]] void throwNothing() {
-    throw platform::vbError(91);
+    throw platform::vbError(platform::vberr::ObjectNotSet);
 }
 
 // The CAD's properties are typed; a value of the wrong type from the host would

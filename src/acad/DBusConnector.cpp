@@ -16,7 +16,7 @@ namespace {
 // What VB's GetObject/CreateObject raise when the class cannot be reached.
 platform::AutomationError cannotCreate(const QString& detail) {
     qCDebug(lcAcad) << "cannot reach the CAD:" << detail;
-    return platform::automationError(429);
+    return platform::automationError(platform::vberr::CannotCreateObject);
 }
 
 const QString kBusService = QStringLiteral("org.freedesktop.DBus");

@@ -66,6 +66,6 @@ bool pu_fun_bGetAcadObject(bool& bCancel, QString& sErrMsg) {
 
 void pu_subGetAcadDocument() {
     if (!pu_oAcadApp)
-        throw platform::vbError(91);
+        throw platform::vbError(platform::vberr::ObjectNotSet);
     pu_oAcadDoc = pu_oAcadApp->ActiveDocument();
 }

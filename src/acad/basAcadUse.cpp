@@ -8,7 +8,7 @@ namespace {
 
 acad::AcadDocument& document() {
     if (!pu_oAcadDoc)
-        throw platform::vbError(91);
+        throw platform::vbError(platform::vberr::ObjectNotSet);
     return *pu_oAcadDoc;
 }
 

@@ -7,7 +7,7 @@
 void pu_subLineTypeList() {
     pu_sLineTypeArray = QStringList{QString()};
     if (!pu_oAcadDoc)
-        throw platform::vbError(91);
+        throw platform::vbError(platform::vberr::ObjectNotSet);
     const acad::AcadLinetypes linetypes = pu_oAcadDoc->Linetypes();
     for (const QString& sName : linetypes) {
         const QString lower = sName.toLower();

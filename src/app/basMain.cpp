@@ -39,7 +39,8 @@ bool KorvelApplication::notify(QObject* receiver, QEvent* event) {
     } catch (const std::exception& error) {
         ErrorReport::showUnexpectedError(where(), error);
     } catch (...) {
-        ErrorReport::showUnexpectedError(where(), 51, platform::vbErrorText(51));
+        ErrorReport::showUnexpectedError(where(), platform::vberr::InternalError,
+                                         platform::vbErrorText(platform::vberr::InternalError));
     }
     return false;
 }

@@ -24,7 +24,8 @@ void showUnexpectedError(const QString& procedure, const std::exception& error) 
         showUnexpectedError(procedure, *vb);
         return;
     }
-    showUnexpectedError(procedure, 51, QString::fromLocal8Bit(error.what()));
+    showUnexpectedError(procedure, platform::vberr::InternalError,
+                        QString::fromLocal8Bit(error.what()));
 }
 
 QString staleDrawingText() {

@@ -31,7 +31,7 @@ void pu_subLoadPicture(platform::VbImage& oImage, const QString& sPath,
     }
     auto picture = metafile::MetafilePicture::load(sPath, play, std::move(played));
     if (!picture)
-        throw platform::vbError(481);
+        throw platform::vbError(platform::vberr::InvalidPicture);
     oImage.setPicture(std::move(picture));
 }
 

@@ -74,10 +74,10 @@ void TileGrid::pr_subTileClear() {
 
 TileControls TileGrid::addTileControls(int i) {
     if (!m_picMain)
-        throw platform::vbError(91);
+        throw platform::vbError(platform::vberr::ObjectNotSet);
     for (const char* base : kNames)
         if (control(nameOf(base, i)))
-            throw platform::vbError(727, nameOf(base, i));
+            throw platform::vbError(platform::vberr::ControlNameTaken, nameOf(base, i));
     // Children of a shown container stay hidden until shown: each tile appears when
     // its own initialisation has placed it.
     TileControls c;

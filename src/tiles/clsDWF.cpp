@@ -34,13 +34,13 @@ constexpr quint32 kNavy = 0x800000;
 // A control the tile no longer has (removed with its frame) is VB's unset object.
 template <class T> T& ctl(const QPointer<T>& control) {
     if (!control)
-        throw platform::vbError(91);
+        throw platform::vbError(platform::vberr::ObjectNotSet);
     return *control;
 }
 
 acad::AcadDocument& doc(const std::shared_ptr<acad::AcadDocument>& d) {
     if (!d)
-        throw platform::vbError(91);
+        throw platform::vbError(platform::vberr::ObjectNotSet);
     return *d;
 }
 
@@ -56,13 +56,13 @@ void setComboText(QComboBox& box, const QString& text) {
     }
     const int index = box.findText(text, Qt::MatchFixedString);
     if (index < 0)
-        throw platform::vbError(383, QStringLiteral("Text"));
+        throw platform::vbError(platform::vberr::PropertyReadOnly, QStringLiteral("Text"));
     box.setCurrentIndex(index);
 }
 
 TileHost& host(TileHost* h) {
     if (!h)
-        throw platform::vbError(91);
+        throw platform::vbError(platform::vberr::ObjectNotSet);
     return *h;
 }
 
@@ -207,7 +207,7 @@ void clsDWF::pu_subUpdateLocation(qint32 iPicMainWidth, qint32 iTopScrol) {
         const double height = ControlGeometry::Height(&fraOne);
         const qint32 columns = TileLayout::columnsFor(iPicMainWidth, width);
         if (columns == 0)
-            throw platform::vbError(11);
+            throw platform::vbError(platform::vberr::DivisionByZero);
         const TileLayout::Cell cell = TileLayout::cellOf(prlnIndex, columns);
         m_iCol = cell.col;
         m_iRow = cell.row;

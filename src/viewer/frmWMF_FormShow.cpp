@@ -194,7 +194,7 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
 
         const double allWidth = ControlGeometry::Width(ImgALL);
         if (allWidth == 0)
-            throw platform::vbError(11);
+            throw platform::vbError(platform::vberr::DivisionByZero);
         prsnAllRatio =
             float(std::nearbyint(ControlGeometry::Height(ImgALL) / allWidth * 100.0) / 100.0);
 
@@ -242,7 +242,8 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
                 continue;
             const TileControls c = grid.tileControls(i);
             if (!c.ImgOne || !c.FraOne || !c.TxtOne || !c.CmdView)
-                throw platform::vbError(730, QStringLiteral("ImgOne%1").arg(i));
+                throw platform::vbError(platform::vberr::ControlNotFound,
+                                        QStringLiteral("ImgOne%1").arg(i));
             // Most tiles lie outside the visible part of the grid: their records are
             // played when a tile is first painted, not here.
             basDWF::pu_subLoadPicture(*c.ImgOne, path, metafile::MetafilePicture::Play::Deferred);

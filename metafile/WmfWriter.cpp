@@ -1,17 +1,15 @@
 #include "metafile/WmfWriter.h"
 
+#include "platform/SafeFile.h"
+
 #include "metafile/WmfRecords.h"
 
-#include <QFile>
 #include <QStringEncoder>
-#include <QTemporaryFile>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace metafile {
 
@@ -407,25 +405,9 @@ QByteArray WmfWriter::toBytes() const {
 }
 
 bool WmfWriter::save(const QString& path) const {
-    // Written beside the target and renamed over it, so no reader ever sees
-    // half a picture. Not synced to disk: the pictures live in a work folder
-    // that every refresh rebuilds, and a refresh writes about a thousand of
-    // them, where a sync per file would cost seconds.
-    const QByteArray bytes = toBytes();
-    QTemporaryFile temp(path + QStringLiteral(".XXXXXX"));
-    temp.setAutoRemove(true);
-    if (!temp.open())
-        return false;
-    if (temp.write(bytes) != bytes.size() || !temp.flush())
-        return false;
-    temp.close();
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(temp.fileName().toStdString()),
-                            std::filesystem::path(path.toStdString()), error);
-    if (error)
-        return false;
-    temp.setAutoRemove(false);
-    return true;
+    // Not synced to disk: the pictures live in a work folder that every refresh
+    // rebuilds, and a refresh writes about a thousand of them.
+    return platform::SafeFile::write(path, toBytes(), platform::SafeFile::Sync::NotToDisk);
 }
 
 } // namespace metafile

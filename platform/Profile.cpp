@@ -1,9 +1,9 @@
 #include "Profile.h"
 
 #include "TextCodec.h"
+#include "platform/SafeFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 #include <optional>
 
@@ -128,14 +128,7 @@ struct IniText {
             bytes = encodeCp932(text, &fits);
         if (!cp932 || !fits)
             bytes = text.toUtf8(); // a character CP932 lacks would be lost: keep it in UTF-8
-        QSaveFile out(path);
-        if (!out.open(QIODevice::WriteOnly))
-            return false;
-        if (out.write(bytes) != bytes.size()) {
-            out.cancelWriting();
-            return false;
-        }
-        return out.commit();
+        return SafeFile::write(path, bytes);
     }
 };
 

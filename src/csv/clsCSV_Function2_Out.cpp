@@ -1,13 +1,9 @@
 #include "clsCSV_Function2.h"
 
+#include "platform/SafeFile.h"
 #include "platform/VbNumeric.h"
 
 #include <QByteArray>
-#include <QFile>
-#include <QFileInfo>
-
-#include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -95,15 +91,10 @@ bool clsCSV_Function2::pu_fun_bOut_Array_CSV(
     const Exceptions rules{bChkEmpty, bOptEmptyOK, bChkNum,      bOptNumOK,
                            bChkNum0,  bChkDate,    sTxtDateHead, sTxtDateBack};
 
-    QFile out(temp);
-    bool opened = false;
+    QByteArray bytes;
     try {
         const qint32 lo1 = vCSV_Array.lbound(1), hi1 = vCSV_Array.ubound(1);
         const qint32 lo2 = vCSV_Array.lbound(2), hi2 = vCSV_Array.ubound(2);
-
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return false;
-        opened = true;
 
         const QString end = terminator(iReturn, sDelimited);
         const qint32 recordLo = bMode ? lo2 : lo1, recordHi = bMode ? hi2 : hi1;
@@ -121,28 +112,13 @@ bool clsCSV_Function2::pu_fun_bOut_Array_CSV(
                 record += field;
             }
             record += end;
-            const QByteArray bytes = record.toUtf8();
-            if (out.write(bytes) != bytes.size())
-                throw std::runtime_error("write failed");
+            bytes += record.toUtf8();
         }
-        if (!out.flush() || ::fsync(out.handle()) != 0)
-            throw std::runtime_error("flush failed");
-        out.close();
-        if (out.error() != QFileDevice::NoError)
-            throw std::runtime_error("close failed");
     } catch (const std::exception&) {
-        out.close();
-        if (opened)
-            QFile::remove(temp);
         return false;
     }
-
-    // The new file takes the old one's permissions, then replaces it in one step: the
-    // target is never deleted first, so there is no moment without it.
-    if (QFileInfo(target).isFile())
-        QFile::setPermissions(temp, QFile::permissions(target));
-    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) !=
-        0)
-        return false; // the temporary file stays: it holds the only copy of the new data
-    return true;
+    // Written under the temporary name, then put in the old file's place in one step:
+    // the target is never deleted first, so there is no moment without it. When that
+    // last step fails the temporary file stays: it holds the only copy of the new data.
+    return platform::SafeFile::writeVia(temp, target, bytes);
 }

@@ -1,0 +1,79 @@
+// Files are written whole or not at all.
+
+#include "platform/SafeFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::SafeFile::Sync;
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+TEST(SafeFile, ReplacesTheWholeFileAndLeavesNothingBeside) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("TARNIX.ini"));
+    for (const Sync sync : {Sync::ToDisk, Sync::NotToDisk}) {
+        ASSERT_TRUE(platform::SafeFile::write(path, "[a]\nx=1\n", sync));
+        EXPECT_EQ(contents(path), QByteArray("[a]\nx=1\n"));
+        ASSERT_TRUE(platform::SafeFile::write(path, "short", sync));
+        EXPECT_EQ(contents(path), QByteArray("short"));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"TARNIX.ini"});
+    }
+}
+
+TEST(SafeFile, AWriteThatCannotHappenKeepsTheOldFileAndSaysWhy) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kept.txt"));
+    ASSERT_TRUE(platform::SafeFile::write(path, "old"));
+    // A folder that lets nobody write: no file can be made beside the target.
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    const bool asRoot = QFile(dir.filePath(QStringLiteral("probe"))).open(QIODevice::WriteOnly);
+    QFile::remove(dir.filePath(QStringLiteral("probe")));
+    for (const Sync sync : {Sync::ToDisk, Sync::NotToDisk}) {
+        QString why;
+        const bool written = platform::SafeFile::write(path, "new", sync, &why);
+        if (!asRoot) {
+            EXPECT_FALSE(written);
+            EXPECT_FALSE(why.isEmpty());
+            EXPECT_EQ(contents(path), QByteArray("old"));
+        }
+    }
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // A target in a folder that does not exist is refused, whoever runs it.
+    QString why;
+    EXPECT_FALSE(platform::SafeFile::write(dir.filePath(QStringLiteral("no/such.txt")), "x",
+                                           Sync::ToDisk, &why));
+    EXPECT_FALSE(why.isEmpty());
+}
+
+TEST(SafeFile, ThroughANamedTemporaryFileThatStaysWhenTheLastStepFails) {
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.csv"));
+    const QString temp = dir.filePath(QStringLiteral("buff_out.csv"));
+    ASSERT_TRUE(platform::SafeFile::write(target, "old"));
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    ASSERT_TRUE(platform::SafeFile::writeVia(temp, target, "a,b\r\n"));
+    EXPECT_EQ(contents(target), QByteArray("a,b\r\n"));
+    EXPECT_FALSE(QFile::exists(temp));
+    EXPECT_EQ(QFile::permissions(target) & (QFile::ReadGroup | QFile::WriteGroup),
+              QFile::ReadGroup);
+
+    // A target that is a folder cannot be replaced by a file: the new data stays under
+    // the temporary name.
+    const QString folder = dir.filePath(QStringLiteral("folder.csv"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    QDir(folder).mkdir(QStringLiteral("inside"));
+    QString why;
+    EXPECT_FALSE(platform::SafeFile::writeVia(temp, folder, "kept", &why));
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_EQ(contents(temp), QByteArray("kept"));
+}
+
+} // namespace

@@ -27,12 +27,16 @@ bool sameName(const QString& a, const QString& b) {
     return QString::compare(a, b, Qt::CaseInsensitive) == 0;
 }
 
-// One file in memory, line by line, remembering how it was stored.
+// One file in memory, line by line, remembering how it was stored. Each line read keeps
+// its own bytes with its line break: a line this program does not change is written back
+// exactly as it was, whatever its encoding, so other programs' sections and keys (and
+// bytes no codec knows) survive a write of ours.
 struct IniText {
     QStringList lines;
+    // The bytes of each line as read, break included; empty for a line made or changed.
+    QList<QByteArray> raw;
     bool crlf = false;
     bool cp932 = false;
-    bool endsWithBreak = true;
 
     static std::optional<IniText> load(const QString& path, bool mustExist) {
         IniText ini;
@@ -46,19 +50,34 @@ struct IniText {
             return std::nullopt;
         const QByteArray bytes = f.readAll();
         ini.cp932 = !isValidUtf8(bytes);
-        const QString text = decodeText(bytes);
-        ini.crlf = text.contains(QLatin1String("\r\n"));
-        if (text.isEmpty())
-            return ini;
-        ini.endsWithBreak = text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r'));
-        QString normal = text;
-        normal.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        normal.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        ini.lines = normal.split(QLatin1Char('\n'));
-        if (ini.endsWithBreak)
-            ini.lines.removeLast();
+        ini.crlf = bytes.contains("\r\n");
+        qsizetype at = 0;
+        while (at < bytes.size()) {
+            qsizetype end = at;
+            while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+                ++end;
+            const QByteArray content = bytes.mid(at, end - at);
+            if (end < bytes.size())
+                end += (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ? 2
+                                                                                                : 1;
+            // Each line decoded on its own: one line of another encoding does not turn
+            // the rest of the file into mojibake.
+            ini.lines.append(decodeText(content));
+            ini.raw.append(bytes.mid(at, end - at));
+            at = end;
+        }
         return ini;
     }
+
+    void set(qsizetype i, const QString& line) {
+        lines[i] = line;
+        raw[i].clear();
+    }
+    void insert(qsizetype i, const QString& line) {
+        lines.insert(i, line);
+        raw.insert(i, QByteArray());
+    }
+    void append(const QString& line) { insert(lines.size(), line); }
 
     static std::optional<QString> sectionName(const QString& line) {
         const QString t = trimBlanks(line);
@@ -118,16 +137,25 @@ struct IniText {
     }
 
     bool save(const QString& path) const {
-        const QString eol = crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
-        QString text = lines.join(eol);
-        if (!lines.isEmpty())
-            text += eol;
+        const QByteArray eol = crlf ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
         QByteArray bytes;
-        bool fits = false;
-        if (cp932)
-            bytes = encodeCp932(text, &fits);
-        if (!cp932 || !fits)
-            bytes = text.toUtf8(); // a character CP932 lacks would be lost: keep it in UTF-8
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            // A line after the last one of the file as read needs the break it lacked.
+            if (!bytes.isEmpty() && !bytes.endsWith('\n') && !bytes.endsWith('\r'))
+                bytes += eol;
+            if (!raw[i].isEmpty()) {
+                bytes += raw[i];
+                continue;
+            }
+            bool fits = false;
+            QByteArray encoded;
+            if (cp932)
+                encoded = encodeCp932(lines[i], &fits);
+            // A character CP932 lacks would be lost: keep that line in UTF-8.
+            if (!cp932 || !fits)
+                encoded = lines[i].toUtf8();
+            bytes += encoded + eol;
+        }
         return SafeFile::write(path, bytes);
     }
 };
@@ -226,20 +254,20 @@ bool writeString(const QString& file, const QString& section, const QString& key
     if (existing >= 0) {
         // Keep the key as the file spells it; only the value changes.
         const auto kv = IniText::keyValue(ini->lines[existing]);
-        ini->lines[existing] = kv->first + QLatin1Char('=') + value;
+        ini->set(existing, kv->first + QLatin1Char('=') + value);
     } else {
         const QString line = k + QLatin1Char('=') + value;
         const auto [first, end] = ini->sectionBody(sec);
         if (first < 0) {
-            ini->lines.append(QLatin1Char('[') + sec + QLatin1Char(']'));
-            ini->lines.append(line);
+            ini->append(QLatin1Char('[') + sec + QLatin1Char(']'));
+            ini->append(line);
         } else {
             // After the section's last non-blank line, so a blank line before the next
             // section stays where it was.
             qsizetype at = end;
             while (at > first && trimBlanks(ini->lines[at - 1]).isEmpty())
                 --at;
-            ini->lines.insert(at, line);
+            ini->insert(at, line);
         }
     }
     return ini->save(file);

@@ -107,11 +107,29 @@ TEST_F(ProfileTest, Cp932FileIsReadAndKeepsItsEncoding) {
     EXPECT_EQ(str(section, QStringLiteral("名前")), QStringLiteral("図面"));
     ASSERT_TRUE(profile::writeString(path, section, QStringLiteral("幅"), QStringLiteral("五")));
     EXPECT_EQ(readBytes(), encodeCp932(QStringLiteral("[設定]\n名前=図面\n幅=五\n")));
-    // A character CP932 lacks would be lost; the file is then kept as UTF-8 instead.
+    // A character CP932 lacks would be lost; that line is written in UTF-8, and the
+    // lines already there keep their bytes.
     ASSERT_TRUE(profile::writeString(path, section, "emoji", QStringLiteral("😀")));
-    EXPECT_TRUE(isValidUtf8(readBytes()));
+    EXPECT_EQ(readBytes(), encodeCp932(QStringLiteral("[設定]\n名前=図面\n幅=五\n")) +
+                               QStringLiteral("emoji=😀\n").toUtf8());
     EXPECT_EQ(str(section, "emoji"), QStringLiteral("😀"));
     EXPECT_EQ(str(section, QStringLiteral("名前")), QStringLiteral("図面"));
+}
+
+TEST_F(ProfileTest, LinesOfOthersAreKeptByteForByteWhateverTheirEncoding) {
+    // Another program's section in bytes no codec reads, a UTF-8 line, a CP932 line,
+    // mixed line ends and no break after the last line.
+    const QByteArray others = QByteArray("[Other]\r\nraw=\xFF\xFE\x80\x81!\n") +
+                              QByteArray("utf8=\xE5\xB9\x85\r\n") +
+                              QByteArray("sjis=\x95\x9D\r\n") + QByteArray("[WMFPosi]\r\n");
+    writeBytes(others + "left=0\r\nwidth=5820");
+    ASSERT_TRUE(profile::writeString(path, "WMFPosi", "left", "450"));
+    ASSERT_TRUE(profile::writeString(path, "WMFPosi", "height", "8625"));
+    EXPECT_EQ(readBytes(), others + "left=450\r\nwidth=5820\r\nheight=8625\r\n");
+    // The lines of either encoding still read as their text.
+    EXPECT_EQ(str("Other", "utf8"), QStringLiteral("幅"));
+    EXPECT_EQ(str("Other", "sjis"), QStringLiteral("幅"));
+    EXPECT_EQ(profile::getInt(path, "WMFPosi", "left", -1), 450);
 }
 
 TEST(TextCodec, Utf8WhenValidElseCp932) {

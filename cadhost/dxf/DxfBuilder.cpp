@@ -45,8 +45,10 @@ void DxfBuilder::addLayer(const DL_LayerData& d) {
     flush();
     Layer l;
     l.name = m_text.decode(d.name);
-    if (!Drawing::isValidLayerName(l.name))
-        return; // a nameless or unusable record cannot be addressed; the CAD drops it
+    // A drawing keeps the names its file gives, even ones a user could not type in;
+    // only a nameless record, which nothing can address, is left out.
+    if (l.name.isEmpty())
+        return;
     const int color = attributes.getColor();
     l.layerOn = !(d.off || color < 0);
     const int aciColor = std::abs(color);

@@ -93,7 +93,20 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
 
     drawing->reserveEntities(builder.model.size());
     BlockExpander expander(builder.blocks);
+    // An object on a layer the table lacks: the CAD makes the layer, under the name the
+    // file gives. Names seen once are remembered exactly, which spares a case fold for
+    // every entity.
     QSet<QString> known;
+    auto ensureLayer = [&](const QString& name) {
+        if (known.contains(name))
+            return;
+        if (!name.isEmpty() && drawing->layerIndex(name) < 0) {
+            Layer layer;
+            layer.name = name;
+            drawing->putLayer(layer);
+        }
+        known.insert(name);
+    };
     for (RawEntity& raw : builder.model) {
         Entity e;
         e.type = std::move(raw.type);
@@ -109,25 +122,9 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
                 if (p.color == aci::ByBlock)
                     p.color = 7;
         }
-        // An entity on a layer the table lacks: the CAD makes the layer. Names seen once
-        // are remembered exactly, which spares a case fold for every entity.
-        if (!known.contains(e.layer) && drawing->layerIndex(e.layer) < 0) {
-            if (Drawing::isValidLayerName(e.layer)) {
-                drawing->addLayer(e.layer);
-            } else {
-                e.layer = QStringLiteral("0");
-                for (Primitive& p : e.primitives)
-                    p.layer = e.layer;
-            }
-        }
-        known.insert(e.layer);
-        for (const Primitive& p : e.primitives) {
-            if (known.contains(p.layer))
-                continue;
-            if (drawing->layerIndex(p.layer) < 0 && Drawing::isValidLayerName(p.layer))
-                drawing->addLayer(p.layer);
-            known.insert(p.layer);
-        }
+        ensureLayer(e.layer);
+        for (const Primitive& p : e.primitives)
+            ensureLayer(p.layer);
         drawing->addEntity(std::move(e));
     }
     return drawing;

@@ -63,8 +63,9 @@ public:
     const std::vector<Layer>& layers() const { return m_layers; }
     const Layer* findLayer(const QString& name) const;
     int layerIndex(const QString& name) const; // -1 when absent
-    // Adds or replaces a layer as read from a file: the file's own order is kept and
-    // no rule is checked beyond a valid name (refused names throw InvalidArgument).
+    // Adds or replaces a layer as read from a file: the file's own order and name are
+    // kept, whatever characters the name holds, since opening never changes a drawing.
+    // Only an empty name, which nothing could address, throws InvalidArgument.
     void putLayer(const Layer& layer);
 
     // --- linetypes ---------------------------------------------------------------
@@ -103,8 +104,9 @@ public:
 
     // Case-insensitive key for names (layers, linetypes, selection sets).
     static QString nameKey(const QString& name) { return name.toCaseFolded(); }
-    // A name the CAD accepts for a layer: not empty, none of <>/\":;?*|,=` and no
-    // control characters.
+    // A name the CAD lets a user give a layer (Layers.Add, renaming): not empty, none of
+    // <>/\":;?*|,=` and no control characters. Drawings read from files may hold other
+    // names; those are kept as they are.
     static bool isValidLayerName(const QString& name);
 
 signals:

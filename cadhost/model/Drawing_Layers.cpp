@@ -42,7 +42,7 @@ const Layer& Drawing::layerRef(const QString& name) const {
 }
 
 void Drawing::putLayer(const Layer& layer) {
-    if (!isValidLayerName(layer.name))
+    if (layer.name.isEmpty())
         throwCadError(hosterr::InvalidArgument,
                       QStringLiteral("Invalid layer name \"%1\"").arg(layer.name));
     const int i = layerIndex(layer.name);

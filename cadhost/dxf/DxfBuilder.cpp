@@ -171,9 +171,12 @@ QVector<QPointF> DxfBuilder::ocs(QVector<QPointF> pts) const {
 }
 
 void DxfBuilder::emitEntity(RawEntity e) {
-    // Paper-space entities are not part of the model the automation interface sees.
-    if (!m_block && e.paperSpace)
+    // Paper-space entities are not part of the model the automation interface sees;
+    // their layers still count as used (the file keeps the entities themselves).
+    if (!m_block && e.paperSpace) {
+        paperSpaceLayers.insert(e.layer);
         return;
+    }
     if (m_block)
         m_block->entities.push_back(std::move(e));
     else

@@ -3,6 +3,7 @@
 #include "cadhost/dxf/BlockExpander.h"
 #include "cadhost/dxf/DxfBuilder.h"
 #include "cadhost/dxf/DxfPrescan.h"
+#include "cadhost/dxf/DxfSource.h"
 #include "cadhost/dxf/DxfText.h"
 #include "cadhost/dxf/FastPathFeeder.h"
 #include "cadhost/model/CadErrors.h"
@@ -59,9 +60,10 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
     DxfBuilder builder(dxf);
     builder.setText(DxfText(QString(), QString()));
     QByteArray forDxflib;
+    DxfPrescan scan;
     {
         FastPathFeeder feeder(builder, bytes.size());
-        const DxfPrescan scan = DxfPrescan::check(bytes, &feeder);
+        scan = DxfPrescan::check(bytes, &feeder);
         if (!scan.ok)
             fail(displayName, QStringLiteral("line %1: %2").arg(scan.errorLine).arg(scan.error));
         feeder.finish();
@@ -127,6 +129,21 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
             ensureLayer(p.layer);
         drawing->addEntity(std::move(e));
     }
+    // Paper space and block definitions stay in the file only, but what lies on a layer
+    // keeps it from being deleted.
+    auto outside = [&](const QString& name) {
+        if (name.isEmpty())
+            return;
+        ensureLayer(name);
+        drawing->addOutsideReference(name);
+    };
+    for (const QString& name : std::as_const(builder.paperSpaceLayers))
+        outside(name);
+    for (const auto& block : std::as_const(builder.blocks))
+        for (const RawEntity& e : block.entities)
+            outside(e.layer);
+
+    drawing->setSource(DxfSource::read(bytes, scan.acadVersion, scan.codePage, *drawing));
     return drawing;
 }
 

@@ -1,5 +1,6 @@
 #include "cadhost/dxf/DxfWriter.h"
 
+#include "cadhost/dxf/DxfSource.h"
 #include "cadhost/model/CadErrors.h"
 #include "cadhost/model/Drawing.h"
 
@@ -106,6 +107,12 @@ void writePrimitive(Out& out, const Primitive& p) {
 } // namespace
 
 QByteArray DxfWriter::toBytes(const Drawing& drawing) {
+    if (const auto* source = dynamic_cast<const DxfSource*>(drawing.source()))
+        return source->rewrite(drawing);
+    return newFile(drawing);
+}
+
+QByteArray DxfWriter::newFile(const Drawing& drawing) {
     Out out;
     out.pair(0, "SECTION");
     out.pair(2, "HEADER");

@@ -45,8 +45,10 @@ void DxfBuilder::addLayer(const DL_LayerData& d) {
     flush();
     Layer l;
     l.name = m_text.decode(d.name);
-    if (!Drawing::isValidLayerName(l.name))
-        return; // a nameless or unusable record cannot be addressed; the CAD drops it
+    // A drawing keeps the names its file gives, even ones a user could not type in;
+    // only a nameless record, which nothing can address, is left out.
+    if (l.name.isEmpty())
+        return;
     const int color = attributes.getColor();
     l.layerOn = !(d.off || color < 0);
     const int aciColor = std::abs(color);
@@ -169,9 +171,12 @@ QVector<QPointF> DxfBuilder::ocs(QVector<QPointF> pts) const {
 }
 
 void DxfBuilder::emitEntity(RawEntity e) {
-    // Paper-space entities are not part of the model the automation interface sees.
-    if (!m_block && e.paperSpace)
+    // Paper-space entities are not part of the model the automation interface sees;
+    // their layers still count as used (the file keeps the entities themselves).
+    if (!m_block && e.paperSpace) {
+        paperSpaceLayers.insert(e.layer);
         return;
+    }
     if (m_block)
         m_block->entities.push_back(std::move(e));
     else

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 #include <dxflib/dl_creationadapter.h>
 #include <dxflib/dl_dxf.h>
@@ -28,6 +29,7 @@ public:
     QStringList linetypes;
     QHash<QString, Block> blocks; // by case-folded name
     std::vector<RawEntity> model;
+    QSet<QString> paperSpaceLayers; // layers of paper-space entities outside blocks
 
     void finish();
 

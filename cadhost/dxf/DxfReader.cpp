@@ -3,6 +3,7 @@
 #include "cadhost/dxf/BlockExpander.h"
 #include "cadhost/dxf/DxfBuilder.h"
 #include "cadhost/dxf/DxfPrescan.h"
+#include "cadhost/dxf/DxfSource.h"
 #include "cadhost/dxf/DxfText.h"
 #include "cadhost/dxf/FastPathFeeder.h"
 #include "cadhost/model/CadErrors.h"
@@ -59,9 +60,10 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
     DxfBuilder builder(dxf);
     builder.setText(DxfText(QString(), QString()));
     QByteArray forDxflib;
+    DxfPrescan scan;
     {
         FastPathFeeder feeder(builder, bytes.size());
-        const DxfPrescan scan = DxfPrescan::check(bytes, &feeder);
+        scan = DxfPrescan::check(bytes, &feeder);
         if (!scan.ok)
             fail(displayName, QStringLiteral("line %1: %2").arg(scan.errorLine).arg(scan.error));
         feeder.finish();
@@ -93,7 +95,20 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
 
     drawing->reserveEntities(builder.model.size());
     BlockExpander expander(builder.blocks);
+    // An object on a layer the table lacks: the CAD makes the layer, under the name the
+    // file gives. Names seen once are remembered exactly, which spares a case fold for
+    // every entity.
     QSet<QString> known;
+    auto ensureLayer = [&](const QString& name) {
+        if (known.contains(name))
+            return;
+        if (!name.isEmpty() && drawing->layerIndex(name) < 0) {
+            Layer layer;
+            layer.name = name;
+            drawing->putLayer(layer);
+        }
+        known.insert(name);
+    };
     for (RawEntity& raw : builder.model) {
         Entity e;
         e.type = std::move(raw.type);
@@ -109,27 +124,26 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
                 if (p.color == aci::ByBlock)
                     p.color = 7;
         }
-        // An entity on a layer the table lacks: the CAD makes the layer. Names seen once
-        // are remembered exactly, which spares a case fold for every entity.
-        if (!known.contains(e.layer) && drawing->layerIndex(e.layer) < 0) {
-            if (Drawing::isValidLayerName(e.layer)) {
-                drawing->addLayer(e.layer);
-            } else {
-                e.layer = QStringLiteral("0");
-                for (Primitive& p : e.primitives)
-                    p.layer = e.layer;
-            }
-        }
-        known.insert(e.layer);
-        for (const Primitive& p : e.primitives) {
-            if (known.contains(p.layer))
-                continue;
-            if (drawing->layerIndex(p.layer) < 0 && Drawing::isValidLayerName(p.layer))
-                drawing->addLayer(p.layer);
-            known.insert(p.layer);
-        }
+        ensureLayer(e.layer);
+        for (const Primitive& p : e.primitives)
+            ensureLayer(p.layer);
         drawing->addEntity(std::move(e));
     }
+    // Paper space and block definitions stay in the file only, but what lies on a layer
+    // keeps it from being deleted.
+    auto outside = [&](const QString& name) {
+        if (name.isEmpty())
+            return;
+        ensureLayer(name);
+        drawing->addOutsideReference(name);
+    };
+    for (const QString& name : std::as_const(builder.paperSpaceLayers))
+        outside(name);
+    for (const auto& block : std::as_const(builder.blocks))
+        for (const RawEntity& e : block.entities)
+            outside(e.layer);
+
+    drawing->setSource(DxfSource::read(bytes, scan.acadVersion, scan.codePage, *drawing));
     return drawing;
 }
 

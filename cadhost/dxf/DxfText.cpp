@@ -1,6 +1,7 @@
 #include "cadhost/dxf/DxfText.h"
 
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 namespace cadhost::dxf {
 
@@ -45,6 +46,34 @@ QString DxfText::decode(const std::string& bytes) const {
     if (text.contains(QLatin1String("\\U+"), Qt::CaseInsensitive))
         text = unescapeUnicode(text);
     return text;
+}
+
+QByteArray DxfText::encode(const QString& text) const {
+    if (m_encoding == "UTF-8")
+        return text.toUtf8();
+    QStringEncoder encoder(m_encoding.constData());
+    QStringDecoder decoder(m_encoding.constData());
+    if (!encoder.isValid() || !decoder.isValid())
+        return text.toLatin1();
+    QByteArray out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80) {
+            out += char(c.unicode());
+            continue;
+        }
+        // A character the code page lacks comes back as something else.
+        const QString one(c);
+        const QByteArray bytes = encoder.encode(one);
+        if (!c.isSurrogate() && decoder.decode(bytes) == one)
+            out += bytes;
+        else
+            out += QStringLiteral("\\U+%1")
+                       .arg(c.unicode(), 4, 16, QLatin1Char('0'))
+                       .toUpper()
+                       .toLatin1();
+    }
+    return out;
 }
 
 QString DxfText::unescapeUnicode(const QString& text) {

@@ -15,6 +15,9 @@ public:
     DxfText(const QString& acadVersion, const QString& codePage);
 
     QString decode(const std::string& bytes) const;
+    // The bytes a DXF value of this file holds for text: what the file's encoding cannot
+    // hold goes out as a \U+XXXX escape, which decode reads back.
+    QByteArray encode(const QString& text) const;
     // MTEXT carries inline formatting (\P paragraphs, {\f...;} fonts, \~ spaces):
     // keeps the words, turns paragraphs into line breaks.
     static QString plainMText(const QString& text);

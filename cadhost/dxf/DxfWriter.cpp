@@ -1,10 +1,12 @@
 #include "cadhost/dxf/DxfWriter.h"
 
+#include "platform/SafeFile.h"
+
+#include "cadhost/dxf/DxfSource.h"
 #include "cadhost/model/CadErrors.h"
 #include "cadhost/model/Drawing.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace cadhost::dxf {
 
@@ -106,6 +108,12 @@ void writePrimitive(Out& out, const Primitive& p) {
 } // namespace
 
 QByteArray DxfWriter::toBytes(const Drawing& drawing) {
+    if (const auto* source = dynamic_cast<const DxfSource*>(drawing.source()))
+        return source->rewrite(drawing);
+    return newFile(drawing);
+}
+
+QByteArray DxfWriter::newFile(const Drawing& drawing) {
     Out out;
     out.pair(0, "SECTION");
     out.pair(2, "HEADER");
@@ -199,15 +207,10 @@ QByteArray DxfWriter::toBytes(const Drawing& drawing) {
 }
 
 void DxfWriter::writeFile(const Drawing& drawing, const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    QString why;
+    if (!platform::SafeFile::write(path, toBytes(drawing), platform::SafeFile::Sync::ToDisk, &why))
         throwCadError(caderr::Failed,
-                      QStringLiteral("cannot save %1: %2").arg(name, file.errorString()));
-    const QByteArray bytes = toBytes(drawing);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throwCadError(caderr::Failed,
-                      QStringLiteral("cannot save %1: %2").arg(name, file.errorString()));
+                      QStringLiteral("cannot save %1: %2").arg(QFileInfo(path).fileName(), why));
 }
 
 } // namespace cadhost::dxf

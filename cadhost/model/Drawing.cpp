@@ -92,6 +92,12 @@ void Drawing::addEntity(Entity entity) {
 
 // --- files -----------------------------------------------------------------------
 
+void Drawing::setSource(std::shared_ptr<const DrawingSource> source) {
+    m_source = std::move(source);
+    for (int i = 0; i < int(m_layers.size()); ++i)
+        m_layers[std::size_t(i)].sourceEntry = m_source ? i : -1;
+}
+
 void Drawing::save() {
     if (m_fullName.isEmpty())
         throwCadError(caderr::Failed,

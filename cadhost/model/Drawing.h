@@ -7,14 +7,24 @@
 #include <QList>
 #include <QObject>
 #include <QRectF>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace cadhost {
+
+// What a file format keeps of the file a drawing was read from, so that saving can
+// leave alone everything the model does not hold. The model carries it and never looks
+// inside; only the format that made it does.
+class DrawingSource {
+public:
+    virtual ~DrawingSource() = default;
+};
 
 // One open drawing (a document of the CAD). Its public members mirror the automation
 // interface of a document one to one, so the D-Bus adaptor and the viewer's in-process
@@ -54,18 +64,23 @@ public:
     QVariant getLayerProperty(const QString& layer, const QString& property) const;
     void setLayerProperty(const QString& layer, const QString& property, const QVariant& value);
     // Returns the existing layer's name when one of that name (any case) exists, as the
-    // CAD's Layers.Add does; an empty or invalid name is refused.
+    // CAD's Layers.Add does; an empty or invalid name is refused (see isValidLayerName).
     QString addLayer(const QString& name);
-    // Refuses layer "0", the current layer and a layer entities lie on.
+    // Refuses layer "0", the current layer, a layer entities lie on and a layer objects
+    // outside the model lie on (see addOutsideReference).
     void deleteLayer(const QString& name);
 
     // Direct access for loaders, views and exporters (no automation rules).
     const std::vector<Layer>& layers() const { return m_layers; }
     const Layer* findLayer(const QString& name) const;
     int layerIndex(const QString& name) const; // -1 when absent
-    // Adds or replaces a layer as read from a file: the file's own order is kept and
-    // no rule is checked beyond a valid name (refused names throw InvalidArgument).
+    // Adds or replaces a layer as read from a file: the file's own order and name are
+    // kept, whatever characters the name holds, since opening never changes a drawing.
+    // Only an empty name, which nothing could address, throws InvalidArgument.
     void putLayer(const Layer& layer);
+    // A layer that an object the model does not hold lies on (paper space, a block
+    // definition): the CAD counts it as referenced and will not delete it.
+    void addOutsideReference(const QString& layer);
 
     // --- linetypes ---------------------------------------------------------------
     QStringList linetypeNames() const { return m_linetypes; }
@@ -94,6 +109,12 @@ public:
     int entityCountOnLayer(const QString& layer) const;
 
     // --- files -------------------------------------------------------------------
+    // Ties the drawing to what its file format kept of the file it was read from. Every
+    // layer is numbered with its place at this moment (Layer::sourceEntry), so that on
+    // saving the format can tell which were renamed, changed, deleted or added since.
+    void setSource(std::shared_ptr<const DrawingSource> source);
+    const DrawingSource* source() const { return m_source.get(); }
+
     // Saving goes through a writer the application installs (the model knows no file
     // format). Save on a never-saved drawing fails: the CAD asks for a name first.
     using Writer = std::function<void(const Drawing&, const QString& path)>;
@@ -103,8 +124,9 @@ public:
 
     // Case-insensitive key for names (layers, linetypes, selection sets).
     static QString nameKey(const QString& name) { return name.toCaseFolded(); }
-    // A name the CAD accepts for a layer: not empty, none of <>/\":;?*|,=` and no
-    // control characters.
+    // A name the CAD lets a user give a layer (Layers.Add, renaming): not empty, none of
+    // <>/\":;?*|,=` and no control characters. Drawings read from files may hold other
+    // names; those are kept as they are.
     static bool isValidLayerName(const QString& name);
 
 signals:
@@ -142,6 +164,8 @@ private:
     QRectF m_extents;
     bool m_hasExtents = false;
     int m_regenCount = 0;
+    QSet<QString> m_outsideReferences; // layer keys
+    std::shared_ptr<const DrawingSource> m_source;
     Writer m_writer;
 };
 

@@ -107,6 +107,8 @@ void Drawing::setLayerProperty(const QString& layerName, const QString& property
         }
         if (isCurrent)
             m_activeLayer = newName;
+        if (m_outsideReferences.remove(oldKey))
+            m_outsideReferences.insert(nameKey(newName));
         l.name = newName;
         rebuildLayerIndex();
         break;

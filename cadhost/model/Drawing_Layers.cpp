@@ -42,7 +42,7 @@ const Layer& Drawing::layerRef(const QString& name) const {
 }
 
 void Drawing::putLayer(const Layer& layer) {
-    if (!isValidLayerName(layer.name))
+    if (layer.name.isEmpty())
         throwCadError(caderr::InvalidArgument,
                       QStringLiteral("Invalid layer name \"%1\"").arg(layer.name));
     const int i = layerIndex(layer.name);
@@ -52,6 +52,10 @@ void Drawing::putLayer(const Layer& layer) {
     }
     m_layers.push_back(layer);
     m_layerIndex.insert(nameKey(layer.name), int(m_layers.size()) - 1);
+}
+
+void Drawing::addOutsideReference(const QString& layer) {
+    m_outsideReferences.insert(nameKey(layer));
 }
 
 QString Drawing::getActiveLayer() const {
@@ -94,7 +98,8 @@ void Drawing::deleteLayer(const QString& name) {
     if (i < 0)
         throwCadError(KeyNotFound);
     const QString key = nameKey(name);
-    if (key == QLatin1String("0") || key == nameKey(m_activeLayer) || entityCountOnLayer(name) > 0)
+    if (key == QLatin1String("0") || key == nameKey(m_activeLayer) ||
+        m_outsideReferences.contains(key) || entityCountOnLayer(name) > 0)
         throwCadError(caderr::ObjectReferenced);
     m_layers.erase(m_layers.begin() + i);
     rebuildLayerIndex();

@@ -18,6 +18,9 @@ struct Layer {
     bool plottable = true;
     int color = 7;       // ACI 1..255
     int lineweight = -3; // -3 = default, otherwise hundredths of a millimetre
+    // The layer's place in the drawing when it was read from its file, kept through
+    // renames; -1 for a layer made since (see Drawing::setSource).
+    int sourceEntry = -1;
 
     // Entities on a layer are drawn only when it is on and thawed.
     bool isVisible() const { return layerOn && !freeze; }

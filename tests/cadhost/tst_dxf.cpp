@@ -4,6 +4,7 @@
 #include "cadhost/dxf/DxfText.h"
 #include "cadhost/dxf/DxfWriter.h"
 #include "cadhost/model/CadApplication.h"
+#include "cadhost/model/CadErrors.h"
 #include "cadhost/model/Drawing.h"
 #include "platform/VbError.h"
 
@@ -392,4 +393,40 @@ TEST(DxfReadTest, AnUnusableCurrentLayerInTheHeaderLeavesLayerZeroCurrent) {
         const auto d = DxfReader::readBytes(bytes, QStringLiteral("h.dxf"));
         EXPECT_EQ(d->getActiveLayer(), QStringLiteral("0")) << header;
     }
+}
+
+// A name a user could not give a layer is still the layer's name in a drawing read from a
+// file: the layer, and every object on it, stays as the file has it.
+TEST(DxfReadTest, LayersKeepNamesAUserCouldNotTypeIn) {
+    const QStringList special = {"a<b", "c>d", "e/f", "g\\h", "i\"j", "k:l", "m;n",
+                                 "o?p", "q*r", "s|t", "u,v",  "w=x",  "y`z"};
+    QByteArray bytes = "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLAYER\n";
+    for (const QString& name : special)
+        bytes += "0\nLAYER\n2\n" + name.toUtf8() + "\n70\n0\n62\n3\n6\nCONTINUOUS\n";
+    bytes += "0\nENDTAB\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n";
+    for (const QString& name : special)
+        bytes += "0\nLINE\n8\n" + name.toUtf8() + "\n10\n0\n20\n0\n11\n1\n21\n1\n";
+    // On a layer the table lacks: the layer is made under that name.
+    bytes += "0\nCIRCLE\n8\nnot<listed>\n10\n0\n20\n0\n40\n1\n0\nENDSEC\n0\nEOF\n";
+    const auto d = DxfReader::readBytes(bytes, QStringLiteral("special.dxf"));
+
+    EXPECT_EQ(d->layerCount(), 1 + special.size() + 1);
+    for (const QString& name : special) {
+        ASSERT_TRUE(d->findLayer(name)) << name.toStdString();
+        EXPECT_EQ(d->findLayer(name)->color, 3);
+        EXPECT_EQ(d->entityCountOnLayer(name), 1) << name.toStdString();
+    }
+    EXPECT_EQ(d->entityCountOnLayer(QStringLiteral("not<listed>")), 1);
+    EXPECT_EQ(d->entityCountOnLayer(QStringLiteral("0")), 0);
+    d->addSelectionSet(QStringLiteral("cSet"));
+    d->selectAll(QStringLiteral("cSet"), {8}, {QStringLiteral("Q*R")});
+    EXPECT_EQ(d->selectionSetSize(QStringLiteral("cSet")), 1);
+    // A user still cannot make such a layer, and gets the CAD's error for trying.
+    try {
+        d->addLayer(QStringLiteral("new|layer"));
+        ADD_FAILURE() << "an invalid name was added";
+    } catch (const platform::AutomationError& e) {
+        EXPECT_EQ(e.number(), caderr::InvalidArgument);
+    }
+    EXPECT_FALSE(d->findLayer(QStringLiteral("new|layer")));
 }

@@ -1,6 +1,8 @@
 // The CAD link against the real cadhost, started by D-Bus activation on a private bus.
 #include "DxfFixture.h"
 #include "PrivateSessionBus.h"
+#include "acad/AcadApplication.h"
+#include "acad/AcadLayers.h"
 #include "acad/BusChannel.h"
 #include "acad/DBusBackend.h"
 #include "acad/DBusConnector.h"
@@ -17,7 +19,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace {
@@ -315,10 +319,73 @@ TEST_F(CadHostTest, AHostKilledDuringTheSessionGivesAnAutomationError) {
     EXPECT_EQ(bus.ownerPid(kCad), 0);
 }
 
+// One viewer session in a process of its own, as a viewer started by the user: attach to
+// the running host and read every layer of the active drawing. Prints the milliseconds
+// the calls took.
+int viewerSession() {
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        acad::DBusConnector connector(QDBusConnection::sessionBus());
+        acad::AcadApplication app(connector.attach());
+        auto doc = app.ActiveDocument();
+        acad::AcadLayers layers = doc->Layers();
+        int on = 0;
+        for (acad::AcadLayer layer : layers)
+            on += layer.LayerOn() && !layer.Freeze() && layer.Color() > 0 ? 1 : 0;
+        std::printf("%lld %d\n", timer.elapsed(), on);
+        return 0;
+    } catch (const platform::VbError& e) {
+        std::fprintf(stderr, "session failed: %d %s\n", e.number(), qPrintable(e.description()));
+        return 1;
+    }
+}
+
+// The host outlives the viewer: every start of the viewer but the first meets a host
+// that served an earlier one, and its calls must be answered as promptly as the first
+// viewer's. Each session is a process of its own, as a viewer is.
+TEST_F(CadHostTest, EveryViewerSessionAgainstOneHostIsAsQuickAsTheFirst) {
+    korvel::test::DxfFixture dxf;
+    for (int i = 0; i < 200; ++i) {
+        const QString name = QStringLiteral("L%1").arg(i, 3, 10, QLatin1Char('0'));
+        dxf.addLayer(name, 1 + i % 255);
+        dxf.addLine(name, i, 0, i + 1, 1);
+    }
+    const QString path = dir.filePath(QStringLiteral("layers.dxf"));
+    ASSERT_TRUE(dxf.write(path));
+    auto host = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(connector->create());
+    ASSERT_TRUE(host);
+    host->open(path);
+    host.reset(); // the test's own connection to the host is not a viewer's
+
+    for (int session = 1; session <= 3; ++session) {
+        SCOPED_TRACE(session);
+        QProcess viewer;
+        viewer.setProgram(QCoreApplication::applicationFilePath());
+        viewer.setArguments({QStringLiteral("--viewer-session")});
+        QElapsedTimer timer;
+        timer.start();
+        viewer.start();
+        ASSERT_TRUE(viewer.waitForFinished(60000));
+        const qint64 wall = timer.elapsed();
+        const QByteArray out = viewer.readAllStandardOutput();
+        EXPECT_EQ(viewer.exitCode(), 0) << viewer.readAllStandardError().toStdString();
+        std::printf("viewer session %d: calls %s ms, process %lld ms\n", session,
+                    out.split(' ').value(0).constData(), wall);
+        // 200 layers' worth of calls take milliseconds; a call that waits out its 15 s
+        // timeout cannot hide under this bound.
+        EXPECT_LT(out.split(' ').value(0).toLongLong(), 5000) << out.toStdString();
+        // The 200 layers and layer "0", all on, thawed and coloured.
+        EXPECT_EQ(out.split(' ').value(1).trimmed().toInt(), 201) << out.toStdString();
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "--viewer-session") == 0)
+        return viewerSession();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -20,6 +20,8 @@ public:
     void LoadDVB(const QString& sPath);
     // Returns when the macro has finished.
     void RunMacro(const QString& sMacroName);
+    // Raises the connection's failure once the CAD stopped answering.
+    void CheckConnection() const { m_backend->checkConnection(); }
 
     const std::shared_ptr<ApplicationBackend>& backend() const { return m_backend; }
 

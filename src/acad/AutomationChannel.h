@@ -20,6 +20,11 @@ public:
 
     // True for the private socket, false for the bus.
     virtual bool isDirect() const = 0;
+
+    // Whether the host stopped answering on this road; throwIfFailed() raises the
+    // failure that ended the conversation. A road that never fails has neither.
+    virtual bool hasFailed() const { return false; }
+    virtual void throwIfFailed() const {}
 };
 
 } // namespace acad

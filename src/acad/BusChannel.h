@@ -3,6 +3,7 @@
 #include "acad/AutomationChannel.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 
 namespace acad {
 
@@ -17,6 +18,8 @@ public:
     bool isDirect() const override { return false; }
 
 private:
+    QDBusMessage callPumping(const QDBusMessage& msg, int timeoutMs);
+
     QDBusConnection m_bus;
     QString m_service;
 };

@@ -57,6 +57,7 @@ public:
     std::shared_ptr<DocumentBackend> activeDocument() override;
     void loadDVB(const QString& path) override;
     void runMacro(const QString& name) override;
+    void checkConnection() const override { m_channel->throwIfFailed(); }
 
     // Not used by the viewer; for tests and tools.
     std::shared_ptr<DocumentBackend> open(const QString& path);

@@ -3,6 +3,7 @@
 #include "AcadLog.h"
 #include "BusChannel.h"
 #include "DBusBackend.h"
+#include "FailFastChannel.h"
 #include "PrivateChannel.h"
 #include "platform/VbError.h"
 #include "platform/VbErrorText.h"
@@ -41,9 +42,12 @@ QString DBusConnector::ownerOrThrow() {
 }
 
 std::shared_ptr<AutomationChannel> DBusConnector::channelTo(const QString& owner) {
-    if (auto reused = m_privateChannels.value(owner).lock())
+    // A road that failed stays failed for the backends that hold it; a new session (the
+    // next refresh) takes a new one, so a CAD that answers again is reached again.
+    if (auto reused = m_channels.value(owner).lock(); reused && !reused->hasFailed())
         return reused;
     auto bus = std::make_shared<BusChannel>(m_bus, owner);
+    std::shared_ptr<AutomationChannel> road = bus;
     QString address;
     try {
         address =
@@ -55,20 +59,24 @@ std::shared_ptr<AutomationChannel> DBusConnector::channelTo(const QString& owner
                 .value(0)
                 .toString();
     } catch (const platform::AutomationError&) {
-        return bus; // a host without the property: the bus serves
+        // A host without the property: the bus serves.
     }
-    if (address.isEmpty())
-        return bus;
-    QString error;
-    std::shared_ptr<PrivateChannel> direct = PrivateChannel::open(address, &error);
-    if (!direct) {
-        qCDebug(lcAcad) << "no direct connection to" << address << ":" << error
-                        << "- calls go through the bus";
-        return bus;
+    if (!address.isEmpty()) {
+        QString error;
+        if (std::shared_ptr<PrivateChannel> direct = PrivateChannel::open(address, &error)) {
+            qCDebug(lcAcad) << "direct connection to" << owner << "at" << address;
+            direct->setStallLimit(std::chrono::milliseconds(m_timeouts.callMs));
+            road = direct;
+        } else {
+            qCDebug(lcAcad) << "no direct connection to" << address << ":" << error
+                            << "- calls go through the bus";
+        }
     }
-    qCDebug(lcAcad) << "direct connection to" << owner << "at" << address;
-    m_privateChannels.insert(owner, direct);
-    return direct;
+    // Every backend of this host shares the one road, and with it the knowledge that
+    // the host stopped answering.
+    auto shared = std::make_shared<FailFastChannel>(road);
+    m_channels.insert(owner, shared);
+    return shared;
 }
 
 std::shared_ptr<ApplicationBackend> DBusConnector::attach() {

@@ -38,11 +38,11 @@ private:
     // publishes one and it answers, otherwise the bus itself. Both carry the same calls
     // to the same objects; the socket saves the bus's hand-offs on each of the
     // thousands of calls a refresh makes, and it also dies with the host, so a
-    // reference still never reaches a successor. One socket per host while in use.
+    // reference still never reaches a successor. One road per host while in use.
     std::shared_ptr<AutomationChannel> channelTo(const QString& owner);
 
     QDBusConnection m_bus;
-    QHash<QString, std::weak_ptr<AutomationChannel>> m_privateChannels;
+    QHash<QString, std::weak_ptr<AutomationChannel>> m_channels;
     QString m_serviceName;
     DBusTimeouts m_timeouts;
 };

@@ -1,9 +1,13 @@
 #include "PrivateChannel.h"
 
+#include "acad/CallWait.h"
 #include "acad/DBusBackend.h"
 #include "automation/PlainValue.h"
 #include "platform/VbError.h"
 #include "platform/VbErrorText.h"
+
+#include <algorithm>
+#include <sys/socket.h>
 
 namespace acad {
 namespace {
@@ -17,7 +21,13 @@ std::shared_ptr<PrivateChannel> PrivateChannel::open(const QString& address, QSt
     return std::shared_ptr<PrivateChannel>(new PrivateChannel(std::move(socket)));
 }
 
-PrivateChannel::PrivateChannel(acadwire::WireSocket socket) : m_socket(std::move(socket)) {}
+PrivateChannel::PrivateChannel(acadwire::WireSocket socket) : m_socket(std::move(socket)) {
+    // The host at the other end, to tell a host that is busy from one that is stopped.
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    if (::getsockopt(m_socket.fd(), SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0)
+        m_peerPid = peer.pid;
+}
 
 QVariantList PrivateChannel::call(const QString& path, const QString& interface,
                                   const QString& member, const QVariantList& arguments,
@@ -47,7 +57,10 @@ QVariantList PrivateChannel::call(const QString& path, const QString& interface,
 
 acadwire::Reply PrivateChannel::awaitReply(quint32 serial, Clock::time_point deadline) {
     const bool spin = acadwire::spinningHelps();
-    const auto sleepAfter = Clock::now() + acadwire::kSpinBeforeSleep;
+    const auto started = Clock::now();
+    const auto sleepAfter = started + acadwire::kSpinBeforeSleep;
+    // Since when the host has been seen stopped; max() while it runs.
+    auto stoppedSince = Clock::time_point::max();
     for (;;) {
         const auto received = m_socket.readAvailable(m_reader);
         while (auto payload = m_reader.next()) {
@@ -73,8 +86,22 @@ acadwire::Reply PrivateChannel::awaitReply(quint32 serial, Clock::time_point dea
             acadwire::spinPause();
             continue;
         }
-        if (!m_socket.waitReadable(deadline))
+        const auto now = Clock::now();
+        if (now >= deadline)
             throw platform::automationError(dbuserr::RpcCallFailed);
+        // Short slices, so that a long wait lets the window paint and notices a host
+        // that was stopped: such a host answers nothing until it is continued.
+        if (m_socket.waitReadable(std::min(deadline, now + CallWait::kSlice)))
+            continue;
+        if (Clock::now() - started < CallWait::kQuiet)
+            continue;
+        if (!CallWait::isStopped(m_peerPid))
+            stoppedSince = Clock::time_point::max();
+        else if (stoppedSince == Clock::time_point::max())
+            stoppedSince = Clock::now();
+        else if (Clock::now() - stoppedSince >= m_stallLimit)
+            throw platform::automationError(dbuserr::RpcCallFailed);
+        CallWait::pump();
     }
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "acad/AutomationChannel.h"
+#include "acad/DBusBackend.h"
 #include "automation/AutomationWire.h"
 #include "automation/WireSocket.h"
 
+#include <chrono>
 #include <memory>
 
 namespace acad {
@@ -20,6 +22,10 @@ public:
                       const QVariantList& arguments, int timeoutMs) override;
     bool isDirect() const override { return true; }
 
+    // How long a stopped host is waited for, whatever the call's own timeout: the
+    // ordinary call timeout, as a host that does not answer a small call is given up on.
+    void setStallLimit(std::chrono::milliseconds limit) { m_stallLimit = limit; }
+
 private:
     explicit PrivateChannel(acadwire::WireSocket socket);
     // The reply to call number `serial`; replies to calls that timed out are skipped.
@@ -29,6 +35,8 @@ private:
     acadwire::FrameReader m_reader;
     quint32 m_lastSerial = 0;
     bool m_gone = false;
+    long m_peerPid = 0;
+    std::chrono::milliseconds m_stallLimit{dbustimeout::kCallMs};
 };
 
 } // namespace acad

@@ -88,6 +88,9 @@ public:
     // Toolbar button by its 1-based index (separators and placeholders included).
     QAction* toolbarButton(int index) const;
     static constexpr int kToolbarButtons = 17;
+    // The most tiles a refresh makes: tiles are numbered as the original numbered them,
+    // in 16 bits, and the grid of so many is already more than a screen can make sense of.
+    static constexpr qint32 kMaxTiles = 32767;
     // The smallest outer size the window keeps (twips).
     static constexpr double kMinWidth = 3090;
     static constexpr double kMinHeight = 4380;
@@ -200,11 +203,12 @@ private:
     void pr_subRefreshOnce();
     // Thrown at a refresh's next step once the window is asked to close.
     struct RefreshStopped : std::exception {};
-    void pr_subStopIfClosing() const;
+    void pr_subStopIfClosing();
     // Refresh steps from taking the document to handing the lists to the rebuild
     // (frmWMF_RefreshLayers.cpp).
     void pr_subRefreshLayers();
     void pr_subSortNames(QStringList& sNames);
+    bool pr_fun_bTooManyLayers(qint32 lnCount);
     void pr_subLayerListFill(const QStringList& sOnLayerArray);
     void pr_subTileClear();
     void pr_subProgressStep();
@@ -223,5 +227,6 @@ private:
     bool m_unloaded = false;
     bool m_refreshRunning = false;
     bool m_closeRequested = false;
+    bool m_refreshStopping = false;
     bool m_inLayout = false;
 };

@@ -1,6 +1,7 @@
 // The viewer rebuild: pictures of the drawing, one tile per layer shown, the layers'
 // states read into the tiles. The refresh is its only caller.
 
+#include "LayerStateRestore.h"
 #include "WorkFolder.h"
 #include "frmWMF.h"
 
@@ -12,6 +13,8 @@
 #include "app/frmSplash.h"
 #include "metafile/MetafilePicture.h"
 #include "platform/ControlGeometry.h"
+#include "platform/ErrorReport.h"
+#include "platform/MsgBox.h"
 #include "platform/ProgramFolder.h"
 #include "platform/VbError.h"
 #include "platform/VbErrorText.h"
@@ -50,25 +53,18 @@ void makeFolder(const QString& path) {
         throw platform::vbError(platform::vberr::PathFileAccess);
 }
 
-// The on and frozen states of the snapshot written back, the current layer left alone.
-// With bSkipFailures every layer gets its own try, so one that fails (deleted meanwhile,
-// the host gone) does not keep the others from being put back.
-void restoreLayerStates(acad::AcadDocument& oAcadDoc, const QString& sActiveLayer,
-                        bool bSkipFailures) {
-    acad::AcadLayers layers = oAcadDoc.Layers();
-    for (std::size_t k = 1; k < pu_typLayerState.size(); ++k) {
-        const typLayerState& rec = pu_typLayerState[k];
-        if (rec.sName == sActiveLayer)
-            continue;
-        try {
-            acad::AcadLayer oLayer = layers.Item(rec.sName);
-            oLayer.setLayerOn(rec.bLayerOn);
-            oLayer.setFreeze(rec.bFreeze);
-        } catch (const std::exception&) {
-            if (!bSkipFailures)
-                throw;
-        }
-    }
+// After a failure the layers that could not be put back are named: the drawing may have
+// them switched on and thawed, and only the user can set them right.
+void reportLayersNotRestored(const QStringList& names) {
+    constexpr qsizetype kNamesShown = 20;
+    QString list = names.mid(0, kNamesShown).join(QStringLiteral("、"));
+    if (names.size() > kNamesShown)
+        list += QStringLiteral(" ほか %1 画層").arg(names.size() - kNamesShown);
+    platform::MsgBox(
+        QStringLiteral("次の画層の表示・フリーズの状態を元に戻せなかった可能性があります。"
+                       "AutoCADで確認してください。") +
+            QLatin1Char('\r') + list,
+        platform::vbOKOnly | platform::vbExclamation, ErrorReport::kTitle);
 }
 
 } // namespace
@@ -90,6 +86,10 @@ void frmWMF::pr_subTileClear() {
 // repainting it a thousand times a second.
 void frmWMF::pr_subProgressStep() {
     pr_subStopIfClosing();
+    // A CAD that stopped answering ends the refresh here, with its own error, rather
+    // than with one box per tile still to come.
+    if (pu_oAcadApp)
+        pu_oAcadApp->CheckConnection();
     ++m_progressCount;
     const double percent = double(m_progressCount) / double(m_progressTotal) * 100.0;
     StatusMain->showMessage(m_sProgressName + kGathering +
@@ -152,6 +152,7 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
     // would leave the user's drawing with every layer on and thawed: put them back
     // before the failure is reported.
     const QString sActiveLayer = oAcadDoc->ActiveLayer().addressedName();
+    LayerStateRestore states(*oAcadDoc, sActiveLayer);
     bool bStatesChanged = false;
     try {
         acad::AcadLayers layers = oAcadDoc->Layers();
@@ -169,7 +170,7 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
         RefreshPhases::mark("overview macro");
 
         if (!bAll) {
-            restoreLayerStates(*oAcadDoc, sActiveLayer, false);
+            states.all();
             bStatesChanged = false;
             oAcadDoc->Regen(acad::acAllViewports);
             pu_oAcadApp->RunMacro(kMacroPart);
@@ -256,17 +257,19 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
 
         RefreshPhases::mark("layer pictures loaded");
         if (bAll && n == m) {
-            restoreLayerStates(*oAcadDoc, sActiveLayer, false);
+            states.all();
             bStatesChanged = false;
             oAcadDoc->Regen(acad::acAllViewports);
         }
     } catch (...) {
         if (bStatesChanged) {
-            restoreLayerStates(*oAcadDoc, sActiveLayer, true);
+            const QStringList notRestored = states.rest();
             try {
                 oAcadDoc->Regen(acad::acAllViewports);
             } catch (const std::exception&) {
             }
+            if (!notRestored.isEmpty())
+                reportLayersNotRestored(notRestored);
         }
         throw;
     }

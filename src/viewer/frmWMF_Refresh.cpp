@@ -7,9 +7,11 @@
 #include "platform/ProgramFolder.h"
 #include "platform/VbError.h"
 
+#include "acad/CallWait.h"
 #include "acad/basAcadConnect.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 
 void frmWMF::pu_subCmdRefresh_Click() {
     CmdRefresh_Click();
@@ -45,9 +47,12 @@ void frmWMF::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void frmWMF::pr_subStopIfClosing() const {
-    if (m_closeRequested)
+void frmWMF::pr_subStopIfClosing() {
+    // Once: the layer states are put back after the stop, and those calls must run.
+    if (m_closeRequested && !m_refreshStopping) {
+        m_refreshStopping = true;
         throw RefreshStopped();
+    }
 }
 
 // The refresh: connect to the CAD, take its drawing, load the macro project and bring
@@ -61,6 +66,13 @@ void frmWMF::CmdRefresh_Click() {
         return;
     {
         RefreshRun run(m_refreshRunning);
+        m_refreshStopping = false;
+        // While the CAD takes long to answer (a macro, a CAD that stopped), the window
+        // paints and a close ends the wait; the user's clicks wait for the refresh.
+        acad::CallWait::Scope wait([this] {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            pr_subStopIfClosing();
+        });
         pr_subRefreshOnce();
     }
     if (m_closeRequested)

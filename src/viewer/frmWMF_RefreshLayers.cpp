@@ -32,6 +32,20 @@ void frmWMF::pr_subLayerListFill(const QStringList& sOnLayerArray) {
         LstLayers->AddItem(sOnLayerArray[i]);
 }
 
+// A tile per layer, each with its controls and picture: beyond kMaxTiles the grid would
+// take gigabytes and minutes. Checked before the names are sorted, which alone would
+// take long for hundreds of thousands.
+bool frmWMF::pr_fun_bTooManyLayers(qint32 lnCount) {
+    if (lnCount <= kMaxTiles)
+        return false;
+    platform::MsgBox(QStringLiteral("表示する画層が多すぎます（%1 画層）。\r\n"
+                                    "一度に表示できるのは %2 画層までです。")
+                         .arg(lnCount)
+                         .arg(kMaxTiles),
+                     platform::vbOKOnly | platform::vbExclamation, ErrorReport::kTitle);
+    return true;
+}
+
 void frmWMF::pr_subRefreshLayers() {
     std::shared_ptr<acad::AcadDocument> oAcadDoc = pu_oAcadApp->ActiveDocument();
 
@@ -66,12 +80,19 @@ void frmWMF::pr_subRefreshLayers() {
         // A file without lines leaves the table erased: no row, so no layer to show.
         if (vCSV_Array.isAllocated()) {
             const qint32 col = vCSV_Array.lbound(1);
+            // The file is used up whether or not its layers can be shown.
+            if (pr_fun_bTooManyLayers(vCSV_Array.ubound(2) - vCSV_Array.lbound(2) + 1)) {
+                prsCsvPath.clear();
+                return;
+            }
             for (qint32 row = vCSV_Array.lbound(2); row <= vCSV_Array.ubound(2); ++row)
                 sOnLayerArray.append(platform::vb::CStr(vCSV_Array(col, row)));
         }
         pr_subSortNames(sOnLayerArray);
         bCsvRead = true;
     } else if (!ChkViewOnly->isChecked()) {
+        if (pr_fun_bTooManyLayers(n))
+            return;
         bAll = true;
         sAllLayerArray.append(QString());
         for (qint32 i = 0; i < n; ++i)
@@ -88,6 +109,8 @@ void frmWMF::pr_subRefreshLayers() {
             if (oLayer.LayerOn())
                 sOnLayerArray.append(oLayer.addressedName());
         }
+        if (pr_fun_bTooManyLayers(qint32(sOnLayerArray.size()) - 1))
+            return;
         pr_subSortNames(sOnLayerArray);
     }
 

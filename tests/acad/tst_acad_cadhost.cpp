@@ -4,6 +4,7 @@
 #include "acad/AcadApplication.h"
 #include "acad/AcadLayers.h"
 #include "acad/BusChannel.h"
+#include "acad/CallWait.h"
 #include "acad/DBusBackend.h"
 #include "acad/DBusConnector.h"
 #include "acad/StatusWindow.h"
@@ -21,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <csignal>
 #include <cstdio>
 #include <gtest/gtest.h>
 
@@ -317,6 +319,62 @@ TEST_F(CadHostTest, AHostKilledDuringTheSessionGivesAnAutomationError) {
     EXPECT_LT(timer.elapsed(), 5000);
     // The dead reference did not start a new host behind the viewer's back.
     EXPECT_EQ(bus.ownerPid(kCad), 0);
+}
+
+// Continues a stopped host whatever way the test ends.
+class StoppedHost {
+public:
+    explicit StoppedHost(qint64 pid) : m_pid(pid) { ::kill(pid_t(m_pid), SIGSTOP); }
+    ~StoppedHost() { resume(); }
+    void resume() {
+        if (m_pid > 0)
+            ::kill(pid_t(m_pid), SIGCONT);
+        m_pid = 0;
+    }
+
+private:
+    qint64 m_pid;
+};
+
+TEST_F(CadHostTest, AStoppedHostIsGivenUpOnAfterTheCallTimeoutAndAskedNoMore) {
+    // A short ordinary timeout; loading a project may take a minute, as on a real CAD.
+    connector->setTimeouts({2000, 60000, 600000});
+    acad::AcadApplication app(connector->create());
+    auto doc = app.ActiveDocument();
+    ASSERT_EQ(doc->Layers().Count(), 1);
+    const qint64 pid = bus.ownerPid(kCad);
+    ASSERT_GT(pid, 0);
+
+    int pumped = 0;
+    acad::CallWait::Scope wait([&] { ++pumped; });
+    StoppedHost stopped(pid);
+    QElapsedTimer timer;
+    timer.start();
+    // The long call is not waited out: the host is stopped, not busy.
+    EXPECT_EQ(errorOf([&] { app.LoadDVB(QStringLiteral("/nonexistent/TARNIX.dvb")); }),
+              acad::dbuserr::RpcCallFailed);
+    const qint64 firstFailure = timer.elapsed();
+    EXPECT_GE(firstFailure, 1900);
+    EXPECT_LT(firstFailure, 15000);
+    // The wait let its owner's pump run all along, not only at the end.
+    EXPECT_GT(pumped, 20);
+    EXPECT_THROW(app.CheckConnection(), platform::AutomationError);
+
+    // Every further call of the session fails at once with the same error.
+    timer.restart();
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(errorOf([&] { doc->Layers().Count(); }), acad::dbuserr::RpcCallFailed);
+    EXPECT_LT(timer.elapsed(), 500);
+
+    // Continued, the host answers a new session; the CAD's own errors do not end one.
+    stopped.resume();
+    acad::AcadApplication again(connector->attach());
+    EXPECT_NO_THROW(again.CheckConnection());
+    auto doc2 = again.ActiveDocument();
+    EXPECT_EQ(errorOf([&] { doc2->Layers().Item(QStringLiteral("nope")).LayerOn(); }),
+              caderr::KeyNotFound);
+    EXPECT_NO_THROW(again.CheckConnection());
+    EXPECT_EQ(doc2->Layers().Count(), 1);
 }
 
 // One viewer session in a process of its own, as a viewer started by the user: attach to

@@ -23,6 +23,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -30,6 +31,9 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -326,6 +330,145 @@ TEST_F(RefreshCadHostTest, ASecondRefreshWhileOneRunsIsIgnoredAndTheGridMatchesT
     EXPECT_EQ(listItems(), tileNames());
 }
 
+// Notes when the window is painted.
+class PaintClock : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && qobject_cast<QWidget*>(watched))
+            paints.push_back(clock.elapsed());
+        return false;
+    }
+    QElapsedTimer clock;
+    std::vector<qint64> paints;
+};
+
+TEST_F(RefreshCadHostTest, ACadStoppedDuringARefreshEndsItAtOnceAndSaysWhatMayNotBeBack) {
+    openPlan();
+    connector->setTimeouts({2000, 60000, 600000});
+    const qint64 pid = bus.ownerPid(QStringLiteral("AutoCAD.Application"));
+    ASSERT_GT(pid, 0);
+    // Stopped while the tiles are built (the layers all on and thawed) and while the
+    // tiles read their states (the drawing's states already back).
+    for (const int stopAt : {5, 30}) {
+        SCOPED_TRACE(stopAt);
+        boxes.boxes.clear();
+        before = states();
+        int messages = 0;
+        PaintClock painted;
+        painted.clock.start();
+        qint64 stoppedAt = -1;
+        qint64 asked = -1;
+        auto watch = QObject::connect(window.StatusMain, &QStatusBar::messageChanged, &window,
+                                      [&](const QString&) {
+                                          if (++messages != stopAt)
+                                              return;
+                                          ::kill(pid_t(pid), SIGSTOP);
+                                          stoppedAt = painted.clock.elapsed();
+                                          QTimer::singleShot(300, &window, [&] {
+                                              asked = painted.clock.elapsed();
+                                              window.update();
+                                          });
+                                      });
+        qApp->installEventFilter(&painted);
+        QElapsedTimer took;
+        took.start();
+        window.pu_subCmdRefresh_Click();
+        const qint64 refresh = took.elapsed();
+        qApp->removeEventFilter(&painted);
+        QObject::disconnect(watch);
+        ::kill(pid_t(pid), SIGCONT);
+
+        ASSERT_GE(stoppedAt, 0);
+        // Ended within the call timeout (2 s) and some, not after a wait per layer.
+        EXPECT_LT(refresh, 8000);
+        // The window painted while the CAD did not answer.
+        ASSERT_GE(asked, 0);
+        const auto after = std::find_if(painted.paints.begin(), painted.paints.end(),
+                                        [&](qint64 t) { return t >= asked; });
+        ASSERT_NE(after, painted.paints.end());
+        EXPECT_LT(*after - stoppedAt, 1000);
+
+        // At most one tile's box, then what may not be back, then the refresh's own error.
+        ASSERT_FALSE(boxes.boxes.empty());
+        const QString last = boxes.boxes.back().prompt;
+        EXPECT_TRUE(
+            last.startsWith(QStringLiteral("予期せぬエラーが CmdRefresh_Click で発生しました。")))
+            << last.toStdString();
+        EXPECT_TRUE(last.contains(QString::number(qint32(0x800706BEu)))) << last.toStdString();
+        QStringList notBack;
+        int tileBoxes = 0;
+        for (const auto& b : boxes.boxes) {
+            if (b.prompt.startsWith(
+                    QStringLiteral("次の画層の表示・フリーズの状態を元に戻せなかった"))) {
+                EXPECT_EQ(b.buttons, platform::vbExclamation);
+                notBack = b.prompt.section(QLatin1Char('\r'), 1).split(QStringLiteral("、"));
+            } else if (&b != &boxes.boxes.back()) {
+                ++tileBoxes;
+            }
+        }
+        EXPECT_LE(tileBoxes, 1);
+        EXPECT_EQ(!notBack.isEmpty(), stopAt == 5);
+
+        // Continued, the CAD has every layer the message does not name as it was. The
+        // test's own reference shared the road that failed: it takes a new one.
+        QCoreApplication::processEvents();
+        doc = std::make_shared<acad::AcadDocument>(connector->attach()->activeDocument());
+        const StateMap now = states();
+        for (const auto& [name, state] : before) {
+            if (!notBack.contains(name)) {
+                EXPECT_EQ(now.at(name), state) << name.toStdString();
+            }
+        }
+        // The next refresh reaches the CAD again, and leaves the states as it found them.
+        boxes.boxes.clear();
+        window.pu_subCmdRefresh_Click();
+        for (const auto& b : boxes.boxes)
+            ADD_FAILURE() << b.prompt.toStdString();
+        EXPECT_EQ(states(), now);
+    }
+    // And the window closes as usual.
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(RefreshCadHostTest, AWindowClosedWhileAMacroRunsStopsWaitingAndStillPutsTheStatesBack) {
+    openPlan();
+    connector->setTimeouts({10000, 60000, 600000});
+    // A project whose overview macro keeps the CAD busy for a few seconds.
+    QFile project(folder.path() + QStringLiteral("/TARNIX.dvb"));
+    ASSERT_TRUE(project.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    project.write("basWMF = {}\n"
+                  "function basWMF.pu_subMakeWMF_All()\n"
+                  "  local n = 0\n"
+                  "  for i = 1, 200000000 do n = n + i % 3 end\n"
+                  "end\n");
+    project.close();
+
+    PaintClock painted;
+    painted.clock.start();
+    qApp->installEventFilter(&painted);
+    QTimer::singleShot(1000, &window, [&] { window.close(); });
+    QTimer::singleShot(700, &window, [&] { window.update(); });
+    QElapsedTimer took;
+    took.start();
+    window.pu_subCmdRefresh_Click();
+    const qint64 refresh = took.elapsed();
+    qApp->removeEventFilter(&painted);
+    QCoreApplication::processEvents();
+
+    // The refresh went no further than the macro it was waiting for: no tile was built.
+    EXPECT_EQ(window.proDWFUBound(), 0);
+    EXPECT_FALSE(window.isVisible());
+    // Painted while the macro ran.
+    EXPECT_TRUE(std::any_of(painted.paints.begin(), painted.paints.end(),
+                            [](qint64 t) { return t >= 700 && t < 1000; }));
+    // The states went back once the CAD had finished the macro.
+    EXPECT_EQ(states(), before);
+    for (const auto& b : boxes.boxes)
+        ADD_FAILURE() << b.prompt.toStdString();
+    EXPECT_LT(refresh, 15000);
+}
+
 TEST_F(RefreshCadHostTest, DisplayedLayersShowTheOnesThatAreOnBesideThePartOverview) {
     openPlan();
     window.ChkViewOnly->setChecked(true);
@@ -407,6 +550,35 @@ TEST_F(RefreshCadHostTest, AListNameSpelledOtherwiseFindsTheLayersPicture) {
     EXPECT_TRUE(tile(2).ImgOne()->Picture() != nullptr);
     // The states are the CAD's, found by the same name.
     EXPECT_TRUE(tile(2).bLayerOn());
+}
+
+TEST_F(RefreshCadHostTest, AListOfFarMoreLayersThanAGridCanHoldIsRefusedAtOnce) {
+    openPlan();
+    window.pu_subCmdRefresh_Click();
+    ASSERT_EQ(window.proDWFUBound(), 12);
+    boxes.boxes.clear();
+    const QString list = drawings.filePath(QStringLiteral("huge.csv"));
+    QFile f(list);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    QByteArray names;
+    for (int i = 0; i < 300000; ++i)
+        names += "L" + QByteArray::number(i) + "\n";
+    f.write(names);
+    f.close();
+    window.setLayerListFile(list);
+    QElapsedTimer took;
+    took.start();
+    window.pu_subCmdRefresh_Click();
+    EXPECT_LT(took.elapsed(), 20000);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].prompt, QStringLiteral("表示する画層が多すぎます（300000 画層）。\r\n"
+                                                    "一度に表示できるのは 32767 画層までです。"));
+    EXPECT_EQ(boxes.boxes[0].buttons, platform::vbExclamation);
+    // Nothing changed: the last grid stays, the drawing is untouched, the file used up.
+    EXPECT_EQ(window.proDWFUBound(), 12);
+    EXPECT_EQ(listItems().size(), 12);
+    EXPECT_EQ(states(), before);
+    EXPECT_TRUE(window.state().prsCsvPath.isEmpty());
 }
 
 TEST_F(RefreshCadHostTest, ANeverSavedDrawingIsNamedAndNothingChanges) {

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+// How the viewer waits for a call the CAD takes long to answer (a macro runs for
+// seconds, a CAD that stopped never answers). The window must go on painting and a
+// close must be able to end the wait, so a wait that lasts lets the owner's pump run
+// between short slices; and a CAD whose process is stopped is given up on after the
+// ordinary call timeout, however long the call itself may take.
+namespace acad::CallWait {
+
+using Pump = std::function<void()>;
+
+// Installs the pump for as long as the scope lives. The pump runs on the thread that
+// waits; it may throw to abandon the wait (the exception leaves the call as it is).
+class Scope {
+public:
+    explicit Scope(Pump pump);
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+private:
+    Pump m_previous;
+};
+
+// After this long without an answer a call starts running the pump, once a slice.
+inline constexpr std::chrono::milliseconds kQuiet{100};
+inline constexpr std::chrono::milliseconds kSlice{30};
+
+// Runs the pump when one is installed.
+void pump();
+bool hasPump();
+
+// True when process `pid` is stopped (SIGSTOP, a debugger): it answers nothing until it
+// is continued, whatever the call's own timeout.
+bool isStopped(long pid);
+
+} // namespace acad::CallWait

@@ -119,6 +119,10 @@ int heldButtons(Qt::MouseButtons buttons) {
 
 void VbImage::mousePressEvent(QMouseEvent* e) {
     m_pressed = true;
+    // The second press of a double click is no press of its own in VB's order (Down, Up,
+    // Click, DblClick, Up): Qt sends it before the double click it makes.
+    if (e->flags() & Qt::MouseEventCreatedDoubleClick)
+        return;
     emit MouseDown(vbButton(e->button()), vbShift(e->modifiers()), twipsX(e), twipsY(e));
 }
 

@@ -32,4 +32,6 @@ public:
     virtual void pu_subCtrlViewUpdate() = 0;
     // The layer list shows the item iListIndex (0-based) as its only selection.
     virtual void selectOnlyListItem(qint32 iListIndex) = 0;
+    // Brings the CAD's main window to the front, over the viewer.
+    virtual void bringCadToFront() = 0;
 };

@@ -110,6 +110,7 @@ void clsDWF::InitialSetting(qint32 iIndex, platform::VbFrame* oFraOne, platform:
         pr_oTxtOne = oTxtOne;
 
         pr_subApplyControlSettings();
+        pr_subConnectEvents();
         pu_subUpdateLocation(iPicMainWidth, 0);
         // Shown only once it stands in its place, so a grid being built never flickers
         // through the top-left corner.

@@ -6,6 +6,7 @@
 #include "platform/VbTextBox.h"
 
 #include <QComboBox>
+#include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QtGlobal>
@@ -64,6 +65,17 @@ public:
     void SelectView();
     void ResetSelect();
 
+    // The tile's commands (clsDWF_Commands.cpp), run by its controls' events. The state
+    // commands do nothing while the tile's events are off or no refresh has finished.
+    void pr_oImgOne_Click();
+    void pr_oImgOne_DblClick();
+    void pr_oImgOne_MouseDown(int iButton, int iShift, double x, double y);
+    void pr_oCmdView_Click();
+    void pr_oCmdFreeze_Click();
+    void pr_oCmdLock_Click();
+    void pr_oCmdColor_Click();
+    void pr_oCboLineType_Click();
+
     // State the tile commands and the layer list read.
     qint32 index() const { return prlnIndex; }
     bool isSelected() const { return prbSelect; }
@@ -85,6 +97,12 @@ private:
     void pr_subLineTypeSet();
     void pr_subCaptionSet();
     void pr_subApplyControlSettings();
+    // Ties the controls' events to the commands, for as long as this tile lives.
+    void pr_subConnectEvents();
+    bool pr_fun_bCommandsOpen() const;
+    // One state button: the layer property it writes and the pictures it shows.
+    struct StateButton;
+    void pr_subStateButtonClick(const StateButton& button);
 
     qint32 prlnIndex = 0;
     QString prsLayerName;
@@ -115,4 +133,7 @@ private:
     QPointer<QComboBox> pr_oCboLineType;
     QPointer<platform::VbTextBox> pr_oTxtOne;
     TileHost* m_host = nullptr;
+    // Owns the connections of the controls' events: they end with the tile, while the
+    // controls (tile 1's above all) live on.
+    std::unique_ptr<QObject> m_events;
 };

@@ -169,6 +169,7 @@ public:
     void pu_subActiveLayerUpdate() override;
     void pu_subCtrlViewUpdate() override;
     void selectOnlyListItem(qint32 iListIndex) override;
+    void bringCadToFront() override;
 
     // The window id the window helpers take for this window.
     std::uint32_t hWnd() const;

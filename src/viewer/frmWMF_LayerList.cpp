@@ -3,6 +3,8 @@
 
 #include "frmWMF.h"
 
+#include "acad/basAcadConnect.h"
+#include "app/basWindowAPI.h"
 #include "platform/VbListBox.h"
 #include "tiles/clsDWF.h"
 
@@ -42,4 +44,8 @@ void frmWMF::selectOnlyListItem(qint32 iListIndex) {
         LstLayers->setSelected(i, false);
     LstLayers->setCurrentRow(iListIndex);
     LstLayers->setSelected(iListIndex, true);
+}
+
+void frmWMF::bringCadToFront() {
+    basWindowAPI::pu_subSetForeground(pu_lnAcadHwnd);
 }

@@ -13,6 +13,7 @@
 #include "acad/basDWF_Acad.h"
 #include "cadhost/model/Drawing.h"
 #include "platform/ControlGeometry.h"
+#include "platform/ErrorReport.h"
 #include "platform/MsgBox.h"
 #include "platform/Twips.h"
 #include "platform/VbColor.h"
@@ -20,6 +21,8 @@
 
 #include <QApplication>
 #include <QCompleter>
+#include <QStyleHints>
+#include <QTest>
 #include <array>
 #include <gtest/gtest.h>
 
@@ -80,6 +83,7 @@ public:
     void pu_subActiveLayerUpdate() override { ++activeLayerUpdates; }
     void pu_subCtrlViewUpdate() override { ++ctrlViewUpdates; }
     void selectOnlyListItem(qint32 iListIndex) override { listSelections.push_back(iListIndex); }
+    void bringCadToFront() override { ++cadRaised; }
 
     std::array<platform::VbPicturePtr, 6> pictures;
     TileLayout::Rect overview{105, 30, 2355, 1770};
@@ -88,6 +92,7 @@ public:
     int activeLayerUpdates = 0;
     int ctrlViewUpdates = 0;
     std::vector<qint32> listSelections;
+    int cadRaised = 0;
 };
 
 // PicMain with tile 1's templates, named as the main window names them, and the host
@@ -447,6 +452,224 @@ TEST_F(TileStateTest, ATileWithoutAWindowReportsInsteadOfCrashing) {
     EXPECT_TRUE(orphan.bLayerOn());
     orphan.pu_subImageUpdate();
     EXPECT_EQ(boxes.boxes.size(), 1u);
+}
+
+// --- commands ---------------------------------------------------------------------
+
+class TileCommandTest : public TileStateTest {
+protected:
+    void SetUp() override {
+        TileStateTest::SetUp();
+        pu_bUpdateEnd = true;
+    }
+    void TearDown() override {
+        pu_bUpdateEnd = false;
+        TileStateTest::TearDown();
+    }
+    bool on(const char* layer) {
+        return drawing.getLayerProperty(QString::fromLatin1(layer), QStringLiteral("LayerOn"))
+            .toBool();
+    }
+    bool prop(const char* layer, const char* property) {
+        return drawing.getLayerProperty(QString::fromLatin1(layer), QString::fromLatin1(property))
+            .toBool();
+    }
+};
+
+TEST_F(TileCommandTest, StateButtonsSwitchTheLayerShowItAndRegenerateOnce) {
+    using Picture = TileHost::StatePicture;
+    drawing.setActiveLayer(QStringLiteral("0")); // the current layer cannot be frozen
+    auto wall = w.tile(2, QStringLiteral("Wall"), doc);
+    wall->SetLayerState();
+    const struct {
+        const char* property;
+        void (clsDWF::*click)();
+        bool (clsDWF::*cached)() const;
+        platform::VbImage* (clsDWF::*button)() const;
+        Picture on, off;
+    } buttons[] = {
+        {"LayerOn", &clsDWF::pr_oCmdView_Click, &clsDWF::bLayerOn, &clsDWF::CmdView,
+         Picture::ViewOn, Picture::ViewOff},
+        {"Freeze", &clsDWF::pr_oCmdFreeze_Click, &clsDWF::bAllViewportFreaze, &clsDWF::CmdFreeze,
+         Picture::FreezeOn, Picture::FreezeOff},
+        {"Lock", &clsDWF::pr_oCmdLock_Click, &clsDWF::bLock, &clsDWF::CmdLock, Picture::LockOn,
+         Picture::LockOff},
+    };
+    for (const auto& b : buttons) {
+        SCOPED_TRACE(b.property);
+        const bool before = prop("Wall", b.property);
+        const int regens = drawing.regenCount();
+        ((*wall).*b.click)();
+        EXPECT_EQ(prop("Wall", b.property), !before);
+        EXPECT_EQ(((*wall).*b.cached)(), !before);
+        EXPECT_EQ(((*wall).*b.button)()->Picture(), w.host.picture(!before ? b.on : b.off));
+        EXPECT_EQ(drawing.regenCount(), regens + 1);
+        ((*wall).*b.click)(); // and back
+        EXPECT_EQ(prop("Wall", b.property), before);
+        EXPECT_EQ(((*wall).*b.button)()->Picture(), w.host.picture(before ? b.on : b.off));
+    }
+    // The swatch changes nothing.
+    const int regens = drawing.regenCount();
+    wall->pr_oCmdColor_Click();
+    EXPECT_EQ(drawing.regenCount(), regens);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(TileCommandTest, NothingIsWrittenDuringARefreshOrWhileTheTilesEventsAreOff) {
+    auto wall = w.tile(2, QStringLiteral("Wall"), doc);
+    wall->SetLayerState();
+    wall->CboLineType()->setEditText(QStringLiteral("DASHED"));
+    const int regens = drawing.regenCount();
+    for (const bool refreshDone : {false, true}) {
+        pu_bUpdateEnd = refreshDone;
+        wall->SetEnableEvent(refreshDone ? false : true);
+        wall->pr_oCmdView_Click();
+        wall->pr_oCmdFreeze_Click();
+        wall->pr_oCmdLock_Click();
+        wall->pr_oCboLineType_Click();
+    }
+    EXPECT_TRUE(on("Wall"));
+    EXPECT_FALSE(prop("Wall", "Freeze"));
+    EXPECT_FALSE(prop("Wall", "Lock"));
+    EXPECT_NE(
+        drawing.getLayerProperty(QStringLiteral("Wall"), QStringLiteral("Linetype")).toString(),
+        QStringLiteral("DASHED"));
+    EXPECT_EQ(drawing.regenCount(), regens);
+    EXPECT_TRUE(wall->bLayerOn());
+}
+
+TEST_F(TileCommandTest, ALinetypeChosenBecomesTheLayersAndTheCacheStays) {
+    auto wall = w.tile(2, QStringLiteral("Wall"), doc);
+    wall->SetLayerState();
+    const QString cached = wall->sLineType();
+    wall->CboLineType()->setEditText(QStringLiteral("DASHED"));
+    wall->pr_oCboLineType_Click();
+    EXPECT_EQ(
+        drawing.getLayerProperty(QStringLiteral("Wall"), QStringLiteral("Linetype")).toString(),
+        QStringLiteral("DASHED"));
+    EXPECT_EQ(wall->sLineType(), cached);
+    // A linetype the drawing has not loaded: the stale-drawing message.
+    wall->CboLineType()->setEditText(QStringLiteral("NOSUCH"));
+    wall->pr_oCboLineType_Click();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].prompt, ErrorReport::staleDrawingText());
+}
+
+TEST_F(TileCommandTest, AWriteThatFailsLeavesTheTileAgreeingWithTheDrawing) {
+    auto gone = w.tile(2, QStringLiteral("Hidden"), doc);
+    gone->SetLayerState();
+    ASSERT_FALSE(gone->bLayerOn());
+    const auto shown = gone->CmdView()->Picture();
+    drawing.deleteLayer(QStringLiteral("Hidden"));
+
+    gone->pr_oCmdView_Click();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].prompt, ErrorReport::staleDrawingText());
+    EXPECT_EQ(boxes.boxes[0].buttons, platform::vbCritical);
+    // Still "off", as the picture and (had it the layer) the drawing say; the next click
+    // asks for "on" again rather than writing "off".
+    EXPECT_FALSE(gone->bLayerOn());
+    EXPECT_EQ(gone->CmdView()->Picture(), shown);
+    cadhost::Layer back;
+    back.name = QStringLiteral("Hidden");
+    back.layerOn = false;
+    drawing.putLayer(back);
+    gone->pr_oCmdView_Click();
+    EXPECT_TRUE(on("Hidden"));
+    EXPECT_TRUE(gone->bLayerOn());
+}
+
+TEST_F(TileCommandTest, APressSelectsAloneUnlessShiftAloneAndAgainDeselects) {
+    auto a = w.tile(1, QStringLiteral("Wall"), doc);
+    const struct {
+        int shift;
+        bool othersReset;
+    } keys[] = {{0, true}, {1, false}, {2, true}, {3, true}, {4, true}};
+    for (const auto& k : keys) {
+        SCOPED_TRACE(k.shift);
+        w.host.resetSelects.clear();
+        a->ResetSelect();
+        a->pr_oImgOne_MouseDown(1, k.shift, 10, 10);
+        EXPECT_TRUE(a->isSelected());
+        EXPECT_EQ(a->TxtOne()->BackColor(), 0x800000u);
+        EXPECT_EQ(w.host.resetSelects,
+                  k.othersReset ? std::vector<qint32>{1} : std::vector<qint32>{});
+    }
+    a->pr_oImgOne_MouseDown(2, 0, 0, 0); // any button; pressed again it lets go
+    EXPECT_FALSE(a->isSelected());
+    EXPECT_EQ(a->TxtOne()->BackColor(), platform::vbWindowBackground);
+}
+
+TEST_F(TileCommandTest, RealMouseEventsRunPressClickAndDoubleClickOnceEachInOrder) {
+    auto wall = w.tile(2, QStringLiteral("Wall"), doc);
+    pu_sLineTypeArray = QStringList{QString(), QStringLiteral("Continuous")};
+    w.host.action = TileHost::DoubleClickAction::ExclusiveView;
+    // Through the window system, as a user's double click arrives: press, release, double
+    // click, release.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
+    const QPoint at = wall->ImgOne()->mapTo(&w.window, QPoint(5, 5));
+    QTest::mouseDClick(w.window.windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+    // The first press selected the tile; its click made its layer the list's item.
+    EXPECT_TRUE(wall->isSelected());
+    EXPECT_EQ(w.host.resetSelects, std::vector<qint32>{2});
+    EXPECT_EQ(w.host.listSelections, std::vector<qint32>{1});
+    // And the double click's action ran once: the layer alone.
+    EXPECT_EQ(w.host.ctrlViewUpdates, 1);
+    EXPECT_TRUE(on("Wall"));
+    EXPECT_FALSE(on("0"));
+    // A click on a state button is the button's own command.
+    wall->SetLayerState();
+    const QPoint onButton = wall->CmdView()->mapTo(&w.window, QPoint(3, 3));
+    ASSERT_EQ(w.window.childAt(onButton), wall->CmdView());
+    QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
+    QTest::mouseClick(w.window.windowHandle(), Qt::LeftButton, Qt::NoModifier, onButton);
+    EXPECT_FALSE(on("Wall"));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(TileCommandTest, DoubleClickMakesCurrentOrShowsTheLayerAlone) {
+    auto wall = w.tile(2, QStringLiteral("Wall"), doc);
+    auto hidden = w.tile(3, QStringLiteral("Hidden"), doc);
+    drawing.setActiveLayer(QStringLiteral("0"));
+
+    w.host.action = TileHost::DoubleClickAction::MakeCurrent;
+    wall->pr_oImgOne_DblClick();
+    EXPECT_EQ(drawing.getActiveLayer(), QStringLiteral("Wall"));
+    EXPECT_EQ(w.host.activeLayerUpdates, 1);
+    EXPECT_EQ(w.host.cadRaised, 1);
+    // A frozen layer cannot be made current: its message, and nothing changes.
+    hidden->pr_oImgOne_DblClick();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].prompt,
+              QStringLiteral("フリーズされた画層をアクティブにすることはできません\r"));
+    EXPECT_EQ(boxes.boxes[0].buttons, platform::vbExclamation);
+    EXPECT_EQ(drawing.getActiveLayer(), QStringLiteral("Wall"));
+    EXPECT_EQ(w.host.cadRaised, 1);
+
+    // Alone: every other layer off, the current one too; the frozen one stays frozen.
+    boxes.boxes.clear();
+    w.host.action = TileHost::DoubleClickAction::ExclusiveView;
+    const int regens = drawing.regenCount();
+    hidden->pr_oImgOne_DblClick();
+    EXPECT_TRUE(on("Hidden"));
+    EXPECT_TRUE(prop("Hidden", "Freeze"));
+    EXPECT_FALSE(on("Wall"));
+    EXPECT_FALSE(on("0"));
+    EXPECT_EQ(drawing.regenCount(), regens + 1);
+    EXPECT_EQ(w.host.ctrlViewUpdates, 1);
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    // Neither option: nothing.
+    w.host.action = TileHost::DoubleClickAction::None;
+    wall->pr_oImgOne_DblClick();
+    EXPECT_FALSE(on("Wall"));
+    // A layer gone from the drawing: the stale-drawing message, not the unexpected box.
+    drawing.setActiveLayer(QStringLiteral("0"));
+    drawing.deleteLayer(QStringLiteral("Wall"));
+    w.host.action = TileHost::DoubleClickAction::MakeCurrent;
+    wall->pr_oImgOne_DblClick();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].prompt, ErrorReport::staleDrawingText());
 }
 
 // --- grid -------------------------------------------------------------------------

@@ -180,27 +180,10 @@ QAction* frmWMF::toolbarButton(int index) const {
 }
 
 platform::VbPicturePtr frmWMF::statePicture(StatePicture which) const {
-    const platform::VbImage* image = nullptr;
-    switch (which) {
-    case StatePicture::ViewOn:
-        image = CmdViewOn;
-        break;
-    case StatePicture::ViewOff:
-        image = CmdViewOff;
-        break;
-    case StatePicture::FreezeOn:
-        image = CmdFreezeOn;
-        break;
-    case StatePicture::FreezeOff:
-        image = CmdFreezeOff;
-        break;
-    case StatePicture::LockOn:
-        image = CmdLockOn;
-        break;
-    case StatePicture::LockOff:
-        image = CmdLockOff;
-        break;
-    }
+    // In the order of StatePicture.
+    const platform::VbImage* const artwork[] = {CmdViewOn,    CmdViewOff, CmdFreezeOn,
+                                                CmdFreezeOff, CmdLockOn,  CmdLockOff};
+    const platform::VbImage* image = artwork[std::size_t(which)];
     return image ? image->Picture() : platform::VbPicturePtr();
 }
 

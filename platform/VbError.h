@@ -45,6 +45,8 @@ inline constexpr qint32 CannotCreateObject = 429;
 inline constexpr qint32 InvalidPicture = 481;
 // A drop-down list's Text can only be one of its items.
 inline constexpr qint32 PropertyReadOnly = 383;
+// A value a property does not take, such as a scroll position outside the bar's range.
+inline constexpr qint32 InvalidPropertyValue = 380;
 // Adding a control under a name the form has, and finding one it has not.
 inline constexpr qint32 ControlNameTaken = 727;
 inline constexpr qint32 ControlNotFound = 730;

@@ -20,6 +20,7 @@ const QHash<qint32, QString>& table() {
         {76, QStringLiteral("パスが見つかりません。")},
         {91, QStringLiteral("オブジェクト変数または With ブロック変数が設定されていません。")},
         {94, QStringLiteral("Null の使い方が不正です。")},
+        {380, QStringLiteral("プロパティの値が不正です。")},
         {383, QStringLiteral("'%1' プロパティは読み取り専用です。")},
         {429, QStringLiteral("ActiveX コンポーネントはオブジェクトを作成できません。")},
         {481, QStringLiteral("ピクチャが不正です。")},

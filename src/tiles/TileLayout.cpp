@@ -8,6 +8,10 @@ qint32 columnsFor(double boxWidth, double tileWidth) {
     return qint32(std::floor(boxWidth / (tileWidth + kGap)));
 }
 
+qint32 rowsIn(double boxHeight, double tileHeight) {
+    return qint32(std::floor(boxHeight / (tileHeight + kGap)));
+}
+
 Cell cellOf(qint32 iIndex, qint32 iColumns) {
     // The last column is iColumns, not 0: index 2 of 2 columns is row 1, column 2.
     qint32 col = iIndex % iColumns;

@@ -31,6 +31,8 @@ inline constexpr double kMargin = 30;
 // How many tiles of the given width stand side by side in a box this wide: whole
 // pitches only, so 0 when not even one fits.
 qint32 columnsFor(double boxWidth, double tileWidth = kFraOne.width);
+// The same count downwards: how many rows of tiles this tall a box this high holds.
+qint32 rowsIn(double boxHeight, double tileHeight = kFraOne.height);
 
 // The 1-based column and row of tile iIndex (1-based) in a grid of iColumns columns.
 struct Cell {

@@ -43,7 +43,7 @@ class TileGrid;
 // own Left/Top/Width/Height are those of its outer frame. Commands are split over
 // files by family: frame and layout here and in frmWMF_Layout.cpp, the toolbar in
 // frmWMF_Toolbar.cpp, load/unload in frmWMF_Load.cpp, the refresh in
-// frmWMF_Refresh.cpp.
+// frmWMF_Refresh.cpp, the layer list and its commands in frmWMF_LayerCommands.cpp.
 class frmWMF : public QWidget, public TileHost {
     Q_OBJECT
 public:
@@ -217,6 +217,17 @@ private:
                               const QStringList& sOnLayerArray);
     void ScrBarV_Change();
     void pr_subPlaceTiles(int iTopScrol);
+
+    // The layer list and the commands on the layers it names (frmWMF_LayerCommands.cpp).
+    // The drawing commands skip what fails, so before the first refresh they do nothing.
+    void pr_subConnectLayerList();
+    void LstLayers_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+    void LstLayers_Click();
+    void pr_subSelectLayerSet(const QString& sMode);
+    void pr_subAllLayerOn();
+    void pr_subAllLayerOff();
+    void pr_subAllLayerSet(bool bOn);
+    void CmdSelectRemove_Click();
 
     std::vector<QAction*> m_toolbarButtons;
     mutable std::shared_ptr<TileGrid> m_tileGrid;

@@ -100,18 +100,28 @@ void frmWMF::Toolbar1_ButtonClick(int index) {
         setEnabled(true);
         basWindowAPI::pu_subSetForeground(hWnd());
         break;
+    case 11:
+        pr_subSelectLayerSet(QStringLiteral("View"));
+        break;
+    case 12:
+        pr_subSelectLayerSet(QStringLiteral("Hide"));
+        break;
+    case 13:
+        CmdSelectRemove_Click();
+        break;
+    case 14:
+        pr_subAllLayerOn();
+        break;
+    case 15:
+        pr_subAllLayerOff();
+        break;
     case 3:  // zoom in
     case 4:  // zoom out
     case 5:  // fit the overview
     case 9:  // export the selected layers
-    case 11: // selected layers on
-    case 12: // selected layers off
-    case 13: // remove the selected layers from the view
-    case 14: // all layers on
-    case 15: // all layers off
     case 17: // about
-        // These commands arrive with the overview, the layer list, the export and the
-        // about window; their buttons are in place already.
+        // These commands arrive with the overview, the export and the about window;
+        // their buttons are in place already.
         break;
     default:
         break;

@@ -19,6 +19,16 @@ TEST(TileLayout, ColumnsCountWholePitchesOnly) {
     EXPECT_EQ(TileLayout::columnsFor(1000, 400), 2);
 }
 
+TEST(TileLayout, RowsInABoxCountWholePitchesDownwards) {
+    const struct {
+        double height;
+        qint32 rows;
+    } cases[] = {{0, 0}, {3114, 0}, {3115, 1}, {6229, 1}, {6230, 2}, {8625, 2}, {9345, 3}};
+    for (const auto& c : cases)
+        EXPECT_EQ(TileLayout::rowsIn(c.height), c.rows) << c.height;
+    EXPECT_EQ(TileLayout::rowsIn(1000, 150), 4);
+}
+
 TEST(TileLayout, CellsFillRowsLeftToRightAndTheLastColumnIsNotZero) {
     const struct {
         qint32 index, columns, row, col;

@@ -44,6 +44,9 @@ void frmWMF::selectOnlyListItem(qint32 iListIndex) {
         LstLayers->setSelected(i, false);
     LstLayers->setCurrentRow(iListIndex);
     LstLayers->setSelected(iListIndex, true);
+    // Setting the list's index raises its Click, as a click of the user's does: the grid
+    // scrolls to the tile and the tiles mark the list's selection.
+    LstLayers_Click();
 }
 
 void frmWMF::bringCadToFront() {

@@ -113,11 +113,15 @@ void PrivateAutomationConnection::serve() {
         if (!usable || !flush())
             return close();
         // A client that has said all it will say is let go once it has its answers.
-        if (m_peerClosed && m_out.size() == m_outSent)
+        if (m_peerClosed && m_out.size() == m_outSent && !m_framesLeft)
             return close();
         if (paused() || m_peerClosed)
             break;
         const auto now = Clock::now();
+        // Requests held back while the client was behind are in hand already: no
+        // notifier will announce them again.
+        if (m_framesLeft && now - started < kLongestServingStretch)
+            continue;
         if (received == acadwire::WireSocket::ReadResult::Data)
             listenUntil = now + acadwire::kSpinBeforeSleep;
         if (!spin || now >= listenUntil || now - started >= kLongestServingStretch)
@@ -125,12 +129,19 @@ void PrivateAutomationConnection::serve() {
         acadwire::spinPause();
     }
     updateNotifiers();
+    if (m_framesLeft && !paused())
+        QMetaObject::invokeMethod(this, &PrivateAutomationConnection::serve, Qt::QueuedConnection);
     if (served > 0)
         emit callsServed();
 }
 
 bool PrivateAutomationConnection::serveReceived(int& served) {
-    while (!paused()) {
+    m_framesLeft = false;
+    for (;;) {
+        if (paused()) {
+            m_framesLeft = true;
+            break;
+        }
         const auto payload = m_reader.next();
         if (!payload)
             break;
@@ -183,13 +194,12 @@ bool PrivateAutomationConnection::flush() {
 void PrivateAutomationConnection::writable() {
     if (m_closing)
         return;
-    const bool wasPaused = paused();
     if (!flush())
         return close();
-    if (m_peerClosed && m_out.isEmpty())
+    if (m_peerClosed && m_out.isEmpty() && !m_framesLeft)
         return close();
     // Requests left waiting while the client was behind are served now.
-    if (wasPaused && !paused())
+    if (m_framesLeft && !paused())
         return serve();
     updateNotifiers();
 }

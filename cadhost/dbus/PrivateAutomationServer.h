@@ -111,6 +111,7 @@ private:
     QByteArray m_out;
     qsizetype m_outSent = 0;
     bool m_peerClosed = false;
+    bool m_framesLeft = false; // requests read but held back while the client was behind
     bool m_closing = false;
 };
 

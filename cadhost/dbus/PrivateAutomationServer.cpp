@@ -110,7 +110,11 @@ void PrivateAutomationConnection::serve() {
         const bool usable = serveReceived(served);
         if (!alive)
             return;
-        if (!usable || !flush())
+        if (!usable) {
+            flush(); // what was answered before the stream broke still goes out, if it can
+            return close();
+        }
+        if (!flush())
             return close();
         // A client that has said all it will say is let go once it has its answers.
         if (m_peerClosed && m_out.size() == m_outSent && !m_framesLeft)

@@ -174,6 +174,19 @@ bool WireSocket::writeAll(const QByteArray& bytes, std::chrono::steady_clock::ti
     return true;
 }
 
+qsizetype WireSocket::writeSome(const char* data, qsizetype size) {
+    for (;;) {
+        const ssize_t put = ::send(m_fd, data, std::size_t(size), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (put >= 0)
+            return put;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return 0;
+        return -1;
+    }
+}
+
 bool WireSocket::waitReadable(std::chrono::steady_clock::time_point deadline) {
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(

@@ -39,6 +39,9 @@ public:
     // All of it, waiting while the peer's buffer is full; false when the peer is gone
     // or the deadline passed.
     bool writeAll(const QByteArray& bytes, std::chrono::steady_clock::time_point deadline);
+    // As much as the peer's buffer takes now, without waiting: the count written (0 when
+    // the buffer is full), or -1 when the peer is gone.
+    qsizetype writeSome(const char* data, qsizetype size);
     // Until data, the peer's end, or the deadline; false only for the deadline.
     bool waitReadable(std::chrono::steady_clock::time_point deadline);
 

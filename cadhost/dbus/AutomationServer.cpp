@@ -3,6 +3,7 @@
 #include "cadhost/dbus/ApplicationObject.h"
 #include "cadhost/dbus/DocumentObject.h"
 #include "cadhost/dbus/PrivateAutomationServer.h"
+#include "cadhost/dbus/PropertiesAdaptor.h"
 #include "cadhost/model/CadApplication.h"
 #include "cadhost/model/HostLog.h"
 
@@ -13,9 +14,11 @@
 namespace cadhost::dbus {
 
 namespace {
-constexpr QDBusConnection::RegisterOptions kExport =
-    QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableProperties;
-}
+// Properties go through PropertiesAdaptor, which checks types as the private socket does.
+constexpr QDBusConnection::RegisterOptions kExport = QDBusConnection::ExportScriptableSlots |
+                                                     QDBusConnection::ExportScriptableProperties |
+                                                     QDBusConnection::ExportAdaptors;
+} // namespace
 
 AutomationServer::AutomationServer(CadApplication* application, QDBusConnection connection,
                                    QObject* parent)
@@ -64,6 +67,7 @@ bool AutomationServer::start() {
         return false;
     }
     m_appObject = new ApplicationObject(m_application, this);
+    new PropertiesAdaptor(m_appObject, m_connection);
     if (!m_connection.registerObject(QString::fromLatin1(acadbus::kApplicationPath), m_appObject,
                                      kExport)) {
         m_error = QStringLiteral("cannot register /Application");
@@ -90,6 +94,7 @@ void AutomationServer::registerDocument(Drawing* drawing) {
     if (m_documents.contains(drawing))
         return;
     auto* object = new DocumentObject(drawing, this);
+    new PropertiesAdaptor(object, m_connection);
     const QString path =
         ApplicationObject::documentPath(m_application->documentNumber(drawing)).path();
     object->setProperty("busPath", path);

@@ -1,11 +1,13 @@
 #include "cadhost/dbus/PrivateAutomationServer.h"
 
 #include "cadhost/dbus/MemberInvoker.h"
+#include "cadhost/model/HostLog.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <chrono>
 
 namespace cadhost::dbus {
@@ -13,16 +15,20 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A client that stops reading its replies is dropped rather than blocking the host.
-constexpr std::chrono::seconds kReplyWriteLimit{15};
 // However busy the conversation, the host's own events (its window, the bus) get a turn
 // at least this often.
 constexpr std::chrono::milliseconds kLongestServingStretch{100};
+// Sent bytes are cut from the front of a connection's queue once this many pile up,
+// rather than after every partial write.
+constexpr qsizetype kCompactQueueAbove = 256 * 1024;
 
 } // namespace
 
 PrivateAutomationServer::PrivateAutomationServer(Resolver resolver, QObject* parent)
-    : QObject(parent), m_resolver(std::move(resolver)) {}
+    : PrivateAutomationServer(std::move(resolver), Limits(), parent) {}
+
+PrivateAutomationServer::PrivateAutomationServer(Resolver resolver, Limits limits, QObject* parent)
+    : QObject(parent), m_resolver(std::move(resolver)), m_limits(limits) {}
 
 bool PrivateAutomationServer::listen() {
     const QString address =
@@ -43,50 +49,106 @@ void PrivateAutomationServer::acceptClients() {
         acadwire::WireSocket client = m_listener.accept();
         if (!client.isValid())
             return;
-        auto* connection = new PrivateAutomationConnection(std::move(client), m_resolver, this);
+        if (m_connections >= m_limits.maxConnections) {
+            // Closed at once: the client learns it is turned away instead of waiting
+            // in the queue of a listener that will not take it.
+            qCWarning(lcCadhost) << "private automation socket: more than"
+                                 << m_limits.maxConnections << "clients, one turned away";
+            continue;
+        }
+        auto* connection =
+            new PrivateAutomationConnection(std::move(client), m_resolver, m_limits, this);
+        ++m_connections;
+        connect(connection, &QObject::destroyed, this, [this] { --m_connections; });
         connect(connection, &PrivateAutomationConnection::callsServed, this,
                 &PrivateAutomationServer::callsServed);
     }
 }
 
-PrivateAutomationConnection::PrivateAutomationConnection(acadwire::WireSocket socket,
-                                                         PrivateAutomationServer::Resolver resolver,
-                                                         QObject* parent)
-    : QObject(parent), m_socket(std::move(socket)), m_resolver(std::move(resolver)) {
+PrivateAutomationConnection::PrivateAutomationConnection(
+    acadwire::WireSocket socket, PrivateAutomationServer::Resolver resolver,
+    const PrivateAutomationServer::Limits& limits, QObject* parent)
+    : QObject(parent), m_socket(std::move(socket)), m_resolver(std::move(resolver)),
+      m_limits(limits) {
     m_notifier = new QSocketNotifier(m_socket.fd(), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &PrivateAutomationConnection::serve);
+    m_writeNotifier = new QSocketNotifier(m_socket.fd(), QSocketNotifier::Write, this);
+    m_writeNotifier->setEnabled(false);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this,
+            &PrivateAutomationConnection::writable);
+    m_stall = new QTimer(this);
+    m_stall->setSingleShot(true);
+    connect(m_stall, &QTimer::timeout, this, [this] {
+        qCWarning(lcCadhost) << "private automation socket: a client stopped reading its "
+                                "replies and was dropped";
+        close();
+    });
+}
+
+bool PrivateAutomationConnection::paused() const {
+    return m_out.size() - m_outSent > m_limits.pauseReadingAbove;
 }
 
 void PrivateAutomationConnection::serve() {
+    if (m_closing)
+        return;
     // A member may run an event loop of its own (a message box); this connection must
     // not be served again from inside it.
     m_notifier->setEnabled(false);
+    m_writeNotifier->setEnabled(false);
     QPointer<PrivateAutomationConnection> alive(this);
     const bool spin = acadwire::spinningHelps();
     const auto started = Clock::now();
     auto listenUntil = started + acadwire::kSpinBeforeSleep;
     int served = 0;
     for (;;) {
-        const auto received = m_socket.readAvailable(m_reader);
+        auto received = acadwire::WireSocket::ReadResult::Nothing;
+        if (!paused() && !m_peerClosed)
+            received = m_socket.readAvailable(m_reader);
+        if (received == acadwire::WireSocket::ReadResult::Closed)
+            m_peerClosed = true;
         const bool usable = serveReceived(served);
         if (!alive)
             return;
-        if (!usable || received == acadwire::WireSocket::ReadResult::Closed)
+        if (!usable) {
+            flush(); // what was answered before the stream broke still goes out, if it can
             return close();
+        }
+        if (!flush())
+            return close();
+        // A client that has said all it will say is let go once it has its answers.
+        if (m_peerClosed && m_out.size() == m_outSent && !m_framesLeft)
+            return close();
+        if (paused() || m_peerClosed)
+            break;
         const auto now = Clock::now();
+        // Requests held back while the client was behind are in hand already: no
+        // notifier will announce them again.
+        if (m_framesLeft && now - started < kLongestServingStretch)
+            continue;
         if (received == acadwire::WireSocket::ReadResult::Data)
             listenUntil = now + acadwire::kSpinBeforeSleep;
         if (!spin || now >= listenUntil || now - started >= kLongestServingStretch)
             break;
         acadwire::spinPause();
     }
-    m_notifier->setEnabled(true);
+    updateNotifiers();
+    if (m_framesLeft && !paused())
+        QMetaObject::invokeMethod(this, &PrivateAutomationConnection::serve, Qt::QueuedConnection);
     if (served > 0)
         emit callsServed();
 }
 
 bool PrivateAutomationConnection::serveReceived(int& served) {
-    while (auto payload = m_reader.next()) {
+    m_framesLeft = false;
+    for (;;) {
+        if (paused()) {
+            m_framesLeft = true;
+            break;
+        }
+        const auto payload = m_reader.next();
+        if (!payload)
+            break;
         const auto request = acadwire::decodeRequest(*payload);
         if (!request)
             return false;
@@ -95,15 +157,67 @@ bool PrivateAutomationConnection::serveReceived(int& served) {
             object ? invokeMember(*object, *request)
                    : acadwire::Reply::failure(request->serial, acadwire::wireerr::MemberNotFound,
                                               QStringLiteral("no object at %1").arg(request->path));
-        if (!m_socket.writeAll(acadwire::encode(reply), Clock::now() + kReplyWriteLimit))
+        m_out += acadwire::encode(reply);
+        if (m_out.size() - m_outSent > m_limits.maxQueuedBytes) {
+            qCWarning(lcCadhost) << "private automation socket: a client's unread replies"
+                                 << "passed" << m_limits.maxQueuedBytes << "bytes; dropped";
             return false;
+        }
         ++served;
     }
     return !m_reader.broken();
 }
 
+bool PrivateAutomationConnection::flush() {
+    const qsizetype before = m_outSent;
+    while (m_outSent < m_out.size()) {
+        const qsizetype put =
+            m_socket.writeSome(m_out.constData() + m_outSent, m_out.size() - m_outSent);
+        if (put < 0)
+            return false;
+        if (put == 0)
+            break;
+        m_outSent += put;
+    }
+    if (m_outSent == m_out.size()) {
+        m_out.clear();
+        m_outSent = 0;
+        m_stall->stop();
+        return true;
+    }
+    if (m_outSent > kCompactQueueAbove) {
+        m_out.remove(0, m_outSent);
+        m_outSent = 0;
+    }
+    // The stall clock runs from the last time the client took anything.
+    if (m_outSent != before || !m_stall->isActive())
+        m_stall->start(m_limits.stalledClient);
+    return true;
+}
+
+void PrivateAutomationConnection::writable() {
+    if (m_closing)
+        return;
+    if (!flush())
+        return close();
+    if (m_peerClosed && m_out.isEmpty() && !m_framesLeft)
+        return close();
+    // Requests left waiting while the client was behind are served now.
+    if (m_framesLeft && !paused())
+        return serve();
+    updateNotifiers();
+}
+
+void PrivateAutomationConnection::updateNotifiers() {
+    m_notifier->setEnabled(!paused() && !m_peerClosed);
+    m_writeNotifier->setEnabled(m_outSent < m_out.size());
+}
+
 void PrivateAutomationConnection::close() {
+    m_closing = true;
     m_notifier->setEnabled(false);
+    m_writeNotifier->setEnabled(false);
+    m_stall->stop();
     deleteLater();
 }
 

@@ -2,6 +2,7 @@
 
 #include "cadhost/model/Drawing.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace cadhost::dxf::detail {
@@ -43,6 +44,42 @@ void BlockExpander::expand(const RawInsert& ins, const QString& layer, int color
         }
     }
     m_active.remove(key);
+}
+
+void BlockExpander::count(const RawInsert& ins, ExpansionBudget& left, int depth) {
+    // The walk may pass the same reference millions of times before the budget runs
+    // out: its block is looked up (and its name case-folded) once.
+    auto resolved = m_resolved.constFind(&ins);
+    if (resolved == m_resolved.constEnd()) {
+        const auto it = m_blocks.constFind(Drawing::nameKey(ins.block));
+        resolved = m_resolved.insert(&ins, it == m_blocks.constEnd() ? nullptr : &*it);
+    }
+    const Block* found = *resolved;
+    if (!found || depth > kMaxBlockDepth || m_counting.contains(found))
+        return;
+    m_counting.insert(found);
+    const Block& block = *found;
+    const auto spend = [&left](qint64 primitives, qint64 points) {
+        left.primitives -= primitives;
+        left.points -= points;
+        if (left.primitives < 0 || left.points < 0)
+            throw ExpansionTooLarge{};
+    };
+    for (int copy = 0; copy < ins.rows * ins.cols; ++copy) {
+        spend(1, 0);
+        for (const RawEntity& e : block.entities) {
+            if (e.insert) {
+                count(*e.insert, left, depth + 1);
+                continue;
+            }
+            qint64 points = 0;
+            for (const Primitive& p : e.primitives)
+                points += p.points.size();
+            // An entity that draws nothing still costs its step of the walk.
+            spend(std::max<qint64>(1, e.primitives.size()), points);
+        }
+    }
+    m_counting.remove(found);
 }
 
 Primitive BlockExpander::mapped(const Primitive& p, const QTransform& t, const QString& layer,

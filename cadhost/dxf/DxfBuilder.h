@@ -117,6 +117,7 @@ private:
     QString typeName(const char* type);
     RawEntity start(const char* type);
     QVector<QPointF> ocs(QVector<QPointF> pts) const;
+    static void appendCurve(RawEntity& e, QVector<QPointF> pts, bool closed);
     static void appendJoined(QVector<QPointF>& loop, const QVector<QPointF>& pts);
     void emitEntity(RawEntity e);
     void flush();

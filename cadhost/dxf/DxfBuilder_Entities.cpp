@@ -28,6 +28,12 @@ QString percentCodes(QString text) {
 } // namespace
 
 // --- simple entities -----------------------------------------------------------
+// A curve whose numbers are no numbers comes back without points: the entity stays (it
+// is in the file and on its layer) but draws nothing.
+void DxfBuilder::appendCurve(RawEntity& e, QVector<QPointF> pts, bool closed) {
+    if (!pts.isEmpty())
+        e.primitives.append(Primitive::polyline(e.layer, e.color, std::move(pts), closed));
+}
 void DxfBuilder::addPoint(const DL_PointData& d) {
     flush();
     RawEntity e = start("POINT");
@@ -44,26 +50,25 @@ void DxfBuilder::addLine(const DL_LineData& d) {
 void DxfBuilder::addCircle(const DL_CircleData& d) {
     flush();
     RawEntity e = start("CIRCLE");
-    e.primitives.append(Primitive::polyline(
-        e.layer, e.color, ocs(tessellate::circle(QPointF(d.cx, d.cy), d.radius)), true));
+    appendCurve(e, ocs(tessellate::circle(QPointF(d.cx, d.cy), d.radius)), true);
     emitEntity(std::move(e));
 }
 void DxfBuilder::addArc(const DL_ArcData& d) {
     flush();
     RawEntity e = start("ARC");
-    e.primitives.append(
-        Primitive::polyline(e.layer, e.color,
-                            ocs(tessellate::arc(QPointF(d.cx, d.cy), d.radius,
-                                                d.angle1 / kDegPerRad, d.angle2 / kDegPerRad))));
+    appendCurve(e,
+                ocs(tessellate::arc(QPointF(d.cx, d.cy), d.radius, d.angle1 / kDegPerRad,
+                                    d.angle2 / kDegPerRad)),
+                false);
     emitEntity(std::move(e));
 }
 void DxfBuilder::addEllipse(const DL_EllipseData& d) {
     flush();
     RawEntity e = start("ELLIPSE");
-    e.primitives.append(
-        Primitive::polyline(e.layer, e.color,
-                            tessellate::ellipse(QPointF(d.cx, d.cy), QPointF(d.mx, d.my), d.ratio,
-                                                d.angle1, d.angle2)));
+    appendCurve(
+        e,
+        tessellate::ellipse(QPointF(d.cx, d.cy), QPointF(d.mx, d.my), d.ratio, d.angle1, d.angle2),
+        false);
     emitEntity(std::move(e));
 }
 void DxfBuilder::addSolid(const DL_SolidData& d) {

@@ -13,8 +13,14 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QTransform>
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <dxflib/dl_dxf.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Reading runs in three stages, each in its own file: FastPathFeeder checks the pairs
 // and reads the commonest entities itself, DxfBuilder collects what dxflib reads, and
@@ -44,15 +50,62 @@ void makeHeaderLayerCurrent(Drawing& drawing, const QString& name) {
 
 } // namespace
 
-std::unique_ptr<Drawing> DxfReader::readFile(const QString& path) {
-    const QFileInfo info(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        fail(info.fileName(), file.errorString());
-    return readBytes(file.readAll(), info.fileName());
+namespace {
+
+QString systemError() {
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QString& displayName) {
+// Closes the descriptor however reading ends.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// The whole of a regular file, read through one descriptor so that what was checked is
+// what is read. Opened without blocking: opening a pipe would otherwise wait for a
+// writer for ever, before any check could look at it. Read no further than the size
+// the file had when opened, so that a file something keeps writing to ends too.
+QByteArray readRegularFile(const QString& path, const QString& displayName, qint64 maxBytes) {
+    const Descriptor file{
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (file.fd < 0)
+        fail(displayName, systemError());
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0)
+        fail(displayName, systemError());
+    if (!S_ISREG(info.st_mode))
+        fail(displayName, QStringLiteral("not a drawing file"));
+    if (info.st_size > maxBytes)
+        fail(displayName, QStringLiteral("the file is larger than %1 bytes").arg(maxBytes));
+    QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(file.fd, bytes.data() + got, std::size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            fail(displayName, systemError());
+        if (n == 0)
+            break; // the file shrank meanwhile: what is there is read
+        got += n;
+    }
+    bytes.truncate(got);
+    return bytes;
+}
+
+} // namespace
+
+std::unique_ptr<Drawing> DxfReader::readFile(const QString& path, const DxfReadLimits& limits) {
+    const QString displayName = QFileInfo(path).fileName();
+    return readBytes(readRegularFile(path, displayName, limits.fileBytes), displayName, limits);
+}
+
+std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QString& displayName,
+                                              const DxfReadLimits& limits) {
     // One pass: every pair is checked and then read, so the file is split into lines
     // and its numbers parsed once. A damaged file may leave a half-built drawing here,
     // which is thrown away; the open drawing is never touched.
@@ -92,6 +145,29 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
     for (const QString& lt : builder.linetypes)
         drawing->addLinetype(lt);
     makeHeaderLayerCurrent(*drawing, builder.currentLayerName());
+
+    // Everything the drawing would hold is counted before any of it is made, so that a
+    // drawing over the bound costs neither the memory nor the time of making it.
+    detail::ExpansionBudget budget{limits.primitives, limits.points};
+    try {
+        BlockExpander counter(builder.blocks);
+        for (const RawEntity& raw : builder.model) {
+            if (raw.insert) {
+                counter.count(*raw.insert, budget, 0);
+                continue;
+            }
+            budget.primitives -= std::max<qsizetype>(1, raw.primitives.size());
+            for (const Primitive& p : raw.primitives)
+                budget.points -= p.points.size();
+            if (budget.primitives < 0 || budget.points < 0)
+                throw detail::ExpansionTooLarge{};
+        }
+    } catch (const detail::ExpansionTooLarge&) {
+        fail(displayName,
+             QStringLiteral("the drawing expands to more than %1 primitives or %2 points")
+                 .arg(limits.primitives)
+                 .arg(limits.points));
+    }
 
     drawing->reserveEntities(builder.model.size());
     BlockExpander expander(builder.blocks);

@@ -2,24 +2,54 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace cadhost::dxf::tessellate {
 
 namespace {
 constexpr double kStep = M_PI / 36.0; // 5 degrees
+// Drawing programs write splines of degree 3, rarely up to 11; each point costs the
+// square of the degree, so a file claiming thousands must not be taken at its word.
+constexpr int kMaxSplineDegree = 31;
 
 int segmentsFor(double sweep) {
+    // A NaN would turn into an arbitrary count; the bound holds only for real numbers.
+    if (!std::isfinite(sweep))
+        return 2;
     return std::clamp(int(std::ceil(std::fabs(sweep) / kStep)), 2, 720);
+}
+
+// An angle brought into (-2 pi, 2 pi). Reducing it by repeated steps of 2 pi never ends
+// once the angle is so large that a step no longer changes it (1e17 and up), and a file
+// may hold any number there.
+double reduced(double angle) {
+    return std::fmod(angle, 2 * M_PI);
+}
+
+// The counter-clockwise sweep from start to end, in (0, 2 pi]: an end at or below the
+// start wraps, equal ends make the whole turn. Both angles are reduced first, so that
+// their difference cannot overflow.
+double ccwSweep(double start, double end) {
+    double sweep = reduced(end) - reduced(start);
+    if (sweep <= 0)
+        sweep += 2 * M_PI;
+    if (sweep <= 0) // start just below 2 pi, end just above 0: rounding left nothing
+        sweep = 2 * M_PI;
+    return std::min(sweep, 2 * M_PI);
+}
+
+bool finite(std::initializer_list<double> values) {
+    return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
 } // namespace
 
 QVector<QPointF> arc(QPointF centre, double radius, double startRad, double endRad) {
-    double sweep = endRad - startRad;
-    // Arcs run counter-clockwise from start to end; an end below the start wraps.
-    while (sweep <= 0)
-        sweep += 2 * M_PI;
-    while (sweep > 2 * M_PI + 1e-12)
-        sweep -= 2 * M_PI;
+    // A curve with a number that is no number has no shape to draw.
+    if (!finite({centre.x(), centre.y(), radius, startRad, endRad}))
+        return {};
+    startRad = reduced(startRad);
+    // Arcs run counter-clockwise from start to end.
+    const double sweep = ccwSweep(startRad, endRad);
     const int n = segmentsFor(sweep);
     QVector<QPointF> pts;
     pts.reserve(n + 1);
@@ -45,11 +75,11 @@ QVector<QPointF> circle(QPointF centre, double radius) {
 
 QVector<QPointF> ellipse(QPointF centre, QPointF majorAxis, double ratio, double startParam,
                          double endParam) {
-    double sweep = endParam - startParam;
-    while (sweep <= 0)
-        sweep += 2 * M_PI;
-    while (sweep > 2 * M_PI + 1e-12)
-        sweep -= 2 * M_PI;
+    if (!finite(
+            {centre.x(), centre.y(), majorAxis.x(), majorAxis.y(), ratio, startParam, endParam}))
+        return {};
+    startParam = reduced(startParam);
+    const double sweep = ccwSweep(startParam, endParam);
     const QPointF minor(-majorAxis.y() * ratio, majorAxis.x() * ratio);
     const int n = segmentsFor(sweep);
     QVector<QPointF> pts;
@@ -89,7 +119,8 @@ QVector<QPointF> spline(int degree, const std::vector<QPointF>& control,
                         const std::vector<double>& weights, const std::vector<double>& knots) {
     const int n = int(control.size());
     QVector<QPointF> polygon(control.begin(), control.end());
-    if (n < 2 || degree < 1 || int(knots.size()) != n + degree + 1)
+    if (n < 2 || degree < 1 || degree > kMaxSplineDegree ||
+        knots.size() != std::size_t(n) + std::size_t(degree) + 1)
         return polygon;
     for (std::size_t i = 1; i < knots.size(); ++i)
         if (knots[i] < knots[i - 1] || !std::isfinite(knots[i]))
@@ -106,9 +137,11 @@ QVector<QPointF> spline(int degree, const std::vector<QPointF>& control,
     QVector<QPointF> pts;
     pts.reserve(samples + 1);
     std::vector<double> wx(std::size_t(degree) + 1), wy(wx.size()), ww(wx.size());
+    // The samples rise, so the knot span only moves on: one walk over the knots in all,
+    // not one per sample, which for a spline of a million points never finished.
+    int k = degree;
     for (int s = 0; s <= samples; ++s) {
         const double t = (s == samples) ? t1 : t0 + (t1 - t0) * s / samples;
-        int k = degree;
         while (k < n - 1 && knots[std::size_t(k) + 1] <= t)
             ++k;
         for (int j = 0; j <= degree; ++j) {

@@ -112,6 +112,10 @@ void* LuaProject::allocate(void* ud, void* ptr, std::size_t oldSize, std::size_t
 }
 
 void LuaProject::countHook(lua_State* L, lua_Debug*) {
+    checkTime(L);
+}
+
+void LuaProject::checkTime(lua_State* L) {
     LuaProject* self = of(L);
     if (!self->m_stopping && std::chrono::steady_clock::now() < self->m_deadline)
         return;
@@ -148,6 +152,7 @@ void LuaProject::openSandbox() {
     lua_pushnil(m_L);
     lua_setfield(m_L, -2, "dump");
     lua_pop(m_L, 1);
+    installBoundedPatterns(m_L);
 
     lua_register(m_L, "pcall", safePcall);
     lua_register(m_L, "xpcall", safeXpcall);

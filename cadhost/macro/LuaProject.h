@@ -18,7 +18,8 @@ class MacroHost;
 // The state opens only the pure libraries (base without file loading, string, table,
 // math, utf8, a clock-only os); there is no io, no package/require, no debug library
 // and no way to load precompiled chunks. A count hook stops a runaway macro once the
-// time limit has passed, and an allocator cap stops one that eats memory; pcall and
+// time limit has passed (the pattern functions, which run in C, look at the clock
+// themselves), and an allocator cap stops one that eats memory; pcall and
 // xpcall cannot swallow the stop.
 class LuaProject {
 public:
@@ -47,6 +48,9 @@ public:
     static LuaProject* of(lua_State* L);
     MacroHost* host() const { return m_host; }
     bool stopping() const { return m_stopping; }
+    // Stops the running macro (raises the stop as a Lua error) once its time is up; for
+    // C functions that may run long, where the count hook cannot fire.
+    static void checkTime(lua_State* L);
     const char* stopMessage() const;
 
 private:
@@ -69,5 +73,8 @@ private:
 
 // Installs the global table Host (LuaHostApi.cpp).
 void installHostApi(lua_State* L);
+// Replaces the string library's pattern functions with ones that keep to the macro's
+// time limit (LuaPatterns.cpp).
+void installBoundedPatterns(lua_State* L);
 
 } // namespace cadhost

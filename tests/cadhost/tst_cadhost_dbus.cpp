@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 #include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDBusVariant>
@@ -184,4 +186,52 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+TEST_F(CadhostBusTest, PropertiesOfTheWrongTypeAreRefusedAsTheSocketRefusesThem) {
+    activeDocument(); // starts the host
+    auto set = [&](const QString& path, const QString& interface, const QString& name,
+                   const QVariant& value) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("AutoCAD.Application"), path,
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+        call << interface << name << QVariant::fromValue(QDBusVariant(value));
+        return bus.connection().call(call);
+    };
+    auto visible = [&] {
+        QDBusInterface a = app();
+        return a.property("Visible");
+    };
+    const QString application = QStringLiteral("AutoCAD.Application");
+    ASSERT_EQ(visible(), QVariant(false));
+    for (const QVariant& wrong : {QVariant(QStringLiteral("yes")), QVariant(QStringLiteral("true")),
+                                  QVariant(1), QVariant(1.0)}) {
+        const QDBusMessage reply =
+            set(QStringLiteral("/Application"), application, QStringLiteral("Visible"), wrong);
+        ASSERT_EQ(reply.type(), QDBusMessage::ErrorMessage) << wrong.toString().toStdString();
+        EXPECT_EQ(reply.errorName(), QStringLiteral("AutoCAD.Error"));
+        EXPECT_TRUE(reply.errorMessage().startsWith(QStringLiteral("80020005:")))
+            << reply.errorMessage().toStdString();
+        EXPECT_EQ(visible(), QVariant(false));
+    }
+    // The right type still works, through the same road, and reads back.
+    const QDBusMessage ok =
+        set(QStringLiteral("/Application"), application, QStringLiteral("Visible"), true);
+    EXPECT_EQ(ok.type(), QDBusMessage::ReplyMessage) << ok.errorMessage().toStdString();
+    EXPECT_EQ(visible(), QVariant(true));
+    // A property that cannot be written, or does not exist, is the CAD's error too.
+    const QDBusMessage readOnly = set(QStringLiteral("/Application"), application,
+                                      QStringLiteral("Caption"), QStringLiteral("x"));
+    EXPECT_EQ(readOnly.errorName(), QStringLiteral("AutoCAD.Error"));
+    // Reading every property at once answers what reading them one by one answers.
+    QDBusMessage getAll = QDBusMessage::createMethodCall(
+        QStringLiteral("AutoCAD.Application"), QStringLiteral("/Application"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
+    getAll << application;
+    const QDBusMessage all = bus.connection().call(getAll);
+    ASSERT_EQ(all.type(), QDBusMessage::ReplyMessage) << all.errorMessage().toStdString();
+    const QVariantMap map = qdbus_cast<QVariantMap>(all.arguments().value(0));
+    EXPECT_EQ(map.value(QStringLiteral("Visible")), QVariant(true));
+    QDBusInterface a = app();
+    EXPECT_EQ(map.value(QStringLiteral("Caption")), a.property("Caption"));
 }

@@ -10,7 +10,11 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <future>
 #include <gtest/gtest.h>
+#include <lua.hpp>
 
 using cadhost::LuaMacroEngine;
 using cadhost::MacroLayer;
@@ -275,4 +279,140 @@ TEST_F(LuaMacroEngineTest, FileNameCheck) {
                   "for _, n in ipairs({'0', '壁', 'a b', '...', 'a\\\\b', 'x|y'}) do\n"
                   "  assert(Host.IsFileName(n), n) end"),
               QString());
+}
+
+namespace {
+
+// A chunk that calls the pattern functions in many ways and raises what they answered
+// (values and error messages) as one string: run in the sandbox and in a stock Lua, the
+// two strings must be the same.
+const char* kPatternSurvey = R"LUA(
+local out = {}
+local function put(...)
+  local t = table.pack(...)
+  for i = 1, t.n do out[#out + 1] = type(t[i]) .. ":" .. tostring(t[i]) end
+  out[#out + 1] = "|"
+end
+local function try(f, ...)
+  local r = table.pack(pcall(f, ...))
+  if r[1] then put(table.unpack(r, 2, r.n)) else put("error", r[2]) end
+end
+local cases = {
+  {"hello world", "o w"}, {"hello world", "l+"}, {"hello", "l", 1, true}, {"hello", ""},
+  {"hello", "", 10}, {"hello", "", 6}, {"a.b", ".", 1, true}, {"abc", "b", -1},
+  {"abc", "b", -10}, {"THE (quick) fox", "%((%a+)%)"}, {"  x", "^%s*"},
+  {"key = value", "(%w+)%s*=%s*(%w+)"}, {"f(a(b)c)d", "%b()"}, {"THE quick", "%f[%a]%a+"},
+  {"hello", "()ll()"}, {"aaa", "a-b"}, {"aaab", "a-b"}, {"x=1, y=2", "(%w+)=(%w+)", 3},
+  {"abcabc", "(abc)%1"}, {"[x]", "[%]x]+"}, {"a-b", "[a-]+"}, {"hello", "[^aeiou]+"},
+  {"hello", "h?ello"}, {"", "x*"}, {"abc", "$"}, {"abc", "c$"}, {"a$c", "$c"},
+  {"a\0b", "%z?b"}, {"a\0b", "\0b", 1, true}, {"1.5e3x", "^[+-]?%d+%.?%d*[eE]?%d*"},
+  {"ABC def", "%u+"}, {"tab\there", "%c"}, {"x1_y", "[%w_]+"}, {"abc", "[b-]"},
+  {"abc", "%"}, {"abc", "[a"}, {"abc", "(()"}, {"abc", "%1"}, {"abc", "%b"},
+  {"abc", "%f"}, {"abc", "a)"}, {"abc", "(a)(b)(c)%4"}, {"aaaaaaaaaa", "a-a-a-b"},
+  {string.rep("a", 300), string.rep("a?", 250) .. string.rep("a", 250)},
+}
+for _, c in ipairs(cases) do
+  try(string.find, table.unpack(c, 1, 4))
+  try(string.match, table.unpack(c, 1, 3))
+end
+for _, c in ipairs({{"one two  three", "%a+"}, {"k1=v1;k2=v2", "(%w+)=(%w+)"}, {"abc", ""},
+                    {"hello world from Lua", "()%a+()"}, {"hello", "l", 4}, {"x", "[", 1}}) do
+  try(function()
+    local got = {}
+    for a, b in string.gmatch(c[1], c[2], c[3]) do got[#got + 1] = tostring(a) .. "," .. tostring(b) end
+    return table.concat(got, ";")
+  end)
+end
+try(string.gsub, "hello world", "o", "0")
+try(string.gsub, "hello world", "(%w+)", "<%1>")
+try(string.gsub, "hello", "", "-")
+try(string.gsub, "abc", "%w", "%0%0")
+try(string.gsub, "hello world", "%w+", {hello = "HI"})
+try(string.gsub, "hello world", "%w+", function(w) return #w end)
+try(string.gsub, "abc", "b", "%%")
+try(string.gsub, "abc", "b", "%2")
+try(string.gsub, "abc", "b", "%x")
+try(string.gsub, "aaa", "a", "b", 2)
+try(string.gsub, "abc", "^a", "x")
+try(string.gsub, "x y", "(%w)", function() return nil end)
+try(string.gsub, "abc", ".", {a = 1, b = true})
+try(string.gsub, "abc", "()", "%1")
+try(function() return ("Mixed Case"):gsub("%u", string.lower) end)
+try(function() return ("k=v"):match("(%w)=(%w)") end)
+error(table.concat(out, "\n"), 0)
+)LUA";
+
+// Runs fn on a thread; a run that does not end in time cannot be stopped, so the test
+// program reports it and ends rather than wait for hours.
+template <typename Fn> auto within(const char* what, std::chrono::seconds limit, Fn fn) {
+    auto future = std::async(std::launch::async, std::move(fn));
+    if (future.wait_for(limit) != std::future_status::ready) {
+        std::fprintf(stderr, "FAILED: %s did not end within %lld s\n", what,
+                     static_cast<long long>(limit.count()));
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    return future.get();
+}
+
+} // namespace
+
+TEST_F(LuaMacroEngineTest, PatternFunctionsAnswerAsLuasOwn) {
+    lua_State* stock = luaL_newstate();
+    luaL_openlibs(stock);
+    // Named as the host names a project's chunk, so that positions in messages agree.
+    ASSERT_EQ(
+        luaL_loadbufferx(stock, kPatternSurvey, std::strlen(kPatternSurvey), "@Survey.dvb", "t"),
+        LUA_OK)
+        << lua_tostring(stock, -1);
+    ASSERT_NE(lua_pcall(stock, 0, 0, 0), LUA_OK);
+    std::size_t length = 0;
+    const char* message = lua_tolstring(stock, -1, &length);
+    const QString expected = QString::fromUtf8(message, qsizetype(length));
+    lua_close(stock);
+    EXPECT_GT(expected.count(QLatin1Char('|')), 100);
+
+    const QString path = write(QStringLiteral("Survey.dvb"), kPatternSurvey);
+    try {
+        engine.loadProject(path);
+        FAIL() << "the survey raises its answers";
+    } catch (const AutomationError& e) {
+        const QString prefix = QFileInfo(path).absoluteFilePath() + QStringLiteral(": ");
+        const QString answered =
+            e.description().mid(e.description().indexOf(prefix) + prefix.size());
+        EXPECT_EQ(answered.toStdString(), expected.toStdString());
+    }
+}
+
+TEST_F(LuaMacroEngineTest, PatternMatchingKeepsToTheTimeLimit) {
+    // Each of these backtracks (or compares) for minutes to hours in a matcher that does
+    // not look at the clock.
+    LuaMacroEngine quick([this] { return &host; }, {std::chrono::milliseconds(300)});
+    quick.loadProject(write("T.dvb",
+                            "M = {}\n"
+                            "local s = string.rep('a', 40)\n"
+                            "local p = string.rep('a*', 40) .. 'b'\n"
+                            "function M.find() return string.find(s, p) end\n"
+                            "function M.match() return s:match(p) end\n"
+                            "function M.gmatch() for _ in s:gmatch(p) do end end\n"
+                            "function M.gsub() return s:gsub(p, 'x') end\n"
+                            "function M.sneaky() while true do pcall(string.find, s, p) end end\n"
+                            "function M.plain() local h = string.rep('a', 2000000)\n"
+                            "  return h:find(string.rep('a', 100000) .. 'b', 1, true) end\n"
+                            "function M.ok() return ('abc'):find('b') end\n"));
+    for (const char* name :
+         {"T.M.find", "T.M.match", "T.M.gmatch", "T.M.gsub", "T.M.sneaky", "T.M.plain"}) {
+        const auto start = std::chrono::steady_clock::now();
+        const QString error = within(name, std::chrono::seconds(10), [&]() -> QString {
+            try {
+                quick.runMacro(name);
+            } catch (const AutomationError& e) {
+                return e.description();
+            }
+            return {};
+        });
+        EXPECT_TRUE(error.contains("ran longer than")) << name << ": " << error.toStdString();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << name;
+    }
+    EXPECT_NO_THROW(quick.runMacro("T.M.ok"));
 }

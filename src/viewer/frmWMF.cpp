@@ -48,6 +48,7 @@ frmWMF::frmWMF(QWidget* parent) : QWidget(parent) {
     resize(ControlGeometry::sizePixels(10710), ControlGeometry::sizePixels(8235));
     pr_subCreateControls();
     pr_subCreateToolbar();
+    pr_subOverviewEventsConnect();
     // Starting the CAD from a refresh shows the viewer's own status window.
     acad::setStatusWindow({frmSplash::pu_subShow, frmSplash::Unload});
 }

@@ -100,9 +100,15 @@ void frmWMF::Toolbar1_ButtonClick(int index) {
         setEnabled(true);
         basWindowAPI::pu_subSetForeground(hWnd());
         break;
-    case 3:  // zoom in
-    case 4:  // zoom out
-    case 5:  // fit the overview
+    case 3:
+        pr_subZoomIn();
+        break;
+    case 4:
+        pr_subZoomOut();
+        break;
+    case 5:
+        pr_subZoomFit();
+        break;
     case 9:  // export the selected layers
     case 11: // selected layers on
     case 12: // selected layers off
@@ -110,8 +116,8 @@ void frmWMF::Toolbar1_ButtonClick(int index) {
     case 14: // all layers on
     case 15: // all layers off
     case 17: // about
-        // These commands arrive with the overview, the layer list, the export and the
-        // about window; their buttons are in place already.
+        // These commands arrive with the layer list, the export and the about window;
+        // their buttons are in place already.
         break;
     default:
         break;

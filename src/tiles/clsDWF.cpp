@@ -287,6 +287,9 @@ void clsDWF::pu_subImageUpdate() {
         const TileLayout::Rect overview = host(m_host).overviewPictureGeometry();
         platform::VbImage& imgOne = ctl(pr_oImgOne);
         imgOne.setVisible(false);
+        // Scaled into the box, as the overview is, even where the fit left it at its
+        // own size: otherwise it would keep that size in a zoomed box.
+        imgOne.setStretch(true);
         ControlGeometry::Move(&imgOne, overview.left,
                               overview.top + ControlGeometry::Height(&ctl(pr_oTxtOne)),
                               overview.width, overview.height);

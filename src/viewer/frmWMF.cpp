@@ -49,6 +49,7 @@ frmWMF::frmWMF(QWidget* parent) : QWidget(parent) {
     pr_subCreateControls();
     pr_subCreateToolbar();
     pr_subConnectLayerList();
+    pr_subOverviewEventsConnect();
     // Starting the CAD from a refresh shows the viewer's own status window.
     acad::setStatusWindow({frmSplash::pu_subShow, frmSplash::Unload});
 }

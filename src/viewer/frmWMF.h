@@ -228,6 +228,21 @@ private:
     void pr_subAllLayerOff();
     void pr_subAllLayerSet(bool bOn);
     void CmdSelectRemove_Click();
+    // The overview's zoom, fit and drag, with the part overview and the tiles following
+    // (frmWMF_Overview.cpp).
+    void pr_subOverviewEventsConnect();
+    void pr_subZoom(const QString& sDirection);
+    void pr_subZoomIn();
+    void pr_subZoomOut();
+    void pr_subZoomFit();
+    void pr_subPartImageUpdate();
+    void ImgALL_MouseDown(int iButton, int iShift, double x, double y);
+    void ImgALL_MouseMove(int iButton, int iShift, double x, double y);
+    void ImgALL_MouseUp(int iButton, int iShift, double x, double y);
+    // 1 while a button is held down on ImgALL; where it went down, in whole twips.
+    qint16 priDrag = 0;
+    qint32 prlnDragX = 0;
+    qint32 prlnDragY = 0;
 
     std::vector<QAction*> m_toolbarButtons;
     mutable std::shared_ptr<TileGrid> m_tileGrid;

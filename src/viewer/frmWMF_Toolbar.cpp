@@ -100,6 +100,15 @@ void frmWMF::Toolbar1_ButtonClick(int index) {
         setEnabled(true);
         basWindowAPI::pu_subSetForeground(hWnd());
         break;
+    case 3:
+        pr_subZoomIn();
+        break;
+    case 4:
+        pr_subZoomOut();
+        break;
+    case 5:
+        pr_subZoomFit();
+        break;
     case 11:
         pr_subSelectLayerSet(QStringLiteral("View"));
         break;
@@ -115,12 +124,9 @@ void frmWMF::Toolbar1_ButtonClick(int index) {
     case 15:
         pr_subAllLayerOff();
         break;
-    case 3:  // zoom in
-    case 4:  // zoom out
-    case 5:  // fit the overview
     case 9:  // export the selected layers
     case 17: // about
-        // These commands arrive with the overview, the export and the about window;
+        // These commands arrive with the export and the about window;
         // their buttons are in place already.
         break;
     default:

@@ -437,6 +437,19 @@ TEST_F(TileStateTest, StatePicturesAndThePicturesPlaceComeFromTheHost) {
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+TEST_F(TileStateTest, APictureShownAtItsOwnSizeIsScaledIntoAZoomedOverviewsBox) {
+    auto wall = w.tile(2, QStringLiteral("Wall"), doc);
+    // A drawing small enough to fit its frame is shown at its own size, unstretched.
+    wall->ImgOne()->setPicture(std::make_shared<SizedPicture>(QSizeF(900, 600)));
+    ASSERT_FALSE(wall->ImgOne()->Stretch());
+    w.host.overview = {-300, -150, 900 * 1.96, 600 * 1.96};
+    wall->pu_subImageUpdate();
+    // Otherwise the box would grow and the picture in it stay as small as it was.
+    EXPECT_TRUE(wall->ImgOne()->Stretch());
+    EXPECT_EQ(ControlGeometry::Width(wall->ImgOne()), snapTwips(900 * 1.96));
+    EXPECT_EQ(ControlGeometry::Height(wall->ImgOne()), snapTwips(600 * 1.96));
+}
+
 TEST_F(TileStateTest, ATileWithoutAWindowReportsInsteadOfCrashing) {
     const TileControls c = w.grid->addTileControls(2);
     clsDWF orphan;

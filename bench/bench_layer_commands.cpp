@@ -192,6 +192,17 @@ int main(int argc, char** argv) {
                                         list.visualItemRect(first).center());
                   }),
           30);
+    // A tile's on/off button, clicked as the user clicks it: one write, one regen.
+    window.ScrBarV->setValue(1);
+    clsDWF& firstTile = *window.tile(1);
+    print("a tile's on/off button, then repaint",
+          measure(runs, counts, nothing,
+                  [&] {
+                      QTest::mouseClick(firstTile.CmdView(), Qt::LeftButton);
+                      window.repaint();
+                  }),
+          50);
+
     std::printf("after all off: %d of %d tiles showed off; the click scrolled to row %d of %d; "
                 "%d message boxes\n",
                 offTiles, window.proDWFUBound(), scrolledTo, window.ScrBarV->maximum(), boxes);

@@ -9,8 +9,8 @@
 
 #include "viewer/frmWMF.h"
 
+#include "BenchSupport.h"
 #include "CountingConnector.h"
-#include "DxfFixture.h"
 #include "PrivateSessionBus.h"
 #include "acad/AcadApplication.h"
 #include "acad/DBusBackend.h"
@@ -24,24 +24,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
-
-qint64 cpuUs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
-}
 
 struct Timing {
     std::vector<double> ms;
@@ -57,12 +47,12 @@ Timing measure(int runs, korvel::test::CallCounts& counts, const std::function<v
         prepare();
         QApplication::processEvents();
         counts.clear();
-        const qint64 cpu = cpuUs();
+        const qint64 cpu = bench::cpuUs();
         QElapsedTimer clock;
         clock.start();
         command();
         t.ms.push_back(double(clock.nsecsElapsed()) / 1e6);
-        t.cpuMs.push_back(double(cpuUs() - cpu) / 1e3);
+        t.cpuMs.push_back(double(bench::cpuUs() - cpu) / 1e3);
         t.calls = counts.total();
     }
     return t;
@@ -93,36 +83,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no private bus: %s\n", qPrintable(bus.errorString()));
         return 1;
     }
-    int boxes = 0;
-    platform::setMsgBoxHandler([&boxes](const QString& p, int, const QString&) {
-        ++boxes;
-        std::fprintf(stderr, "message box: %s\n", qPrintable(p));
-        return int(platform::vbOK);
-    });
+    bench::MessageBoxCounter boxes;
 
-    QTemporaryDir folder;
-    platform::setProgramFolderForTesting(folder.path());
-    QFile::copy(QStringLiteral(KORVEL_SOURCE_DIR "/src/acad/TARNIX.dvb"),
-                folder.path() + QStringLiteral("/TARNIX.dvb"));
+    bench::ScratchProgramFolder folder;
 
-    korvel::test::DxfFixture dxf;
-    for (int i = 0; i < layers; ++i) {
-        korvel::test::DxfFixture::LayerState state;
-        state.on = i % 7 != 3;
-        state.frozen = i % 11 == 5;
-        dxf.addLayer(QStringLiteral("LAYER-%1").arg(i, 4, 10, QLatin1Char('0')), 1 + i % 255,
-                     state);
-    }
-    for (int e = 0; e < entities; ++e) {
-        const QString layer = QStringLiteral("LAYER-%1").arg(e % layers, 4, 10, QLatin1Char('0'));
-        const double x = (e * 37) % 1000, y = (e * 91) % 700;
-        if (e % 4 == 0)
-            dxf.addCircle(layer, x, y, 3 + e % 9);
-        else
-            dxf.addLine(layer, x, y, x + 15 + e % 40, y + 5 + e % 25);
-    }
-    const QString path = folder.filePath(QStringLiteral("big.dxf"));
-    dxf.write(path);
+    const QString path = bench::writeGeneratedDrawing(folder.path(), layers, entities);
 
     auto dbus = std::make_shared<acad::DBusConnector>(bus.connection());
     auto counting = std::make_shared<korvel::test::CountingConnector>(dbus);
@@ -205,11 +170,11 @@ int main(int argc, char** argv) {
 
     std::printf("after all off: %d of %d tiles showed off; the click scrolled to row %d of %d; "
                 "%d message boxes\n",
-                offTiles, window.proDWFUBound(), scrolledTo, window.ScrBarV->maximum(), boxes);
+                offTiles, window.proDWFUBound(), scrolledTo, window.ScrBarV->maximum(),
+                boxes.count());
 
-    platform::resetMsgBoxHandler();
     acad::resetConnector();
     pu_oAcadApp.reset();
     pu_oAcadDoc.reset();
-    return boxes == 0 ? 0 : 2;
+    return boxes.count() == 0 ? 0 : 2;
 }

@@ -9,43 +9,25 @@
 
 #include "viewer/frmWMF.h"
 
-#include "DxfFixture.h"
+#include "BenchSupport.h"
 #include "PrivateSessionBus.h"
 #include "acad/AcadApplication.h"
 #include "acad/DBusBackend.h"
 #include "acad/DBusConnector.h"
 #include "acad/basAcadConnect.h"
-#include "platform/MsgBox.h"
-#include "platform/ProgramFolder.h"
 #include "tiles/clsDWF.h"
 #include "viewer/RefreshPhases.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
-
-// CPU time of this process (all threads), to tell the viewer's own work from waiting
-// for the host.
 qint64 cpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+    return bench::cpuUs() / 1000;
 }
-
-long peakRssKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -58,38 +40,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no private bus: %s\n", qPrintable(bus.errorString()));
         return 1;
     }
-    int boxes = 0;
-    platform::setMsgBoxHandler([&boxes](const QString& p, int, const QString&) {
-        ++boxes;
-        std::fprintf(stderr, "message box: %s\n", qPrintable(p));
-        return int(platform::vbOK);
-    });
+    bench::MessageBoxCounter boxes;
 
-    QTemporaryDir folder;
-    platform::setProgramFolderForTesting(folder.path());
-    QFile::copy(QStringLiteral(KORVEL_SOURCE_DIR "/src/acad/TARNIX.dvb"),
-                folder.path() + QStringLiteral("/TARNIX.dvb"));
+    bench::ScratchProgramFolder folder;
 
     QElapsedTimer clock;
     clock.start();
-    korvel::test::DxfFixture dxf;
-    for (int i = 0; i < layers; ++i) {
-        korvel::test::DxfFixture::LayerState state;
-        state.on = i % 7 != 3;
-        state.frozen = i % 11 == 5;
-        dxf.addLayer(QStringLiteral("LAYER-%1").arg(i, 4, 10, QLatin1Char('0')), 1 + i % 255,
-                     state);
-    }
-    for (int e = 0; e < entities; ++e) {
-        const QString layer = QStringLiteral("LAYER-%1").arg(e % layers, 4, 10, QLatin1Char('0'));
-        const double x = (e * 37) % 1000, y = (e * 91) % 700;
-        if (e % 4 == 0)
-            dxf.addCircle(layer, x, y, 3 + e % 9);
-        else
-            dxf.addLine(layer, x, y, x + 15 + e % 40, y + 5 + e % 25);
-    }
-    const QString path = folder.filePath(QStringLiteral("big.dxf"));
-    dxf.write(path);
+    const QString path = bench::writeGeneratedDrawing(folder.path(), layers, entities);
     const qint64 written = clock.restart();
 
     auto connector = std::make_shared<acad::DBusConnector>(bus.connection());
@@ -112,7 +69,7 @@ int main(int argc, char** argv) {
     window.setWidth(5820);
     window.setHeight(8625);
     QApplication::processEvents();
-    const long rssBefore = peakRssKb();
+    const long rssBefore = bench::peakRssKb();
 
     QElapsedTimer phase;
     qint64 phaseCpu = cpuMs();
@@ -134,13 +91,12 @@ int main(int argc, char** argv) {
     const qint64 scrolled = clock.elapsed();
 
     std::printf("refresh total: %lld ms (%d tiles, %d message boxes, done=%d)\n", total,
-                window.proDWFUBound(), boxes, int(pu_bUpdateEnd));
+                window.proDWFUBound(), boxes.count(), int(pu_bUpdateEnd));
     std::printf("scroll to the middle and repaint: %lld ms\n", scrolled);
     std::printf("peak RSS: %.1f MB before the refresh, %.1f MB after\n", rssBefore / 1024.0,
-                peakRssKb() / 1024.0);
-    platform::resetMsgBoxHandler();
+                bench::peakRssKb() / 1024.0);
     acad::resetConnector();
     pu_oAcadApp.reset();
     pu_oAcadDoc.reset();
-    return (pu_bUpdateEnd && boxes == 0) ? 0 : 2;
+    return (pu_bUpdateEnd && boxes.count() == 0) ? 0 : 2;
 }

@@ -114,6 +114,17 @@ protected:
         return map;
     }
 
+    // The window refreshed from a layer-list file naming `layers`, one a line.
+    void refreshFromList(const QStringList& layers) {
+        const QString list = drawings.filePath(QStringLiteral("list.csv"));
+        QFile f(list);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(layers.join(QLatin1Char('\n')).toUtf8());
+        f.close();
+        window.setLayerListFile(list);
+        window.pu_subCmdRefresh_Click();
+    }
+
     clsDWF& tile(int i) { return *window.tile(i); }
     QStringList tileNames() {
         QStringList names;

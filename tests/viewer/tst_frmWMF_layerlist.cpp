@@ -43,15 +43,10 @@ protected:
     // The plan open and the window refreshed from it: every layer, or those of a list.
     void refresh(const QStringList& listed = {}) {
         openPlan();
-        if (!listed.isEmpty()) {
-            const QString list = drawings.filePath(QStringLiteral("list.csv"));
-            QFile f(list);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(listed.join(QLatin1Char('\n')).toUtf8());
-            f.close();
-            window.setLayerListFile(list);
-        }
-        window.pu_subCmdRefresh_Click();
+        if (listed.isEmpty())
+            window.pu_subCmdRefresh_Click();
+        else
+            refreshFromList(listed);
         for (const auto& b : boxes.boxes)
             ADD_FAILURE() << b.prompt.toStdString();
         boxes.boxes.clear();

@@ -2,6 +2,7 @@
 // private bus. After two zoom-ins a tile's painted picture must show the same part of
 // the drawing, at the same scale, as the overview.
 
+#include "CadHostWindowTest.h"
 #include "viewer/frmWMF.h"
 
 #include "DxfFixture.h"
@@ -73,33 +74,14 @@ std::optional<QPoint> paintedMark(QWidget* image) {
     return std::nullopt;
 }
 
-class OverviewCadHostTest : public ::testing::Test {
+class OverviewCadHostTest : public viewertest::CadHostWindowTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(bus.isValid()) << bus.errorString().toStdString();
-        connector = std::make_shared<acad::DBusConnector>(bus.connection());
-        acad::setConnector(connector);
-        QFile::copy(QStringLiteral(KORVEL_SOURCE_DIR "/src/acad/TARNIX.dvb"),
-                    folder.path() + QStringLiteral("/TARNIX.dvb"));
-        pu_oAcadApp.reset();
-        pu_oAcadDoc.reset();
+        CadHostWindowTest::SetUp();
         window.Form_Load(QString());
         window.setWidth(5820);
         window.setHeight(8625);
     }
-    void TearDown() override {
-        acad::resetConnector();
-        frmSplash::Unload();
-        pu_oAcadApp.reset();
-        pu_oAcadDoc.reset();
-    }
-
-    korvel::test::PrivateSessionBus bus;
-    viewertest::ScratchProgramFolder folder;
-    viewertest::MsgBoxRecorder boxes;
-    QTemporaryDir drawings;
-    std::shared_ptr<acad::DBusConnector> connector;
-    frmWMF window;
 };
 
 TEST_F(OverviewCadHostTest, AfterTwoZoomInsATileShowsTheOverviewsPartOfTheDrawing) {

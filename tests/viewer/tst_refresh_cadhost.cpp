@@ -390,13 +390,7 @@ TEST_F(RefreshCadHostTest, AListFileAfterAFullRefreshRemovesTheSurplusTilesAndFl
     ASSERT_EQ(window.proDWFUBound(), 12);
     ASSERT_TRUE(boxes.boxes.empty());
 
-    const QString list = drawings.filePath(QStringLiteral("layers.csv"));
-    QFile f(list);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("Walls,x\nAAA-None\nalpha\n");
-    f.close();
-    window.setLayerListFile(list);
-    window.pu_subCmdRefresh_Click();
+    refreshFromList({"Walls,x", "AAA-None", "alpha"});
 
     EXPECT_EQ(tileNames(), (QStringList{"AAA-None", "alpha", "Walls"}));
     EXPECT_TRUE(window.state().prsCsvPath.isEmpty());
@@ -420,13 +414,7 @@ TEST_F(RefreshCadHostTest, AListFileAfterAFullRefreshRemovesTheSurplusTilesAndFl
 
 TEST_F(RefreshCadHostTest, AListNameSpelledOtherwiseFindsTheLayersPicture) {
     openPlan();
-    const QString list = drawings.filePath(QStringLiteral("spelled.csv"));
-    QFile f(list);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("WALLS\nbeta\n");
-    f.close();
-    window.setLayerListFile(list);
-    window.pu_subCmdRefresh_Click();
+    refreshFromList({"WALLS", "beta"});
     for (const auto& b : boxes.boxes)
         ADD_FAILURE() << b.prompt.toStdString();
     ASSERT_EQ(tileNames(), (QStringList{"beta", "WALLS"}));

@@ -47,13 +47,7 @@ protected:
     // stand side by side in the first row.
     void refresh(const QStringList& listed) {
         openPlan();
-        const QString list = drawings.filePath(QStringLiteral("two.csv"));
-        QFile f(list);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(listed.join(QLatin1Char('\n')).toUtf8());
-        f.close();
-        window.setLayerListFile(list);
-        window.pu_subCmdRefresh_Click();
+        refreshFromList(listed);
         for (const auto& b : boxes.boxes)
             ADD_FAILURE() << b.prompt.toStdString();
         boxes.boxes.clear();

@@ -1,7 +1,9 @@
 #include "metafile/DisplayList.h"
 
+#include <QPaintDevice>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace metafile {
@@ -95,29 +97,180 @@ void DisplayList::image(const QRectF& target, const QImage& image, const QRectF&
     m_images.push_back(image);
 }
 
+namespace {
+
+// How far a stroke reaches beyond its geometry, in the pen's own units: half the
+// width for caps and round joins (a square cap's corner at most 0.71 of it), and a
+// miter out to its limit; generous, as too far only paints a little more.
+double strokeReach(const QPen& pen) {
+    if (pen.style() == Qt::NoPen)
+        return 0;
+    const double width = std::max(pen.widthF(), 1.0);
+    return pen.joinStyle() == Qt::MiterJoin ? width * (1.0 + std::max(pen.miterLimit(), 1.0))
+                                            : width;
+}
+
+} // namespace
+
+void DisplayList::finish() {
+    m_bounds.assign(m_commands.size(), Bounds{0, 0, 0, 0});
+    m_cosmeticReach = 0;
+    double frameReach = 0; // of the current pen, in the frame's units
+    bool any = false;
+    double left = 0, top = 0, right = 0, bottom = 0;
+    for (std::size_t i = 0; i < m_commands.size(); ++i) {
+        const Command& c = m_commands[i];
+        QRectF r;
+        double reach = frameReach;
+        switch (c.op) {
+        case Op::Pen: {
+            const QPen& pen = m_pens[c.index];
+            const double penReach = strokeReach(pen);
+            // A pen of width 0 is a cosmetic pixel whatever its flag says.
+            if (pen.isCosmetic() || pen.widthF() == 0) {
+                m_cosmeticReach = std::max(m_cosmeticReach, penReach);
+                frameReach = 0;
+            } else {
+                frameReach = penReach;
+            }
+            continue;
+        }
+        case Op::Brush:
+        case Op::Background:
+        case Op::Clip:
+        case Op::NoClip:
+            continue;
+        case Op::Line:
+        case Op::Polyline:
+        case Op::PolygonOddEven:
+        case Op::PolygonWinding: {
+            const QPointF* p = m_points.data() + c.index;
+            if (c.count == 0)
+                continue;
+            double x0 = p[0].x(), x1 = x0, y0 = p[0].y(), y1 = y0;
+            for (std::size_t k = 1; k < c.count; ++k) {
+                x0 = std::min(x0, p[k].x());
+                x1 = std::max(x1, p[k].x());
+                y0 = std::min(y0, p[k].y());
+                y1 = std::max(y1, p[k].y());
+            }
+            r = QRectF(QPointF(x0, y0), QPointF(x1, y1));
+            break;
+        }
+        case Op::Path:
+            r = m_paths[c.index].controlPointRect();
+            break;
+        case Op::Ellipse:
+        case Op::Rect:
+        case Op::RoundedRect:
+            r = m_rects[c.index].normalized();
+            break;
+        case Op::FillRect:
+            r = m_rects[c.index].normalized();
+            reach = 0;
+            break;
+        case Op::Image:
+            r = m_rects[c.index].normalized();
+            reach = 0;
+            break;
+        }
+        const double l = r.left() - reach, t = r.top() - reach;
+        const double rt = r.right() + reach, b = r.bottom() + reach;
+        m_bounds[i] = {std::nextafter(float(l), -HUGE_VALF), std::nextafter(float(t), -HUGE_VALF),
+                       std::nextafter(float(rt), HUGE_VALF), std::nextafter(float(b), HUGE_VALF)};
+        if (!any) {
+            left = l, top = t, right = rt, bottom = b;
+            any = true;
+        } else {
+            left = std::min(left, l), top = std::min(top, t);
+            right = std::max(right, rt), bottom = std::max(bottom, b);
+        }
+    }
+    m_drawn = {std::nextafter(float(left), -HUGE_VALF), std::nextafter(float(top), -HUGE_VALF),
+               std::nextafter(float(right), HUGE_VALF), std::nextafter(float(bottom), HUGE_VALF)};
+}
+
 void DisplayList::replay(QPainter& painter) const {
     painter.save();
-    // A recorded clip lives in a nested save level, so that replacing or
-    // dropping it returns to the caller's clip; the pen, brush and background
-    // current at that moment are put back after each such restore.
-    bool clipLevel = false;
+    const QTransform toDevice = painter.combinedTransform();
+
+    // The part of the frame the painter shows, widened by what a cosmetic pen reaches
+    // and a pixel's rounding each way. Commands wholly outside it put no pixel on the
+    // device, so they are skipped: a zoomed picture costs what is seen of it.
+    bool everything = m_bounds.size() != m_commands.size() || !toDevice.isInvertible() ||
+                      toDevice.type() == QTransform::TxProject || !painter.device();
+    Bounds seen{0, 0, 0, 0};
+    QRectF shown;
+    if (!everything) {
+        // Only pixel devices have a fixed size; a recording's grows with what it gets.
+        const int type = painter.device()->devType();
+        const bool pixels =
+            type == QInternal::Image || type == QInternal::Pixmap || type == QInternal::Widget;
+        shown =
+            pixels ? QRectF(0, 0, painter.device()->width(), painter.device()->height()) : QRectF();
+        if (painter.hasClipping()) {
+            const QRectF clip = toDevice.mapRect(painter.clipBoundingRect());
+            shown = pixels ? shown & clip : clip;
+        }
+        everything = !pixels && !painter.hasClipping();
+    }
+    if (!everything) {
+        const double pad = m_cosmeticReach + 2;
+        const QRectF inFrame = toDevice.inverted().mapRect(shown.adjusted(-pad, -pad, pad, pad));
+        seen = {float(inFrame.left()), float(inFrame.top()), float(inFrame.right()),
+                float(inFrame.bottom())};
+        everything = seen.left <= m_drawn.left && seen.top <= m_drawn.top &&
+                     seen.right >= m_drawn.right && seen.bottom >= m_drawn.bottom;
+    }
+    auto outside = [&](std::size_t i) {
+        const Bounds& b = m_bounds[i];
+        return b.right < seen.left || b.left > seen.right || b.bottom < seen.top ||
+               b.top > seen.bottom;
+    };
+
+    // State is put on the painter only when a command is drawn with it: a skipped
+    // stretch of the list costs neither pen changes nor clip paths. A recorded clip
+    // lives in a nested save level, so that replacing or dropping it returns to the
+    // caller's clip; after such a restore the pen, brush and background are set again.
     const QPen* pen = nullptr;
     const QBrush* brush = nullptr;
     const Background* background = nullptr;
-    auto restoreState = [&] {
-        if (pen)
+    const QPainterPath* clip = nullptr;
+    const QPen* penSet = nullptr;
+    const QBrush* brushSet = nullptr;
+    const Background* backgroundSet = nullptr;
+    const QPainterPath* clipSet = nullptr;
+    auto applyState = [&] {
+        if (clip != clipSet) {
+            if (clipSet) {
+                painter.restore();
+                penSet = nullptr;
+                brushSet = nullptr;
+                backgroundSet = nullptr;
+            }
+            if (clip) {
+                painter.save();
+                painter.setClipPath(*clip, Qt::IntersectClip);
+            }
+            clipSet = clip;
+        }
+        if (pen != penSet) {
             painter.setPen(*pen);
-        if (brush)
+            penSet = pen;
+        }
+        if (brush != brushSet) {
             painter.setBrush(*brush);
-        if (background) {
+            brushSet = brush;
+        }
+        if (background != backgroundSet) {
             painter.setBackgroundMode(background->mode);
             painter.setBackground(background->color);
+            backgroundSet = background;
         }
     };
     // A polyline whose points lie closer together than a pixel on the device (a
     // circle of a few pixels has seventy of them) is drawn through the points at
     // least half a pixel apart: the same pixels, a fraction of the stroking.
-    const QTransform toDevice = painter.combinedTransform();
     const bool thin = toDevice.type() <= QTransform::TxScale;
     const double sx = std::abs(toDevice.m11()), sy = std::abs(toDevice.m22());
     std::vector<QPointF> kept;
@@ -133,36 +286,31 @@ void DisplayList::replay(QPainter& painter) const {
         kept.push_back(p[count - 1]);
         painter.drawPolyline(kept.data(), static_cast<int>(kept.size()));
     };
-    for (const Command& c : m_commands) {
+    for (std::size_t i = 0; i < m_commands.size(); ++i) {
+        const Command& c = m_commands[i];
         switch (c.op) {
         case Op::Pen:
             pen = &m_pens[c.index];
-            painter.setPen(*pen);
-            break;
+            continue;
         case Op::Brush:
             brush = &m_brushes[c.index];
-            painter.setBrush(*brush);
-            break;
+            continue;
         case Op::Background:
             background = &m_backgrounds[c.index];
-            painter.setBackgroundMode(background->mode);
-            painter.setBackground(background->color);
-            break;
+            continue;
         case Op::Clip:
-            if (clipLevel)
-                painter.restore();
-            painter.save();
-            clipLevel = true;
-            restoreState();
-            painter.setClipPath(m_paths[c.index], Qt::IntersectClip);
-            break;
+            clip = &m_paths[c.index];
+            continue;
         case Op::NoClip:
-            if (clipLevel) {
-                painter.restore();
-                clipLevel = false;
-                restoreState();
-            }
+            clip = nullptr;
+            continue;
+        default:
             break;
+        }
+        if (!everything && outside(i))
+            continue;
+        applyState();
+        switch (c.op) {
         case Op::Line:
             painter.drawLine(m_points[c.index], m_points[c.index + 1]);
             break;
@@ -198,9 +346,11 @@ void DisplayList::replay(QPainter& painter) const {
         case Op::Image:
             painter.drawImage(m_rects[c.index], m_images[c.count], m_rects[c.index + 1]);
             break;
+        default:
+            break;
         }
     }
-    if (clipLevel)
+    if (clipSet)
         painter.restore();
     painter.restore();
 }

@@ -47,6 +47,10 @@ public:
     // its arrays without growing and copying them again and again.
     void reserve(std::size_t commands, std::size_t points);
 
+    // Called once every command is recorded: notes where each one can put pixels, so
+    // that a replay skips what falls outside the painter's clip.
+    void finish();
+
     bool isEmpty() const { return m_commands.empty(); }
     std::size_t commandCount() const { return m_commands.size(); }
     std::size_t pointCount() const { return m_points.size(); }
@@ -82,6 +86,12 @@ private:
         QColor color;
     };
 
+    // Where a command can put pixels, in the frame, its pen's reach included. Floats
+    // rounded outward: half the memory of QRectF for a list of a million commands.
+    struct Bounds {
+        float left, top, right, bottom;
+    };
+
     void add(Op op, std::size_t index, std::size_t count = 0);
 
     std::vector<Command> m_commands;
@@ -93,6 +103,12 @@ private:
     std::vector<Background> m_backgrounds;
     std::vector<QPainterPath> m_paths;
     std::vector<QImage> m_images;
+    // One per command once finished; empty before, and then everything is replayed.
+    std::vector<Bounds> m_bounds;
+    Bounds m_drawn{0, 0, 0, 0};
+    // Device pixels that the widest cosmetic pen reaches beyond its geometry: the
+    // frame units of a cosmetic pen depend on the scale of each replay.
+    double m_cosmeticReach = 0;
 };
 
 } // namespace metafile

@@ -118,6 +118,7 @@ bool LibwmfPlayer::play(WmfValidator::Result& checked, MetafilePicture::Recordin
         return false;
 
     MetafilePicture::Recording picture;
+    dev.list.finish();
     picture.list = std::make_shared<const DisplayList>(std::move(dev.list));
     picture.texts = std::move(dev.texts);
     picture.textItems = std::move(dev.textItems);

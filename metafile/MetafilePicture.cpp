@@ -19,8 +19,8 @@ namespace {
 // painting it again costs about what blitting it does.
 constexpr std::size_t kRasterMinCommands = 20000;
 constexpr std::size_t kRasterMinPoints = 200000;
-// Boxes larger than this are painted from the commands, clipped to what is exposed:
-// a zoomed overview must not hold a screen-sized image per picture.
+// Shown parts larger than this are painted from the commands, clipped to what is
+// exposed: a picture must not hold a screen-sized image.
 constexpr qint64 kRasterMaxPixels = 2048 * 2048;
 
 bool nearWhole(double v) {
@@ -125,7 +125,7 @@ bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRec
         !nearWhole(box.height()))
         return false;
     const QSize size(int(std::round(box.width())), int(std::round(box.height())));
-    if (size.isEmpty() || qint64(size.width()) * size.height() > kRasterMaxPixels)
+    if (size.isEmpty())
         return false;
     // What a drawing puts outside its box shows where the painter lets it; the pixels
     // hold the box only, so they serve only a painter that shows nothing beyond it.
@@ -134,31 +134,48 @@ bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRec
                              : QRectF(0, 0, painter.device()->width(), painter.device()->height());
     if (!box.contains(shown))
         return false;
+    // Only the shown part of the box is kept, in the box's own pixels: a zoomed
+    // overview is far larger than its frame, and painting all of it at each new size
+    // cost the whole drawing where a frame's worth is seen. A little around it is kept
+    // too, so that a window moved or uncovered by a few pixels is served as it is.
+    const QPoint boxAt(int(std::round(box.left())), int(std::round(box.top())));
+    const QRect inBox(QPoint(0, 0), size);
+    const QRect shownInBox = shown.toAlignedRect().translated(-boxAt) & inBox;
+    if (shownInBox.isEmpty())
+        return true;
 
-    // The box lies inside a margin and is clipped like any exposed area: lines
-    // crossing its edge are then cut exactly where a painter clipped to the box cuts
-    // them, not where an image's border would.
+    // The part lies inside a margin, and the box is clipped like any exposed area:
+    // lines crossing the box's edge are then cut exactly where a painter clipped to
+    // the box cuts them, not where an image's border would; lines crossing the part's
+    // edge inside the box run on past it, and are cut by the border out of sight.
     constexpr int kMargin = 4;
-    const QRect inRaster(QPoint(kMargin, kMargin), size);
+    constexpr int kAround = 32;
     std::lock_guard<std::mutex> lock(m_rasterLock);
-    if (m_rasterBox != size || m_rasterHints != static_cast<int>(painter.renderHints().toInt())) {
-        QImage raster(size + QSize(2 * kMargin, 2 * kMargin), QImage::Format_ARGB32_Premultiplied);
+    const int hints = static_cast<int>(painter.renderHints().toInt());
+    if (m_rasterBox != size || m_rasterHints != hints || !m_rasterPart.contains(shownInBox)) {
+        const QRect part = shownInBox.adjusted(-kAround, -kAround, kAround, kAround) & inBox;
+        if (qint64(part.width()) * part.height() > kRasterMaxPixels)
+            return false;
+        QImage raster(part.size() + QSize(2 * kMargin, 2 * kMargin),
+                      QImage::Format_ARGB32_Premultiplied);
         if (raster.isNull())
             return false;
         raster.fill(Qt::transparent);
+        const QRect boxInRaster = inBox.translated(QPoint(kMargin, kMargin) - part.topLeft());
         QPainter rasterPainter(&raster);
         rasterPainter.setRenderHints(painter.renderHints());
-        rasterPainter.setClipRect(inRaster);
-        paintRecording(rasterPainter, QRectF(inRaster));
+        rasterPainter.setClipRect(boxInRaster);
+        paintRecording(rasterPainter, QRectF(boxInRaster));
         rasterPainter.end();
         m_raster = raster;
         m_rasterBox = size;
-        m_rasterHints = static_cast<int>(painter.renderHints().toInt());
+        m_rasterPart = part;
+        m_rasterHints = hints;
     }
     painter.save();
     painter.resetTransform();
-    painter.drawImage(QPoint(int(std::round(box.left())), int(std::round(box.top()))), m_raster,
-                      inRaster);
+    const QRect from = shownInBox.translated(QPoint(kMargin, kMargin) - m_rasterPart.topLeft());
+    painter.drawImage(boxAt + shownInBox.topLeft(), m_raster, from);
     painter.restore();
     return true;
 }

@@ -116,12 +116,13 @@ private:
     mutable std::function<void()> m_whenPlayed; // a deferred picture's `played`
     mutable Recording m_recording;
 
-    // The last paint of a large drawing into a small box, kept as pixels: the
+    // The shown part of the last paint of a large drawing, kept as pixels: the
     // overviews are painted again whenever anything near them changes, and their
     // hundreds of thousands of commands cost far more than the pixels.
     mutable std::mutex m_rasterLock;
     mutable QImage m_raster;
     mutable QSize m_rasterBox;
+    mutable QRect m_rasterPart; // of the box, in its pixels
     mutable int m_rasterHints = 0;
 };
 

@@ -1,4 +1,5 @@
 #include "WmfTestWalker.h"
+#include "metafile/DisplayList.h"
 #include "metafile/MetafilePicture.h"
 #include "metafile/WmfWriter.h"
 
@@ -655,6 +656,119 @@ TEST(MetafilePicture, DenseSmallPolylinesKeepTheirShapeAndEnds) {
     EXPECT_GE(ring, 16) << "a ring about 25 pixels round, not a dot";
     // The line of tiny steps still reaches its far end.
     EXPECT_LT(qGray(img.pixel(37, 2)), 128);
+}
+
+namespace {
+
+// Pixels of `part` inside `clip` against `whole`, and nothing drawn outside `clip`.
+void expectClippedIsWholeCut(const QImage& part, const QImage& whole, const QRect& clip,
+                             const char* what) {
+    ASSERT_EQ(part.size(), whole.size());
+    int differing = 0, drawnOutside = 0, drawnInside = 0;
+    for (int y = 0; y < part.height(); ++y)
+        for (int x = 0; x < part.width(); ++x) {
+            if (clip.contains(x, y)) {
+                differing += part.pixel(x, y) != whole.pixel(x, y);
+                drawnInside += whole.pixel(x, y) != qRgb(255, 255, 255);
+            } else {
+                drawnOutside += part.pixel(x, y) != qRgb(255, 255, 255);
+            }
+        }
+    EXPECT_EQ(differing, 0) << what;
+    EXPECT_EQ(drawnOutside, 0) << what;
+    // A clip over nothing drawn would pass whatever was skipped.
+    EXPECT_GT(drawnInside, 50) << what;
+}
+
+template <typename Paint> QImage paintedInto(QSize size, const QRect* clip, Paint paint) {
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::white);
+    QPainter painter(&img);
+    if (clip)
+        painter.setClipRect(*clip);
+    paint(painter);
+    return img;
+}
+
+} // namespace
+
+// Wide pens reach beyond their geometry: a miter spike, a square cap, a cosmetic pen
+// many pixels wide. A line whose points all lie outside the clip still puts pixels
+// inside it, and must not be skipped.
+TEST(MetafilePicture, ClippedPartOfAListIsTheWholeCutEvenForWidePens) {
+    DisplayList list;
+    QPen miter(QColor(200, 0, 0), 6);
+    miter.setJoinStyle(Qt::MiterJoin);
+    miter.setMiterLimit(8);
+    list.setPen(miter);
+    list.setBrush(Qt::NoBrush);
+    // A sharp angle whose tip is 3 units left of x=40, its miter spike reaching past it.
+    QPointF* v = list.polyline(3);
+    v[0] = QPointF(20, 10);
+    v[1] = QPointF(37, 30);
+    v[2] = QPointF(20, 50);
+    QPen square(QColor(0, 0, 200), 10);
+    square.setCapStyle(Qt::SquareCap);
+    list.setPen(square);
+    list.line(QPointF(10, 70), QPointF(36, 70)); // its cap reaches over x=40
+    QPen cosmetic(QColor(0, 150, 0), 9);
+    cosmetic.setCosmetic(true);
+    list.setPen(cosmetic);
+    list.line(QPointF(10, 90), QPointF(38.5, 90)); // nine pixels wide whatever the scale
+    list.setPen(QPen(Qt::black, 0));
+    for (int i = 0; i < 40; ++i)
+        list.line(QPointF(5 + i * 2.3, 2), QPointF(100 - i * 1.7, 118)); // across the edge
+    list.setBrush(QColor(255, 200, 0));
+    list.rect(QRectF(60, 20, 30, 30));
+    list.setPen(QPen(QColor(120, 0, 120), 4));
+    list.ellipse(QRectF(42, 95, 20, 15));
+    list.fillRect(QRectF(70, 80, 25, 10), QColor(0, 120, 120));
+    list.finish();
+
+    const QSize size(440, 480);
+    auto paint = [&](QPainter& painter) {
+        painter.scale(4, 4);
+        list.replay(painter);
+    };
+    const QImage whole = paintedInto(size, nullptr, paint);
+    // Edges placed where the wide strokes just cross them, in device pixels.
+    for (const QRect& clip : {QRect(160, 0, 200, 480), QRect(161, 20, 150, 380),
+                              QRect(0, 0, 150, 260), QRect(176, 330, 100, 100)}) {
+        const QImage part = paintedInto(size, &clip, paint);
+        expectClippedIsWholeCut(part, whole, clip, "clipped list");
+    }
+}
+
+// A zoomed picture's commands replayed through a small exposed part: the lines and
+// polygons of that part as replaying for the whole window gives them, wherever the
+// part lies.
+TEST(MetafilePicture, ExposedPartOfAZoomedLargeDrawingIsTheWholeCut) {
+    const auto p = MetafilePicture::fromBytes(largeDrawing());
+    ASSERT_TRUE(p);
+    const QSize size(900, 700);
+    for (const QRectF& box : {QRectF(-300, -200, 1600, 1200), QRectF(-1800, -900, 3200, 2400)}) {
+        // The whole window painted from the vectors, with no kept pixels at all.
+        QPicture recording;
+        {
+            QPainter painter(&recording);
+            painter.setClipRect(QRect(QPoint(0, 0), size));
+            p->paint(painter, box);
+        }
+        const QImage reference =
+            paintedInto(size, nullptr, [&](QPainter& painter) { recording.play(&painter); });
+        for (const QRect& clip : {QRect(300, 250, 200, 150), QRect(0, 0, 120, 700),
+                                  QRect(310, 255, 150, 100), QRect(640, 500, 260, 200)}) {
+            QPicture clipped;
+            {
+                QPainter painter(&clipped);
+                painter.setClipRect(clip);
+                p->paint(painter, box);
+            }
+            const QImage partVectors =
+                paintedInto(size, nullptr, [&](QPainter& painter) { clipped.play(&painter); });
+            expectClippedIsWholeCut(partVectors, reference, clip, "exposed part, vectors");
+        }
+    }
 }
 
 int main(int argc, char** argv) {

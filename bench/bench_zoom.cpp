@@ -8,24 +8,20 @@
 
 #include "viewer/frmWMF.h"
 
-#include "DxfFixture.h"
+#include "BenchSupport.h"
 #include "PrivateSessionBus.h"
 #include "acad/AcadApplication.h"
 #include "acad/DBusBackend.h"
 #include "acad/DBusConnector.h"
 #include "acad/basAcadConnect.h"
 #include "metafile/MetafilePicture.h"
-#include "platform/MsgBox.h"
-#include "platform/ProgramFolder.h"
 #include "platform/VbImage.h"
 #include "platform/VbPictureBox.h"
 #include "tiles/clsDWF.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
@@ -82,37 +78,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no private bus: %s\n", qPrintable(bus.errorString()));
         return 1;
     }
-    int boxes = 0;
-    platform::setMsgBoxHandler([&boxes](const QString& p, int, const QString&) {
-        ++boxes;
-        std::fprintf(stderr, "message box: %s\n", qPrintable(p));
-        return int(platform::vbOK);
-    });
+    bench::MessageBoxCounter boxes;
 
-    QTemporaryDir folder;
-    platform::setProgramFolderForTesting(folder.path());
-    QFile::copy(QStringLiteral(KORVEL_SOURCE_DIR "/src/acad/TARNIX.dvb"),
-                folder.path() + QStringLiteral("/TARNIX.dvb"));
+    bench::ScratchProgramFolder folder;
 
     // The drawing of bench_refresh: every layer on but every seventh.
-    korvel::test::DxfFixture dxf;
-    for (int i = 0; i < layers; ++i) {
-        korvel::test::DxfFixture::LayerState state;
-        state.on = i % 7 != 3;
-        state.frozen = i % 11 == 5;
-        dxf.addLayer(QStringLiteral("LAYER-%1").arg(i, 4, 10, QLatin1Char('0')), 1 + i % 255,
-                     state);
-    }
-    for (int e = 0; e < entities; ++e) {
-        const QString layer = QStringLiteral("LAYER-%1").arg(e % layers, 4, 10, QLatin1Char('0'));
-        const double x = (e * 37) % 1000, y = (e * 91) % 700;
-        if (e % 4 == 0)
-            dxf.addCircle(layer, x, y, 3 + e % 9);
-        else
-            dxf.addLine(layer, x, y, x + 15 + e % 40, y + 5 + e % 25);
-    }
-    const QString path = folder.filePath(QStringLiteral("big.dxf"));
-    dxf.write(path);
+    const QString path = bench::writeGeneratedDrawing(folder.path(), layers, entities);
 
     auto connector = std::make_shared<acad::DBusConnector>(bus.connection());
     acad::setConnector(connector);
@@ -170,11 +141,10 @@ int main(int argc, char** argv) {
     }
     std::printf("worst: command %.2f ms, command with the grid painted %.2f ms, everything "
                 "painted %.2f ms (one frame: 16 ms); %d message boxes\n",
-                worstCommand, worstGrid, worstTotal, boxes);
+                worstCommand, worstGrid, worstTotal, boxes.count());
 
-    platform::resetMsgBoxHandler();
     acad::resetConnector();
     pu_oAcadApp.reset();
     pu_oAcadDoc.reset();
-    return boxes == 0 ? 0 : 3;
+    return boxes.count() == 0 ? 0 : 3;
 }

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QPushButton>
+#include <QStringDecoder>
 #include <QSysInfo>
 #include <QTest>
 #include <QTimer>
@@ -228,6 +229,19 @@ TEST_F(AboutTest, EscapeAndTheCloseButtonCloseTheWindow) {
         },
         QString(), QString(), QString());
     EXPECT_TRUE(calls.empty());
+}
+
+TEST(AboutReadme, ShipsBesideTheProgramAsUtf8InJapaneseAndEnglish) {
+    QFile readme(QDir(QStringLiteral(KORVEL_BIN_DIR)).filePath(basFormShow::readmeFileName()));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly)) << readme.fileName().toStdString();
+    const QByteArray bytes = readme.readAll();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(bytes);
+    EXPECT_FALSE(utf8.hasError());
+    EXPECT_EQ(basFormShow::readmeFileName(), QStringLiteral("ReadmeKORVEL.txt"));
+    for (const char* topic :
+         {"cadhost", "tarnix", "画層リストファイル", "ツールバー", "English", "ソフト情報"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(topic))) << topic;
 }
 
 int main(int argc, char** argv) {

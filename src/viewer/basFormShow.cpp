@@ -49,7 +49,7 @@ QString pu_sInfoText(const QString& exePath) {
 
 void pu_subInfoShow() {
     const QString exePath = QCoreApplication::applicationFilePath();
-    pu_subInfoShow(exePath, QDir(platform::programFolder()).filePath(readmeFileName()));
+    pu_subInfoShow(exePath, QDir(platform::fileLayout().data).filePath(readmeFileName()));
 }
 
 void pu_subInfoShow(const QString& exePath, const QString& readmePath) {

@@ -7,7 +7,7 @@ KORVEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 KORVEL_BUILD="${KORVEL_BUILD:-$KORVEL_ROOT/build}"
 
 KORVEL_PACKAGES=(
-  build-essential cmake ninja-build pkg-config clang-format
+  build-essential cmake ninja-build pkg-config clang-format dpkg-dev file
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev
   libgtest-dev libgmock-dev
   libdxflib-dev libwmf-dev libwmf-bin liblua5.4-dev libzip-dev

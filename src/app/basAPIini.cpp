@@ -43,8 +43,11 @@ void SetINI(QString& sIniFileName) {
     if (QDir::isRelativePath(sIniFileName)) {
         // Made absolute even when the program folder itself is given relatively, so a
         // second call finds a complete name and leaves it alone.
-        sIniFileName =
-            QDir::cleanPath(QDir(platform::programFolder()).absoluteFilePath(sIniFileName));
+        // Beside the program in a portable copy, in the user's config folder otherwise.
+        const platform::FileLayout layout = platform::fileLayout();
+        if (!layout.portable)
+            QDir().mkpath(layout.settings);
+        sIniFileName = QDir::cleanPath(QDir(layout.settings).absoluteFilePath(sIniFileName));
     }
 
     const QFileInfo info(sIniFileName);

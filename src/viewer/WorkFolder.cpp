@@ -9,7 +9,14 @@
 namespace WorkFolder {
 
 QString path() {
-    return platform::programFolder() + QStringLiteral("/LAYER");
+    const platform::FileLayout layout = platform::fileLayout();
+    // An installed viewer's LAYER lies in a folder of its own, made for the user alone.
+    if (!layout.portable && !QFileInfo(layout.work).isDir()) {
+        QDir().mkpath(layout.work);
+        QFile::setPermissions(layout.work, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ExeOwner);
+    }
+    return layout.work + QStringLiteral("/LAYER");
 }
 
 void remove() {
@@ -19,6 +26,28 @@ void remove() {
         QFile::remove(folder);
     else if (info.isDir())
         QDir(folder).removeRecursively();
+}
+
+QString macroProject() {
+    const platform::FileLayout layout = platform::fileLayout();
+    const QString installed = layout.data + QStringLiteral("/TARNIX.dvb");
+    if (layout.portable)
+        return installed;
+    path(); // makes the viewer's own folder
+    const QString copy = layout.work + QStringLiteral("/TARNIX.dvb");
+    // Copied afresh each time, so an update of the installed project is what runs.
+    QFile::remove(copy);
+    QFile::copy(installed, copy);
+    return copy;
+}
+
+void release() {
+    remove();
+    const platform::FileLayout layout = platform::fileLayout();
+    if (layout.portable)
+        return;
+    QFile::remove(layout.work + QStringLiteral("/TARNIX.dvb"));
+    QDir().rmdir(layout.work); // only when empty: nothing else was ever put there
 }
 
 QString layerPicturePath(const QString& layerName) {

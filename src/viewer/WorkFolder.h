@@ -12,6 +12,12 @@ QString path();
 // Deletes the folder with everything in it. A LAYER that is a link is only unlinked:
 // the folder it points to belongs to someone else.
 void remove();
+// The macro project the CAD loads. Its macros write beside themselves, into F/LAYER, so
+// an installed viewer hands the CAD a copy in its own folder; a portable one its own.
+QString macroProject();
+
+// As remove, and for an installed viewer also its own folder that held LAYER: at the end.
+void release();
 
 // The picture file of a layer, or empty when the name cannot be a file name here
 // (empty, ".", "..", holding "/" or NUL, or too long), so that a name from a list file

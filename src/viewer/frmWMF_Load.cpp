@@ -123,5 +123,5 @@ void frmWMF::Form_Unload() {
     write("width", Width());
     write("height", Height());
 
-    WorkFolder::remove();
+    WorkFolder::release();
 }

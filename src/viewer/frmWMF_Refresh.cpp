@@ -1,5 +1,7 @@
 #include "frmWMF.h"
 
+#include "WorkFolder.h"
+
 #include "app/basWindowAPI.h"
 #include "app/frmSplash.h"
 #include "platform/ErrorReport.h"
@@ -95,7 +97,7 @@ void frmWMF::pr_subRefreshOnce() {
         }
 
         pu_subGetAcadDocument();
-        pu_oAcadApp->LoadDVB(platform::programFolder() + QStringLiteral("/TARNIX.dvb"));
+        pu_oAcadApp->LoadDVB(WorkFolder::macroProject());
 
         pu_lnAcadHwnd = basWindowAPI::pu_fun_lnFindWindow(QString(), pu_oAcadApp->Caption());
         basWindowAPI::pu_subSetForeground(pu_lnAcadHwnd);

@@ -2,6 +2,7 @@
 
 #include "ViewerIcons.h"
 #include "app/basWindowAPI.h"
+#include "basFormShow.h"
 #include "platform/ControlGeometry.h"
 
 #include <QAction>
@@ -124,10 +125,11 @@ void frmWMF::Toolbar1_ButtonClick(int index) {
     case 15:
         pr_subAllLayerOff();
         break;
-    case 9:  // export the selected layers
-    case 17: // about
-        // These commands arrive with the export and the about window;
-        // their buttons are in place already.
+    case 17:
+        basFormShow::pu_subInfoShow();
+        break;
+    case 9: // export the selected layers
+        // The export arrives with its own command; its button is in place already.
         break;
     default:
         break;

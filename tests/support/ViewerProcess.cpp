@@ -14,6 +14,10 @@ ViewerProcess::ViewerProcess() {
     const QString program = m_folder.filePath(QStringLiteral("tarnix"));
     QFile::copy(QStringLiteral(KORVEL_BIN_DIR "/tarnix"), program);
     QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // With its macro project beside it the folder is a portable copy, which keeps its
+    // settings and pictures beside the program.
+    QFile::copy(QStringLiteral(KORVEL_BIN_DIR "/TARNIX.dvb"),
+                m_folder.filePath(QStringLiteral("TARNIX.dvb")));
     m_process.setProcessChannelMode(QProcess::MergedChannels);
 }
 

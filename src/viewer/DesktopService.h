@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+// The desktop's own programs for the about window's links: the file manager, the
+// program for text files, the web browser. Each takes one whole path or address, so a
+// folder with blanks in its name arrives as one argument. Failures are not reported:
+// a link that the desktop cannot follow simply does nothing.
+class DesktopService {
+public:
+    virtual ~DesktopService() = default;
+    virtual void openFolder(const QString& folder) = 0;
+    virtual void openTextFile(const QString& path) = 0;
+    virtual void openUrl(const QString& url) = 0;
+};
+
+// The service in use: QDesktopServices (xdg-open) unless a test has put its own in place.
+DesktopService& desktopService();
+// Passing nullptr restores the desktop's.
+void setDesktopServiceForTesting(std::unique_ptr<DesktopService> service);

@@ -1,7 +1,8 @@
 #include "TerminationSignals.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QSocketNotifier>
+#include <QWidget>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -36,6 +37,19 @@ TerminationSignals::TerminationSignals() : QObject(QCoreApplication::instance())
     action.sa_flags = SA_RESTART;
     for (int signalNumber : {SIGTERM, SIGHUP, SIGINT})
         ::sigaction(signalNumber, &action, nullptr);
+}
+
+void TerminationSignals::closeAll(QWidget* mainWindow) {
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        if (modal == mainWindow || !modal->close())
+            break;
+        // Closed windows leave the modal stack once hidden; one that is still on top
+        // refused to go and is left alone.
+        if (QApplication::activeModalWidget() == modal)
+            break;
+    }
+    if (mainWindow)
+        mainWindow->close();
 }
 
 void TerminationSignals::readPending() {

@@ -3,6 +3,7 @@
 #include <QObject>
 
 class QSocketNotifier;
+class QWidget;
 
 // The signals a desktop ends a program with: SIGTERM (logout, `kill`), SIGHUP (its
 // terminal gone) and SIGINT (Ctrl+C in a terminal). Left to their defaults they end
@@ -15,6 +16,11 @@ class TerminationSignals : public QObject {
 public:
     // Installs the handlers once for the process; later calls return the same object.
     static TerminationSignals& install();
+
+    // Ends the program as a close of `mainWindow` does. A message box or dialog the user
+    // left open would keep the program running after its main window closed: such
+    // windows are closed first, innermost first.
+    static void closeAll(QWidget* mainWindow);
 
 signals:
     void received(int signalNumber);

@@ -10,7 +10,7 @@ void Main(const QString& sCommand) {
     // A logout or a kill ends the program as a close of its window does; a close
     // during a refresh waits for the refresh to put the drawing's layers back.
     QObject::connect(&TerminationSignals::install(), &TerminationSignals::received, window,
-                     &QWidget::close);
+                     [window] { TerminationSignals::closeAll(window); });
     window->Form_Load(sCommand);
 }
 

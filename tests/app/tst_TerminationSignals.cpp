@@ -5,12 +5,14 @@
 #include "ViewerProcess.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QThread>
+#include <QTimer>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -35,6 +37,18 @@ TEST(TerminationSignals, ArriveOnTheMainThreadInsteadOfEndingTheProcess) {
     ASSERT_TRUE(waitFor([&] { return spy.count() >= 2; }, 5000));
     EXPECT_EQ(spy.at(0).at(0).toInt(), SIGTERM);
     EXPECT_EQ(spy.at(1).at(0).toInt(), SIGHUP);
+}
+
+TEST(TerminationSignals, ADialogLeftOpenDoesNotKeepTheProgramRunning) {
+    QWidget mainWindow;
+    mainWindow.show();
+    QDialog about(&mainWindow);
+    // The signal arrives while the dialog's own loop runs, as a logout finds it open.
+    QTimer::singleShot(50, &about, [&] { TerminationSignals::closeAll(&mainWindow); });
+    QTimer::singleShot(5000, &about, [&] { about.done(42); }); // the test's own way out
+    EXPECT_NE(about.exec(), 42);
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_FALSE(mainWindow.isVisible());
 }
 
 // The built viewer in a program folder of its own, ended as a logout ends it.

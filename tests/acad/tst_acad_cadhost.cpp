@@ -1,5 +1,6 @@
 // The CAD link against the real cadhost, started by D-Bus activation on a private bus.
 #include "DxfFixture.h"
+#include "ErrorNumber.h"
 #include "PrivateSessionBus.h"
 #include "acad/AcadApplication.h"
 #include "acad/AcadLayers.h"
@@ -28,16 +29,9 @@
 
 namespace {
 
-const QString kCad = QStringLiteral("AutoCAD.Application");
+using korvel::test::errorOf;
 
-qint32 errorOf(const std::function<void()>& fn) {
-    try {
-        fn();
-    } catch (const platform::VbError& e) {
-        return e.number();
-    }
-    return 0;
-}
+const QString kCad = QStringLiteral("AutoCAD.Application");
 
 // Forwards to the D-Bus connector and notes what the user saw while the CAD started.
 class WatchingConnector : public acad::Connector {

@@ -1,6 +1,7 @@
 // The D-Bus client against a scripted server on a private bus: how replies, variants
 // and every kind of failure come back to the viewer. The server runs in its own thread,
 // as a separate process would, so that blocking calls can be answered.
+#include "ErrorNumber.h"
 #include "PrivateSessionBus.h"
 #include "acad/AcadDocument.h"
 #include "acad/DBusBackend.h"
@@ -22,6 +23,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using korvel::test::errorOf;
 
 class FakeApplication : public QObject {
     Q_OBJECT
@@ -148,17 +151,6 @@ protected:
     QDBusConnection server{QString()};
     QDBusConnection client{QString()};
 };
-
-qint32 errorOf(const std::function<void()>& fn, QString* description = nullptr) {
-    try {
-        fn();
-    } catch (const platform::VbError& e) {
-        if (description)
-            *description = e.description();
-        return e.number();
-    }
-    return 0;
-}
 
 TEST_F(DBusClientTest, PropertiesMethodsAndVariantsComeBackTyped) {
     auto application = attach();

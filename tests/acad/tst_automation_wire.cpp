@@ -2,6 +2,7 @@
 // the byte stream, and a client that turns every misbehaviour of the other end (silence,
 // a late answer, a dropped connection, garbage) into the automation error the bus would
 // have given, never a hang or a reply to the wrong call.
+#include "ErrorNumber.h"
 #include "acad/DBusBackend.h"
 #include "acad/PrivateChannel.h"
 #include "automation/AutomationWire.h"
@@ -22,6 +23,8 @@ using namespace acadwire;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+using korvel::test::errorOf;
 
 QByteArray payloadOf(const QByteArray& frame) {
     return frame.mid(4);
@@ -181,15 +184,6 @@ private:
     std::mutex m_mutex;
     QList<Request> m_received;
 };
-
-qint32 errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const platform::AutomationError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 const QString kDoc = QStringLiteral("AutoCAD.Document");
 

@@ -1,5 +1,6 @@
 // The drawing model's CAD rules: what the viewer relies on when it switches layers and
 // counts objects.
+#include "ErrorNumber.h"
 #include "cadhost/model/CadApplication.h"
 #include "cadhost/model/CadErrors.h"
 #include "cadhost/model/Drawing.h"
@@ -14,14 +15,7 @@ using platform::AutomationError;
 
 namespace {
 
-qint32 errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const AutomationError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using korvel::test::errorOf;
 
 Entity lineOn(const QString& layer, const QString& type = QStringLiteral("LINE")) {
     Entity e;

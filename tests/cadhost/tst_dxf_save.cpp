@@ -2,6 +2,7 @@
 // an independent reader (ezdxf, through dxf_summary.py) on the bundled sample and on
 // drawings ezdxf writes with paper space, named and anonymous blocks, circles and layer
 // names a user could not type in.
+#include "ErrorNumber.h"
 #include "cadhost/dxf/DxfStore.h"
 #include "cadhost/model/CadApplication.h"
 #include "cadhost/model/CadErrors.h"
@@ -23,6 +24,8 @@ void PrintTo(const QString& s, std::ostream* os) {
 using cadhost::Drawing;
 
 namespace {
+
+using korvel::test::errorOf;
 
 const QString kScripts = QStringLiteral(KORVEL_SOURCE_DIR "/tests/cadhost/");
 const QString kSample = QStringLiteral(KORVEL_SOURCE_DIR "/samples/plan.dxf");
@@ -61,15 +64,6 @@ QByteArray fromBlocksOn(const QByteArray& file) {
     const qsizetype at = file.indexOf("\nBLOCKS");
     EXPECT_GE(at, 0);
     return file.mid(at);
-}
-
-qint32 errorOf(const std::function<void()>& fn) {
-    try {
-        fn();
-    } catch (const platform::VbError& e) {
-        return e.number();
-    }
-    return 0;
 }
 
 // What the reader reports of a layer as the host now holds it.

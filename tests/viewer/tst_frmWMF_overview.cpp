@@ -30,6 +30,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 
 using platform::ControlGeometry;
@@ -197,6 +198,17 @@ protected:
     }
 
     Box overview() const { return boxOf(window.ImgALL); }
+    // Takes steps until one is refused (or `limit` were taken); `accepted` ends as the
+    // overview's box before the refused step. Returns the steps taken.
+    int stepUntilRefused(const std::function<void()>& step, int limit, Box& accepted) {
+        int steps = 0;
+        while (boxes.boxes.empty() && steps < limit) {
+            accepted = overview();
+            step();
+            ++steps;
+        }
+        return steps;
+    }
     void zoomIn() { window.Toolbar1_ButtonClick(3); }
     void zoomOut() { window.Toolbar1_ButtonClick(4); }
     void fit() { window.Toolbar1_ButtonClick(5); }
@@ -351,12 +363,7 @@ TEST_F(OverviewTest, TheMouseDragsThePictureWithTheGrabbedPointUnderThePointer) 
 TEST_F(OverviewTest, RepeatedZoomInsEndWithTheRefusalAndKeepTheLastAcceptedBox) {
     refresh(4, 100, 70);
     Box accepted = overview();
-    int steps = 0;
-    while (boxes.boxes.empty() && steps < 40) {
-        accepted = overview();
-        zoomIn();
-        ++steps;
-    }
+    int steps = stepUntilRefused([this] { zoomIn(); }, 40, accepted);
     ASSERT_LT(steps, 40) << "never refused";
     expectOneBox(kCannotEnlarge);
     EXPECT_EQ(overview(), accepted);
@@ -372,12 +379,7 @@ TEST_F(OverviewTest, RepeatedZoomInsEndWithTheRefusalAndKeepTheLastAcceptedBox) 
     EXPECT_EQ(overview(), accepted);
 
     // Zooming out all the way ends the same way at the small end.
-    steps = 0;
-    while (boxes.boxes.empty() && steps < 60) {
-        accepted = overview();
-        zoomOut();
-        ++steps;
-    }
+    steps = stepUntilRefused([this] { zoomOut(); }, 60, accepted);
     ASSERT_LT(steps, 60) << "never refused";
     expectOneBox(kCannotReduce);
     EXPECT_EQ(overview(), accepted);

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/spreadsheet/Spreadsheet.h"
+
+#include <QString>
+
+namespace spreadsheet {
+
+// Writes `workbook` as a standard OOXML workbook (.xlsx): every sheet in order, cell
+// values with their types, borders, fitted column widths, pictures embedded as the files
+// they were inserted from and anchored in EMU with their border line, text boxes as
+// drawing shapes that move with the cells. Whole or nothing: on failure no file is left
+// at `path` and `error` says why.
+bool writeXlsx(const Workbook& workbook, const QString& path, QString* error = nullptr);
+
+// Where a new workbook goes: the user's documents folder (XDG), the home folder when
+// there is none; empty when neither can be written.
+QString workbookFolder();
+// A path in `folder` for a workbook called `baseName` that names no existing file:
+// "baseName.xlsx", then "baseName (2).xlsx", ... Characters a file name cannot hold
+// are replaced.
+QString unusedWorkbookPath(const QString& folder, const QString& baseName);
+
+} // namespace spreadsheet

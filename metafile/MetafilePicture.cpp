@@ -22,6 +22,11 @@ constexpr std::size_t kRasterMinPoints = 200000;
 // Shown parts larger than this are painted from the commands, clipped to what is
 // exposed: a picture must not hold a screen-sized image.
 constexpr qint64 kRasterMaxPixels = 2048 * 2048;
+// Kept pixels reach this far beyond the box's shown part, so that a window moved or
+// uncovered by a few pixels is served as it is.
+constexpr int kAround = 32;
+// ... and are drawn with a margin around them (see renderPart).
+constexpr int kMargin = 4;
 
 bool nearWhole(double v) {
     return std::abs(v - std::round(v)) < 1e-6;
@@ -53,6 +58,7 @@ MetafilePicture::fromBytes(const QByteArray& bytes, Play play, std::function<voi
         picture->m_source = std::move(checked);
         if (play == Play::InBackground) {
             picture->m_inBackground = true;
+            picture->m_changed = played;
             // The task keeps the picture alive until it is played; the pool waits for
             // its tasks before the application ends.
             QThreadPool::globalInstance()->start([picture, played = std::move(played)] {
@@ -144,33 +150,30 @@ bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRec
     if (shownInBox.isEmpty())
         return true;
 
-    // The part lies inside a margin, and the box is clipped like any exposed area:
-    // lines crossing the box's edge are then cut exactly where a painter clipped to
-    // the box cuts them, not where an image's border would; lines crossing the part's
-    // edge inside the box run on past it, and are cut by the border out of sight.
-    constexpr int kMargin = 4;
-    constexpr int kAround = 32;
-    std::lock_guard<std::mutex> lock(m_rasterLock);
+    std::unique_lock<std::mutex> lock(m_rasterLock);
     const int hints = static_cast<int>(painter.renderHints().toInt());
     if (m_rasterBox != size || m_rasterHints != hints || !m_rasterPart.contains(shownInBox)) {
         const QRect part = shownInBox.adjusted(-kAround, -kAround, kAround, kAround) & inBox;
         if (qint64(part.width()) * part.height() > kRasterMaxPixels)
             return false;
-        QImage raster(part.size() + QSize(2 * kMargin, 2 * kMargin),
-                      QImage::Format_ARGB32_Premultiplied);
+        const RasterKey key{size, part, hints};
+        if (m_changed && !m_raster.isNull() && m_rasterHints == hints) {
+            // A window that can be told when sharper pixels are ready is not kept
+            // waiting for them.
+            paintScaledRaster(painter, boxAt, size, shownInBox);
+            if (!m_sharpening) {
+                m_sharpening = true;
+                lock.unlock();
+                sharpenInBackground(key);
+            }
+            return true;
+        }
+        lock.unlock();
+        QImage raster = renderPart(key);
         if (raster.isNull())
             return false;
-        raster.fill(Qt::transparent);
-        const QRect boxInRaster = inBox.translated(QPoint(kMargin, kMargin) - part.topLeft());
-        QPainter rasterPainter(&raster);
-        rasterPainter.setRenderHints(painter.renderHints());
-        rasterPainter.setClipRect(boxInRaster);
-        paintRecording(rasterPainter, QRectF(boxInRaster));
-        rasterPainter.end();
-        m_raster = raster;
-        m_rasterBox = size;
-        m_rasterPart = part;
-        m_rasterHints = hints;
+        lock.lock();
+        keepRaster(std::move(raster), key);
     }
     painter.save();
     painter.resetTransform();
@@ -178,6 +181,67 @@ bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRec
     painter.drawImage(boxAt + shownInBox.topLeft(), m_raster, from);
     painter.restore();
     return true;
+}
+
+// The part lies inside a margin, and the box is clipped like any exposed area: lines
+// crossing the box's edge are then cut exactly where a painter clipped to the box cuts
+// them, not where an image's border would; lines crossing the part's edge inside the
+// box run on past it, and are cut by the border out of sight.
+QImage MetafilePicture::renderPart(const RasterKey& key) const {
+    QImage raster(key.part.size() + QSize(2 * kMargin, 2 * kMargin),
+                  QImage::Format_ARGB32_Premultiplied);
+    if (raster.isNull())
+        return raster;
+    raster.fill(Qt::transparent);
+    const QRect boxInRaster =
+        QRect(QPoint(0, 0), key.box).translated(QPoint(kMargin, kMargin) - key.part.topLeft());
+    QPainter rasterPainter(&raster);
+    rasterPainter.setRenderHints(QPainter::RenderHints::fromInt(key.hints));
+    rasterPainter.setClipRect(boxInRaster);
+    paintRecording(rasterPainter, QRectF(boxInRaster));
+    rasterPainter.end();
+    return raster;
+}
+
+void MetafilePicture::keepRaster(QImage raster, const RasterKey& key) const {
+    m_raster = std::move(raster);
+    m_rasterBox = key.box;
+    m_rasterPart = key.part;
+    m_rasterHints = key.hints;
+}
+
+void MetafilePicture::paintScaledRaster(QPainter& painter, QPoint boxAt, QSize box,
+                                        QRect shownInBox) const {
+    const double sx = double(box.width()) / m_rasterBox.width();
+    const double sy = double(box.height()) / m_rasterBox.height();
+    const QRectF kept(m_rasterPart.left() * sx, m_rasterPart.top() * sy, m_rasterPart.width() * sx,
+                      m_rasterPart.height() * sy);
+    painter.save();
+    painter.resetTransform();
+    painter.setClipRect(QRect(boxAt + shownInBox.topLeft(), shownInBox.size()), Qt::IntersectClip);
+    painter.drawImage(kept.translated(boxAt), m_raster,
+                      QRectF(QPointF(kMargin, kMargin), QSizeF(m_rasterPart.size())));
+    painter.restore();
+}
+
+void MetafilePicture::sharpenInBackground(const RasterKey& key) const {
+    // The task keeps the picture alive until it is done; the pool waits for its tasks
+    // before the application ends.
+    QThreadPool::globalInstance()->start([self = shared_from_this(), key] {
+        QImage raster = self->renderPart(key);
+        {
+            std::lock_guard<std::mutex> lock(self->m_rasterLock);
+            if (!raster.isNull())
+                self->keepRaster(std::move(raster), key);
+            self->m_sharpening = false;
+        }
+        self->m_changed();
+    });
+}
+
+bool MetafilePicture::isSharpening() const {
+    std::lock_guard<std::mutex> lock(m_rasterLock);
+    return m_sharpening;
 }
 
 void MetafilePicture::paintRecording(QPainter& painter, const QRectF& targetRect) const {

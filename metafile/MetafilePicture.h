@@ -33,7 +33,7 @@ class DisplayList;
 // the painter's clip is rasterised, so a 32767-pixel box costs no more memory
 // than the visible part of it. (A large drawing in a small box is the exception:
 // its whole box is kept as pixels, see m_raster.)
-class MetafilePicture {
+class MetafilePicture : public std::enable_shared_from_this<MetafilePicture> {
 public:
     // Text is kept beside the drawing commands rather than in them: laying out text
     // while recording costs far more than the geometry, and most of a big
@@ -55,6 +55,12 @@ public:
     // painting it draws nothing (asking what it draws waits for the worker). The size
     // comes from the placeable header; a file without one has no size but what
     // playing it gives, and is played at once in any case.
+    //
+    // An InBackground picture is one a window shows large and changes the size of
+    // (the overviews): its `played` is also called whenever sharper pixels are ready.
+    // A large drawing painted at a new size then shows its last pixels scaled at once
+    // and is drawn anew at that size on a worker, so a zoom step costs the window no
+    // more than a blit; the next paint shows the sharp pixels.
     enum class Play { Now, Deferred, InBackground };
 
     // nullptr = no picture: missing, empty, truncated or malformed file. Never
@@ -90,6 +96,10 @@ public:
 
     int primitiveCount() const { return recording().primitives; }
 
+    // Whether pixels for a size or part asked by a paint are still being drawn on a
+    // worker (the paint showed the last ones scaled, and `played` follows).
+    bool isSharpening() const;
+
     // What playing the records gives.
     struct Recording {
         std::shared_ptr<const DisplayList> list; // null when nothing could be played
@@ -107,6 +117,19 @@ private:
     void paintRecording(QPainter& painter, const QRectF& targetRect) const;
     bool paintFromRaster(QPainter& painter, const QRectF& targetRect) const;
 
+    // Pixels of `part` of a box of `box` pixels, kMargin around them.
+    struct RasterKey {
+        QSize box;
+        QRect part;
+        int hints = 0;
+    };
+    QImage renderPart(const RasterKey& key) const;
+    void keepRaster(QImage raster, const RasterKey& key) const;
+    // The last pixels scaled into a box of another size or moved: what a window shows
+    // while the sharp ones are drawn.
+    void paintScaledRaster(QPainter& painter, QPoint boxAt, QSize box, QRect shownInBox) const;
+    void sharpenInBackground(const RasterKey& key) const;
+
     QSizeF m_naturalTwips;
     // The checked file until it is played; released once played.
     mutable std::unique_ptr<WmfValidator::Result> m_source;
@@ -114,6 +137,7 @@ private:
     mutable std::atomic<bool> m_isPlayed{false};
     bool m_inBackground = false;
     mutable std::function<void()> m_whenPlayed; // a deferred picture's `played`
+    std::function<void()> m_changed;            // an InBackground picture's `played`
     mutable Recording m_recording;
 
     // The shown part of the last paint of a large drawing, kept as pixels: the
@@ -124,6 +148,7 @@ private:
     mutable QSize m_rasterBox;
     mutable QRect m_rasterPart; // of the box, in its pixels
     mutable int m_rasterHints = 0;
+    mutable bool m_sharpening = false; // one worker at a time: rapid steps do not pile up
 };
 
 } // namespace metafile

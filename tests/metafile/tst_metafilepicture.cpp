@@ -17,7 +17,9 @@
 
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <future>
+#include <mutex>
 
 using namespace metafile;
 
@@ -622,6 +624,54 @@ TEST(MetafilePicture, BackgroundPictureTellsWhenPlayedAndThenPaintsAsAnyOther) {
     // Asked what it draws, a picture still playing answers once it is played.
     const auto asked = MetafilePicture::fromBytes(bytes, MetafilePicture::Play::InBackground);
     EXPECT_EQ(asked->texts(), now->texts());
+}
+
+// An overview zoomed in steps: each new size shows the last pixels scaled at once,
+// and the window is told when the sharp ones are ready, which are then exactly the
+// vectors'.
+TEST(MetafilePicture, BackgroundPictureAtANewSizeShowsItsLastPixelsUntilTheSharpOnes) {
+    const QByteArray bytes = largeDrawing();
+    const auto now = MetafilePicture::fromBytes(bytes);
+    std::mutex lock;
+    std::condition_variable told;
+    int tellings = 0;
+    const auto later = MetafilePicture::fromBytes(bytes, MetafilePicture::Play::InBackground, [&] {
+        std::lock_guard<std::mutex> hold(lock);
+        ++tellings;
+        told.notify_all();
+    });
+    ASSERT_TRUE(now && later);
+    const auto waitForTelling = [&](int n) {
+        std::unique_lock<std::mutex> hold(lock);
+        return told.wait_for(hold, std::chrono::seconds(60), [&] { return tellings >= n; });
+    };
+    ASSERT_TRUE(waitForTelling(1)) << "played";
+
+    const QSize size(260, 200);
+    const QRect first(0, 0, 160, 120);
+    EXPECT_EQ(painted(*later, size, first), painted(*now, size, first))
+        << "nothing kept yet: painted at once";
+    EXPECT_FALSE(later->isSharpening());
+
+    int steps = 1;
+    for (const QRect& box :
+         {QRect(0, 0, 224, 168), QRect(10, 5, 157, 118), QRect(-40, -30, 300, 225)}) {
+        const QImage quick = painted(*later, size, box);
+        int drawnInside = 0, drawnOutside = 0;
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x) {
+                const bool drawn = quick.pixel(x, y) != qRgb(255, 255, 255);
+                (box.contains(x, y) ? drawnInside : drawnOutside) += drawn;
+            }
+        EXPECT_GT(drawnInside, 100) << "the last pixels, scaled, stand in meanwhile";
+        EXPECT_EQ(drawnOutside, 0) << "and never spill beyond the box";
+
+        ASSERT_TRUE(waitForTelling(++steps)) << "told when the sharp pixels are ready";
+        EXPECT_FALSE(later->isSharpening());
+        // What a picture painted at once at that size shows (which is its vectors, as
+        // the kept-pixels test shows).
+        EXPECT_EQ(painted(*later, size, box), painted(*now, size, box));
+    }
 }
 
 TEST(MetafilePicture, DenseSmallPolylinesKeepTheirShapeAndEnds) {

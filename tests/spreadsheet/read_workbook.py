@@ -93,6 +93,19 @@ def main(path):
                          for d in ct_root.findall("ct:Default", NS)}
         content_types.update({o.get("PartName"): o.get("ContentType")
                               for o in ct_root.findall("ct:Override", NS)})
+        # Every XML part parses, and has a content type: a program that opens the
+        # workbook refuses it otherwise.
+        out["malformedParts"], out["untypedParts"] = [], []
+        for name in z.namelist():
+            if name.endswith((".xml", ".rels")):
+                try:
+                    ET.fromstring(z.read(name))
+                except ET.ParseError:
+                    out["malformedParts"].append(name)
+            if name.endswith("/") or name == "[Content_Types].xml":
+                continue
+            if "/" + name not in content_types and name.rsplit(".", 1)[-1] not in content_types:
+                out["untypedParts"].append(name)
         book_part = "xl/workbook.xml"
         book_rels = rels_of(z, book_part)
         book = ET.fromstring(z.read(book_part))

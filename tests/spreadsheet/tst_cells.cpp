@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "QStringPrinter.h"
+
 namespace {
 
 using korvel::test::errorOf;

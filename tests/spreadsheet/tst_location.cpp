@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "QStringPrinter.h"
+
 namespace {
 
 using spreadsheet::unusedWorkbookPath;

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "QStringPrinter.h"
+
 namespace {
 
 using korvel::test::errorOf;

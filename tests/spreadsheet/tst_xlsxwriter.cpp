@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "QStringPrinter.h"
+
 #include <cmath>
 
 namespace {
@@ -139,6 +141,8 @@ TEST_F(XlsxWriterTest, SheetsAndTheLayerTableReadBackWithTypesBordersAndWidths) 
     const QJsonObject read = korvel::test::readWorkbook(path);
     ASSERT_FALSE(read.isEmpty());
     EXPECT_TRUE(read[QStringLiteral("zipOk")].toBool());
+    EXPECT_EQ(read[QStringLiteral("malformedParts")].toArray(), QJsonArray());
+    EXPECT_EQ(read[QStringLiteral("untypedParts")].toArray(), QJsonArray());
 
     QStringList names;
     for (const QJsonValue& sheet : read[QStringLiteral("sheets")].toArray())

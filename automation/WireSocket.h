@@ -54,8 +54,6 @@ private:
 // calls would otherwise spend much of its time waking up. Only where a second core lets
 // the other side run meanwhile.
 bool spinningHelps();
-// Until the viewer waits as the host does (SpinGovernor).
-inline constexpr std::chrono::microseconds kSpinBeforeSleep{2000};
 // One round of polling: gives the core to any other runnable thread first, so that a
 // busy machine loses nothing to the polling side.
 void spinPause();

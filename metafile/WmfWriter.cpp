@@ -1,15 +1,18 @@
 #include "metafile/WmfWriter.h"
 
-#include "platform/SafeFile.h"
-
 #include "metafile/WmfRecords.h"
 
+#include <QFile>
 #include <QStringEncoder>
+#include <QTemporaryFile>
 #include <QtEndian>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace metafile {
 
@@ -349,13 +352,12 @@ void WmfWriter::text(const QPointF& world, const QString& str, double heightWorl
         word(static_cast<uint16_t>(data[i] | ((i + 1 < count ? data[i + 1] : 0) << 8)));
 }
 
-QByteArray WmfWriter::toBytes() const {
+QByteArray WmfWriter::headerBytes() const {
     const uint32_t bodyWords = static_cast<uint32_t>(m_words.size()) + 3; // + end record
     const uint32_t totalWords = 9 + bodyWords;
     QByteArray out;
-    out.resize(22 + static_cast<qsizetype>(totalWords) * 2);
+    out.resize(22 + 18);
     auto* p = reinterpret_cast<uint8_t*>(out.data());
-
     // Placeable header: the bounding box is the whole logical space.
     uint16_t aldus[11];
     aldus[0] = static_cast<uint16_t>(kAldusKey & 0xFFFF);
@@ -385,8 +387,14 @@ QByteArray WmfWriter::toBytes() const {
     head[8] = 0;
     for (int i = 0; i < 9; ++i)
         qToLittleEndian<uint16_t>(head[i], p + 2 * i);
-    p += 18;
+    return out;
+}
 
+QByteArray WmfWriter::toBytes() const {
+    QByteArray out = headerBytes();
+    const qsizetype headerSize = out.size();
+    out.resize(headerSize + qsizetype(m_words.size()) * 2 + 6);
+    auto* p = reinterpret_cast<uint8_t*>(out.data()) + headerSize;
     if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
         std::memcpy(p, m_words.data(), m_words.size() * 2);
         p += m_words.size() * 2;
@@ -404,10 +412,62 @@ QByteArray WmfWriter::toBytes() const {
     return out;
 }
 
+bool WmfWriter::writeTo(int fd) const {
+    const auto put = [fd](const void* data, std::size_t size) {
+        const auto* p = static_cast<const char*>(data);
+        while (size > 0) {
+            const ssize_t done = ::write(fd, p, size);
+            if (done < 0 && errno == EINTR)
+                continue;
+            if (done <= 0)
+                return false;
+            p += done;
+            size -= std::size_t(done);
+        }
+        return true;
+    };
+    if constexpr (Q_BYTE_ORDER != Q_LITTLE_ENDIAN) {
+        const QByteArray bytes = toBytes();
+        return put(bytes.constData(), std::size_t(bytes.size()));
+    }
+    // The records go out from where they were built: a copy of the largest picture
+    // (over a hundred megabytes for a million entities) would double the peak.
+    const QByteArray header = headerBytes();
+    const uint16_t eof[3] = {3, 0, 0};
+    return put(header.constData(), std::size_t(header.size())) &&
+           put(m_words.data(), m_words.size() * 2) && put(eof, sizeof eof);
+}
+
 bool WmfWriter::save(const QString& path) const {
-    // Not synced to disk: the pictures live in a work folder that every refresh
-    // rebuilds, and a refresh writes about a thousand of them.
-    return platform::SafeFile::write(path, toBytes(), platform::SafeFile::Sync::NotToDisk);
+    // The viewer empties the picture folder before each refresh: a picture that is
+    // not there yet is made in place, which saves a temporary name and a rename on
+    // each of a thousand files; a failed write removes what it made. Not synced to
+    // disk either way: the folder is rebuilt by every refresh.
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        const bool written = writeTo(fd);
+        if (::close(fd) != 0 || !written) {
+            ::unlink(name.constData());
+            return false;
+        }
+        return true;
+    }
+    if (errno != EEXIST)
+        return false;
+    // A picture already there is replaced whole or not at all: someone may be reading
+    // it.
+    QTemporaryFile temp(path + QStringLiteral(".XXXXXX"));
+    if (!temp.open())
+        return false;
+    const bool written = writeTo(temp.handle());
+    temp.close();
+    if (!written)
+        return false;
+    if (::rename(QFile::encodeName(temp.fileName()).constData(), name.constData()) != 0)
+        return false;
+    temp.setAutoRemove(false);
+    return true;
 }
 
 } // namespace metafile

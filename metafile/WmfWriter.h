@@ -41,8 +41,10 @@ public:
               Qt::Alignment align = Qt::AlignLeft | Qt::AlignBaseline);
 
     QByteArray toBytes() const;
-    // Written through a temporary file and renamed, so a failed write never
-    // leaves half a picture behind. Returns false when the file could not be written.
+    // A new file is written in place and removed again when the write fails; an
+    // existing one is replaced through a temporary file and a rename, so that nobody
+    // ever finds half a picture under its name. False when the file could not be
+    // written.
     bool save(const QString& path) const;
 
     // Geometry of the logical space, for callers and tests.
@@ -58,6 +60,8 @@ private:
         int16_t y;
     };
 
+    QByteArray headerBytes() const; // the placeable header and the metafile header
+    bool writeTo(int fd) const;
     void beginRecord(uint16_t function, uint32_t sizeWords);
     void word(uint16_t w) { m_words.push_back(w); }
     void ensurePen();

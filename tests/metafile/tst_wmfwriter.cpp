@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringEncoder>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <unistd.h>
 
 using namespace metafile;
 
@@ -233,6 +235,52 @@ TEST(WmfWriter, SaveWritesTheBytesOrFailsCleanly) {
     EXPECT_EQ(file.readAll(), w.toBytes());
     EXPECT_FALSE(w.save(dir.filePath("missing/sub/x.wmf")));
     EXPECT_FALSE(QFile::exists(dir.filePath("missing")));
+}
+
+// Pictures go straight into the emptied folder; one already there is replaced whole,
+// and neither way leaves anything else behind.
+TEST(WmfWriter, SaveMakesNewPicturesInPlaceAndReplacesOldOnesWhole) {
+    QTemporaryDir dir;
+    WmfWriter small(QRectF(0, 0, 10, 10));
+    drawSample(small, 3);
+    WmfWriter large(QRectF(0, 0, 10, 10));
+    drawSample(large, 400);
+    const auto contents = [&](const QString& name) {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+
+    ASSERT_TRUE(large.save(dir.filePath("a.wmf")));
+    ASSERT_TRUE(small.save(dir.filePath("b.wmf")));
+    EXPECT_EQ(contents("a.wmf"), large.toBytes());
+    EXPECT_EQ(contents("b.wmf"), small.toBytes());
+
+    // A shorter picture over a longer one: nothing of the old one may remain at its end.
+    ASSERT_TRUE(small.save(dir.filePath("a.wmf")));
+    EXPECT_EQ(contents("a.wmf"), small.toBytes());
+    // Someone still reading the old file keeps reading the old file.
+    QFile reader(dir.filePath("b.wmf"));
+    ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(large.save(dir.filePath("b.wmf")));
+    EXPECT_EQ(reader.readAll(), small.toBytes());
+    EXPECT_EQ(contents("b.wmf"), large.toBytes());
+
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              (QStringList{"a.wmf", "b.wmf"}));
+
+    // A folder that cannot be written: no file, and false.
+    if (::geteuid() != 0) { // root writes anywhere
+        QDir(dir.path()).mkdir("locked");
+        QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner);
+        EXPECT_FALSE(small.save(dir.filePath("locked/c.wmf")));
+        QFile::setPermissions(dir.filePath("locked"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_TRUE(QDir(dir.filePath("locked")).isEmpty());
+    }
+    // A folder where the picture should be: refused, the folder left alone.
+    QDir(dir.path()).mkdir("d.wmf");
+    EXPECT_FALSE(small.save(dir.filePath("d.wmf")));
+    EXPECT_TRUE(QFileInfo(dir.filePath("d.wmf")).isDir());
 }
 
 // libwmf's own converter is the independent judge of our files.

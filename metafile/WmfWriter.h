@@ -41,10 +41,8 @@ public:
               Qt::Alignment align = Qt::AlignLeft | Qt::AlignBaseline);
 
     QByteArray toBytes() const;
-    // A new file is written in place and removed again when the write fails; an
-    // existing one is replaced through a temporary file and a rename, so that nobody
-    // ever finds half a picture under its name. False when the file could not be
-    // written.
+    // Makes the file or rewrites it in place; a write that fails removes it, so that
+    // no half picture is left under its name. False when it could not be written.
     bool save(const QString& path) const;
 
     // Geometry of the logical space, for callers and tests.

@@ -40,6 +40,11 @@ public:
     void text(const QPointF& world, const QString& text, double heightWorld, double rotationDegrees,
               Qt::Alignment align = Qt::AlignLeft | Qt::AlignBaseline);
 
+    // Room for this many words of records. The largest pictures run to a hundred
+    // megabytes; grown step by step, the buffer would for a moment be held twice.
+    // Room never written to costs no memory, so an estimate on the high side is free.
+    void reserveWords(std::size_t words) { m_words.reserve(words); }
+
     QByteArray toBytes() const;
     // Makes the file or rewrites it in place; a write that fails removes it, so that
     // no half picture is left under its name. False when it could not be written.

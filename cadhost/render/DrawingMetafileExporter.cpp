@@ -90,6 +90,22 @@ void DrawingMetafileExporter::write(const QString& path, Accept accept,
                                     const std::vector<Item>& items) const {
     const std::vector<Layer>& layers = m_drawing.layers();
     metafile::WmfWriter writer(m_window, kNaturalLongSideInches);
+    // A record is 3 words of head, a count and two words a point (one more piece per
+    // 32,767 points); a change of colour makes and selects a pen or a brush and deletes
+    // the old one, and a text selects its font too: 64 words cover either.
+    std::size_t words = 0;
+    int lastColor = -1;
+    for (const Item& item : items) {
+        if (!accept(item))
+            continue;
+        const Primitive& p = *item.primitive;
+        words += p.kind == Primitive::Kind::Text ? 64 + std::size_t(p.text.size()) * 2
+                                                 : 8 + 2 * std::size_t(p.points.size()) * 33 / 32;
+        if (p.color != lastColor || p.color == aci::ByLayer)
+            words += 64;
+        lastColor = p.color;
+    }
+    writer.reserveWords(words + 64);
     QPolygonF polygon;
     bool drawn = false;
     for (const Item& item : items) {

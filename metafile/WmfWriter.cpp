@@ -146,14 +146,50 @@ static uint32_t colorRef(QRgb rgb) {
            (static_cast<uint32_t>(qBlue(rgb)) << 16);
 }
 
+namespace {
+// An overview keeps at most this many pens and as many brushes; a drawing has a few
+// dozen colours, and a table past this is emptied but for the selected object.
+constexpr std::size_t kMaxKeptObjects = 128;
+} // namespace
+
+bool WmfWriter::selectKept(std::vector<std::pair<QRgb, int>>& kept, QRgb rgb, int& current) {
+    for (const auto& [colour, index] : kept) {
+        if (colour != rgb)
+            continue;
+        if (current != index) {
+            beginRecord(META_SELECTOBJECT, 4);
+            word(static_cast<uint16_t>(index));
+            current = index;
+        }
+        return true;
+    }
+    return false;
+}
+
+void WmfWriter::keep(std::vector<std::pair<QRgb, int>>& kept, QRgb rgb, int selected) {
+    if (kept.size() >= kMaxKeptObjects) {
+        // Everything but the object just selected goes.
+        for (const auto& [colour, index] : kept)
+            deleteObject(index);
+        kept.clear();
+    }
+    kept.emplace_back(rgb, selected);
+}
+
 void WmfWriter::ensurePen() {
     const QRgb rgb = m_color.rgb();
     if (m_pen >= 0 && !m_penNull && m_penColor == rgb)
         return;
     const int old = m_pen;
+    const bool oldKept = m_overview && !m_penNull;
     m_penNull = false;
-    m_pen = allocateObject();
     m_penColor = rgb;
+    if (m_overview && selectKept(m_keptPens, rgb, m_pen)) {
+        if (!oldKept)
+            deleteObject(old); // the extent pen is not drawn with again
+        return;
+    }
+    m_pen = allocateObject();
     beginRecord(META_CREATEPENINDIRECT, 8);
     word(PS_SOLID);
     word(0); // width 0: one device pixel at every scale
@@ -163,7 +199,10 @@ void WmfWriter::ensurePen() {
     word(static_cast<uint16_t>(cr >> 16));
     beginRecord(META_SELECTOBJECT, 4);
     word(static_cast<uint16_t>(m_pen));
-    deleteObject(old);
+    if (!oldKept)
+        deleteObject(old);
+    if (m_overview)
+        keep(m_keptPens, rgb, m_pen);
 }
 
 void WmfWriter::ensureBrush() {
@@ -171,8 +210,10 @@ void WmfWriter::ensureBrush() {
     if (m_brush >= 0 && m_brushColor == rgb)
         return;
     const int old = m_brush;
-    m_brush = allocateObject();
     m_brushColor = rgb;
+    if (m_overview && selectKept(m_keptBrushes, rgb, m_brush))
+        return;
+    m_brush = allocateObject();
     beginRecord(META_CREATEBRUSHINDIRECT, 7);
     word(BS_SOLID);
     const uint32_t cr = colorRef(rgb);
@@ -181,7 +222,10 @@ void WmfWriter::ensureBrush() {
     word(0); // hatch
     beginRecord(META_SELECTOBJECT, 4);
     word(static_cast<uint16_t>(m_brush));
-    deleteObject(old);
+    if (m_overview)
+        keep(m_keptBrushes, rgb, m_brush);
+    else
+        deleteObject(old);
 }
 
 void WmfWriter::ensureTextColor() {
@@ -257,8 +301,56 @@ void WmfWriter::emitPoints(uint16_t function, const Point16* points, int count) 
     }
 }
 
+void WmfWriter::simplifyScratch() {
+    // Douglas-Peucker: between two points kept, the one farthest from the line through
+    // them is kept when it lies farther than the tolerance, and the two halves are
+    // looked at in turn; everything within the tolerance goes.
+    const std::size_t n = m_scratch.size();
+    if (n < 3)
+        return;
+    m_keepPoint.assign(n, 0);
+    m_keepPoint.front() = m_keepPoint.back() = 1;
+    m_spans.clear();
+    m_spans.emplace_back(0u, static_cast<uint32_t>(n - 1));
+    const double tolerance2 = kOverviewTolerance * kOverviewTolerance;
+    while (!m_spans.empty()) {
+        const auto [first, last] = m_spans.back();
+        m_spans.pop_back();
+        if (last - first < 2)
+            continue;
+        const double ax = m_scratch[first].x, ay = m_scratch[first].y;
+        const double dx = m_scratch[last].x - ax, dy = m_scratch[last].y - ay;
+        const double length2 = dx * dx + dy * dy;
+        double farthest2 = -1.0;
+        uint32_t farthest = first;
+        for (uint32_t i = first + 1; i < last; ++i) {
+            const double px = m_scratch[i].x - ax, py = m_scratch[i].y - ay;
+            // From the chord, or from its single point when both ends meet (a closed
+            // outline).
+            const double cross = px * dy - py * dx;
+            const double d2 = length2 > 0.0 ? cross * cross / length2 : px * px + py * py;
+            if (d2 > farthest2) {
+                farthest2 = d2;
+                farthest = i;
+            }
+        }
+        if (farthest2 <= tolerance2)
+            continue;
+        m_keepPoint[farthest] = 1;
+        m_spans.emplace_back(first, farthest);
+        m_spans.emplace_back(farthest, last);
+    }
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (m_keepPoint[i])
+            m_scratch[out++] = m_scratch[i];
+    m_scratch.resize(out);
+}
+
 void WmfWriter::polyline(const QPolygonF& world, bool closed) {
     toLogicalPoints(world, closed);
+    if (m_overview)
+        simplifyScratch();
     if (m_scratch.empty())
         return;
     if (m_scratch.size() == 1) // a zero-length line still marks its point
@@ -280,6 +372,8 @@ void WmfWriter::filledPolygon(const QPolygonF& world) {
     if (m_scratch.size() > 1 && m_scratch.front().x == m_scratch.back().x &&
         m_scratch.front().y == m_scratch.back().y)
         m_scratch.pop_back(); // a polygon closes itself
+    if (m_overview)
+        simplifyScratch();
     if (m_scratch.empty())
         return;
     // A polygon cannot be cut into pieces without changing its fill; one with

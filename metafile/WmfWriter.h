@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace metafile {
@@ -30,6 +31,18 @@ public:
     static constexpr int kLogicalLongSide = 30000;
 
     explicit WmfWriter(const QRectF& worldWindow, double naturalLongSideInches = 10.0);
+
+    // A picture of a whole drawing is only ever seen whole, scaled into a box whose
+    // long side is at most kLargestBoxPixels: there one logical unit is about a pixel.
+    // For such a picture outlines drop the points that lie within kOverviewTolerance
+    // units (under a pixel at that size) of the line through the points kept around
+    // them, and pens and brushes are kept for each colour instead of being made again
+    // at every change of colour: in drawing order, where neighbouring entities lie on
+    // different layers, that was two of every three records. Pictures of one layer stay
+    // exact.
+    static constexpr int kLargestBoxPixels = 32767;
+    static constexpr double kOverviewTolerance = 0.9 * kLogicalLongSide / kLargestBoxPixels;
+    void setOverview(bool overview) { m_overview = overview; }
 
     // Pen colour for lines and outlines, brush colour for fills, text colour.
     void setColor(QColor color);
@@ -76,6 +89,11 @@ private:
     void deleteObject(int index);
     void emitPoints(uint16_t function, const Point16* points, int count);
     void toLogicalPoints(const QPolygonF& world, bool closed);
+    void simplifyScratch();
+    // In an overview: selects the kept object of this colour, true when there is one.
+    bool selectKept(std::vector<std::pair<QRgb, int>>& kept, QRgb rgb, int& current);
+    // In an overview: remembers the object just made and selected for this colour.
+    void keep(std::vector<std::pair<QRgb, int>>& kept, QRgb rgb, int selected);
 
     double m_scale = 1.0;
     double m_worldLeft = 0.0;
@@ -91,6 +109,12 @@ private:
     int m_maxObjects = 0;
     uint32_t m_maxRecordWords = 3;
     int m_recordCount = 0;
+
+    bool m_overview = false;
+    std::vector<std::pair<QRgb, int>> m_keptPens;    // overview: colour, object index
+    std::vector<std::pair<QRgb, int>> m_keptBrushes; // overview: colour, object index
+    std::vector<char> m_keepPoint;                   // scratch of simplifyScratch
+    std::vector<std::pair<uint32_t, uint32_t>> m_spans;
 
     int m_pen = -1;
     bool m_penNull = false;

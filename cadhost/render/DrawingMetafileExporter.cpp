@@ -87,9 +87,10 @@ DrawingMetafileExporter::DrawingMetafileExporter(const Drawing& drawing)
 
 template <typename Accept>
 void DrawingMetafileExporter::write(const QString& path, Accept accept,
-                                    const std::vector<Item>& items) const {
+                                    const std::vector<Item>& items, bool overview) const {
     const std::vector<Layer>& layers = m_drawing.layers();
     metafile::WmfWriter writer(m_window, kNaturalLongSideInches);
+    writer.setOverview(overview);
     // A record is 3 words of head, a count and two words a point (one more piece per
     // 32,767 points); a change of colour makes and selects a pen or a brush and deletes
     // the old one, and a text selects its font too: 64 words cover either.
@@ -153,7 +154,7 @@ void DrawingMetafileExporter::writeVisible(const QString& path) const {
     // A primitive on a layer the drawing does not list has nothing to hide it.
     write(
         path, [&](const Item& item) { return item.layer < 0 || visible[std::size_t(item.layer)]; },
-        m_items);
+        m_items, true);
 }
 
 void DrawingMetafileExporter::writeLayer(const QString& layer, const QString& path) const {
@@ -163,7 +164,7 @@ void DrawingMetafileExporter::writeLayer(const QString& layer, const QString& pa
                                         QStringLiteral("Key not found: layer %1").arg(layer));
     }
     write(
-        path, [](const Item&) { return true; }, m_byLayer[std::size_t(index)]);
+        path, [](const Item&) { return true; }, m_byLayer[std::size_t(index)], false);
 }
 
 } // namespace cadhost

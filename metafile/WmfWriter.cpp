@@ -147,9 +147,10 @@ static uint32_t colorRef(QRgb rgb) {
 }
 
 namespace {
-// An overview keeps at most this many pens and as many brushes; a drawing has a few
-// dozen colours, and a table past this is emptied but for the selected object.
-constexpr std::size_t kMaxKeptObjects = 128;
+// An overview keeps at most this many pens and as many brushes: every colour of the
+// CAD's index (255 and white) has room, and a table past this is emptied but for the
+// object just selected.
+constexpr std::size_t kMaxKeptObjects = 512;
 } // namespace
 
 bool WmfWriter::selectKept(std::vector<std::pair<QRgb, int>>& kept, QRgb rgb, int& current) {

@@ -409,14 +409,15 @@ TEST(WmfWriter, OverviewsKeepAPenPerColour) {
     // More colours than are kept: the table stays bounded and every colour is drawn.
     WmfWriter many(QRectF(0, 0, 100, 100));
     many.setOverview(true);
-    for (int i = 0; i < 1000; ++i) {
-        many.setColor(QColor::fromRgb(QRgb(0xff000000u | uint32_t(i % 300) * 0x010203u)));
+    for (int i = 0; i < 3000; ++i) {
+        many.setColor(QColor::fromRgb(QRgb(0xff000000u | uint32_t(i % 700) * 0x010203u)));
         many.polyline(line(0, i % 100, 100, i % 100));
     }
     f = walk(many.toBytes());
     ASSERT_TRUE(f.header.ok);
-    EXPECT_LE(f.head[5], 140);
-    EXPECT_GE(f.all(META_CREATEPENINDIRECT).size(), 301u);
+    EXPECT_LE(f.head[5], 520);
+    EXPECT_GE(f.all(META_CREATEPENINDIRECT).size(), 701u);
+    EXPECT_EQ(f.all(META_POLYLINE).size(), 3001u);
 }
 
 // libwmf's own converter is the independent judge of our files.

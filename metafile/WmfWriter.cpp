@@ -303,48 +303,39 @@ void WmfWriter::emitPoints(uint16_t function, const Point16* points, int count) 
 }
 
 void WmfWriter::simplifyScratch() {
-    // Douglas-Peucker: between two points kept, the one farthest from the line through
-    // them is kept when it lies farther than the tolerance, and the two halves are
-    // looked at in turn; everything within the tolerance goes.
+    // From each point kept, the chord reaches as far along the outline as every point
+    // it passes lies within the tolerance of it; the point where it ends is kept next.
+    // Greedy rather than halving (Douglas-Peucker): a tessellated circle, the commonest
+    // outline, then keeps about the fewest points the tolerance allows. A chord passes
+    // at most kMaxReach points, so that a long straight run costs no quadratic time.
+    constexpr std::size_t kMaxReach = 256;
     const std::size_t n = m_scratch.size();
     if (n < 3)
         return;
-    m_keepPoint.assign(n, 0);
-    m_keepPoint.front() = m_keepPoint.back() = 1;
-    m_spans.clear();
-    m_spans.emplace_back(0u, static_cast<uint32_t>(n - 1));
     const double tolerance2 = kOverviewTolerance * kOverviewTolerance;
-    while (!m_spans.empty()) {
-        const auto [first, last] = m_spans.back();
-        m_spans.pop_back();
-        if (last - first < 2)
-            continue;
-        const double ax = m_scratch[first].x, ay = m_scratch[first].y;
-        const double dx = m_scratch[last].x - ax, dy = m_scratch[last].y - ay;
+    const auto within = [&](std::size_t from, std::size_t to) {
+        const double ax = m_scratch[from].x, ay = m_scratch[from].y;
+        const double dx = m_scratch[to].x - ax, dy = m_scratch[to].y - ay;
         const double length2 = dx * dx + dy * dy;
-        double farthest2 = -1.0;
-        uint32_t farthest = first;
-        for (uint32_t i = first + 1; i < last; ++i) {
+        for (std::size_t i = from + 1; i < to; ++i) {
             const double px = m_scratch[i].x - ax, py = m_scratch[i].y - ay;
-            // From the chord, or from its single point when both ends meet (a closed
-            // outline).
+            // From the chord, or from its single point when both ends meet.
             const double cross = px * dy - py * dx;
             const double d2 = length2 > 0.0 ? cross * cross / length2 : px * px + py * py;
-            if (d2 > farthest2) {
-                farthest2 = d2;
-                farthest = i;
-            }
+            if (d2 > tolerance2)
+                return false;
         }
-        if (farthest2 <= tolerance2)
-            continue;
-        m_keepPoint[farthest] = 1;
-        m_spans.emplace_back(first, farthest);
-        m_spans.emplace_back(farthest, last);
+        return true;
+    };
+    std::size_t out = 1;
+    std::size_t anchor = 0;
+    while (anchor + 1 < n) {
+        std::size_t reach = anchor + 1;
+        while (reach + 1 < n && reach + 1 - anchor <= kMaxReach && within(anchor, reach + 1))
+            ++reach;
+        m_scratch[out++] = m_scratch[reach];
+        anchor = reach;
     }
-    std::size_t out = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        if (m_keepPoint[i])
-            m_scratch[out++] = m_scratch[i];
     m_scratch.resize(out);
 }
 

@@ -113,8 +113,6 @@ private:
     bool m_overview = false;
     std::vector<std::pair<QRgb, int>> m_keptPens;    // overview: colour, object index
     std::vector<std::pair<QRgb, int>> m_keptBrushes; // overview: colour, object index
-    std::vector<char> m_keepPoint;                   // scratch of simplifyScratch
-    std::vector<std::pair<uint32_t, uint32_t>> m_spans;
 
     int m_pen = -1;
     bool m_penNull = false;

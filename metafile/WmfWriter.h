@@ -25,7 +25,8 @@ namespace metafile {
 //
 // Objects are kept to a minimum: one pen, one brush and one font at a time,
 // recreated only when the colour (or font) changes, and the old one deleted,
-// so the object table never grows with the number of entities.
+// so the object table never grows with the number of entities. An overview
+// (setOverview) keeps a pen and a brush per colour instead, a bounded number.
 class WmfWriter {
 public:
     static constexpr int kLogicalLongSide = 30000;

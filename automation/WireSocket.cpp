@@ -3,6 +3,7 @@
 #include "AutomationWire.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -204,6 +205,24 @@ bool WireSocket::waitReadable(std::chrono::steady_clock::time_point deadline) {
 
 void spinPause() {
     ::sched_yield();
+}
+
+std::chrono::microseconds SpinGovernor::nextSpin() {
+    if (!spinningHelps())
+        return std::chrono::microseconds{0};
+    const auto wanted = 2 * m_typicalGap;
+    if (wanted <= kMaxSpin)
+        return std::max(wanted, std::chrono::microseconds{20});
+    if (++m_sinceProbe < kProbeEvery)
+        return std::chrono::microseconds{0};
+    m_sinceProbe = 0;
+    return kMaxSpin;
+}
+
+void SpinGovernor::answered(std::chrono::steady_clock::duration gap) {
+    const auto micros = std::clamp(std::chrono::duration_cast<std::chrono::microseconds>(gap),
+                                   std::chrono::microseconds{0}, 8 * kMaxSpin);
+    m_typicalGap = (7 * m_typicalGap + micros) / 8;
 }
 
 bool spinningHelps() {

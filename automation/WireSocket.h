@@ -51,12 +51,38 @@ private:
 
 // Both ends answer faster by polling for a short while before they sleep: on a machine
 // where waking a sleeping process costs tens of microseconds, a conversation of small
-// calls would otherwise spend most of its time waking up. Only where a second core lets
+// calls would otherwise spend much of its time waking up. Only where a second core lets
 // the other side run meanwhile.
 bool spinningHelps();
-inline constexpr std::chrono::microseconds kSpinBeforeSleep{2000};
 // One round of polling: gives the core to any other runnable thread first, so that a
 // busy machine loses nothing to the polling side.
 void spinPause();
+
+// How long one side of a conversation polls before it sleeps, learnt from how soon the
+// other side has been answering. Polling pays only while answers come within about the
+// time a wake-up costs; a side that polled a fixed while after every call burnt that
+// while on each call whose answer took longer (the peer building a window, writing
+// pictures), which on a 2-core machine is a core taken from whichever side does the work.
+// So the wait polls for twice the recent typical gap, at most kMaxSpin, and not at all
+// once gaps grow longer than that. A gap measured after sleeping includes the wake-up,
+// which alone may be longer than polling is worth; every kProbeEvery-th wait therefore
+// polls for the full while anyway, so a peer that answers quickly again is noticed.
+class SpinGovernor {
+public:
+    static constexpr std::chrono::microseconds kMaxSpin{150};
+    static constexpr int kProbeEvery = 16;
+
+    // How long the wait about to start polls before it sleeps; zero where polling
+    // cannot help.
+    std::chrono::microseconds nextSpin();
+    // The time from the start of a wait to the peer's data.
+    void answered(std::chrono::steady_clock::duration gap);
+
+private:
+    // Recent gaps, averaged with weight 1/8 for the newest; a gap far beyond polling
+    // range counts as a cap, so one long pause is forgotten after a few quick answers.
+    std::chrono::microseconds m_typicalGap{0};
+    int m_sinceProbe = 0;
+};
 
 } // namespace acadwire

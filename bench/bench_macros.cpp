@@ -101,6 +101,9 @@ int main(int argc, char** argv) {
         std::printf("%-26s %6lld ms wall %7.0f ms cpu\n", macro, ms, used);
     }
     std::printf("%-26s %6lld ms wall %7.0f ms cpu\n", "all macros", total, totalCpu);
+    for (const char* overview : {"LAYER/SYS/all.wmf", "LAYER/SYS/part.wmf"})
+        std::printf("%-26s %6.1f MB\n", overview,
+                    double(QFileInfo(dir.filePath(QLatin1String(overview))).size()) / 1e6);
 
     if (argc > 3 && QByteArray(argv[3]) == "--write-only")
         return 0;

@@ -1,15 +1,17 @@
 #include "metafile/WmfWriter.h"
 
-#include "platform/SafeFile.h"
-
 #include "metafile/WmfRecords.h"
 
+#include <QFile>
 #include <QStringEncoder>
 #include <QtEndian>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace metafile {
 
@@ -144,14 +146,51 @@ static uint32_t colorRef(QRgb rgb) {
            (static_cast<uint32_t>(qBlue(rgb)) << 16);
 }
 
+namespace {
+// An overview keeps at most this many pens and as many brushes: every colour of the
+// CAD's index (255 and white) has room, and a table past this is emptied but for the
+// object just selected.
+constexpr std::size_t kMaxKeptObjects = 512;
+} // namespace
+
+bool WmfWriter::selectKept(std::vector<std::pair<QRgb, int>>& kept, QRgb rgb, int& current) {
+    for (const auto& [colour, index] : kept) {
+        if (colour != rgb)
+            continue;
+        if (current != index) {
+            beginRecord(META_SELECTOBJECT, 4);
+            word(static_cast<uint16_t>(index));
+            current = index;
+        }
+        return true;
+    }
+    return false;
+}
+
+void WmfWriter::keep(std::vector<std::pair<QRgb, int>>& kept, QRgb rgb, int selected) {
+    if (kept.size() >= kMaxKeptObjects) {
+        // Everything but the object just selected goes.
+        for (const auto& [colour, index] : kept)
+            deleteObject(index);
+        kept.clear();
+    }
+    kept.emplace_back(rgb, selected);
+}
+
 void WmfWriter::ensurePen() {
     const QRgb rgb = m_color.rgb();
     if (m_pen >= 0 && !m_penNull && m_penColor == rgb)
         return;
     const int old = m_pen;
+    const bool oldKept = m_overview && !m_penNull;
     m_penNull = false;
-    m_pen = allocateObject();
     m_penColor = rgb;
+    if (m_overview && selectKept(m_keptPens, rgb, m_pen)) {
+        if (!oldKept)
+            deleteObject(old); // the extent pen is not drawn with again
+        return;
+    }
+    m_pen = allocateObject();
     beginRecord(META_CREATEPENINDIRECT, 8);
     word(PS_SOLID);
     word(0); // width 0: one device pixel at every scale
@@ -161,7 +200,10 @@ void WmfWriter::ensurePen() {
     word(static_cast<uint16_t>(cr >> 16));
     beginRecord(META_SELECTOBJECT, 4);
     word(static_cast<uint16_t>(m_pen));
-    deleteObject(old);
+    if (!oldKept)
+        deleteObject(old);
+    if (m_overview)
+        keep(m_keptPens, rgb, m_pen);
 }
 
 void WmfWriter::ensureBrush() {
@@ -169,8 +211,10 @@ void WmfWriter::ensureBrush() {
     if (m_brush >= 0 && m_brushColor == rgb)
         return;
     const int old = m_brush;
-    m_brush = allocateObject();
     m_brushColor = rgb;
+    if (m_overview && selectKept(m_keptBrushes, rgb, m_brush))
+        return;
+    m_brush = allocateObject();
     beginRecord(META_CREATEBRUSHINDIRECT, 7);
     word(BS_SOLID);
     const uint32_t cr = colorRef(rgb);
@@ -179,7 +223,10 @@ void WmfWriter::ensureBrush() {
     word(0); // hatch
     beginRecord(META_SELECTOBJECT, 4);
     word(static_cast<uint16_t>(m_brush));
-    deleteObject(old);
+    if (m_overview)
+        keep(m_keptBrushes, rgb, m_brush);
+    else
+        deleteObject(old);
 }
 
 void WmfWriter::ensureTextColor() {
@@ -255,8 +302,47 @@ void WmfWriter::emitPoints(uint16_t function, const Point16* points, int count) 
     }
 }
 
+void WmfWriter::simplifyScratch() {
+    // From each point kept, the chord reaches as far along the outline as every point
+    // it passes lies within the tolerance of it; the point where it ends is kept next.
+    // Greedy rather than halving (Douglas-Peucker): a tessellated circle, the commonest
+    // outline, then keeps about the fewest points the tolerance allows. A chord passes
+    // at most kMaxReach points, so that a long straight run costs no quadratic time.
+    constexpr std::size_t kMaxReach = 256;
+    const std::size_t n = m_scratch.size();
+    if (n < 3)
+        return;
+    const double tolerance2 = kOverviewTolerance * kOverviewTolerance;
+    const auto within = [&](std::size_t from, std::size_t to) {
+        const double ax = m_scratch[from].x, ay = m_scratch[from].y;
+        const double dx = m_scratch[to].x - ax, dy = m_scratch[to].y - ay;
+        const double length2 = dx * dx + dy * dy;
+        for (std::size_t i = from + 1; i < to; ++i) {
+            const double px = m_scratch[i].x - ax, py = m_scratch[i].y - ay;
+            // From the chord, or from its single point when both ends meet.
+            const double cross = px * dy - py * dx;
+            const double d2 = length2 > 0.0 ? cross * cross / length2 : px * px + py * py;
+            if (d2 > tolerance2)
+                return false;
+        }
+        return true;
+    };
+    std::size_t out = 1;
+    std::size_t anchor = 0;
+    while (anchor + 1 < n) {
+        std::size_t reach = anchor + 1;
+        while (reach + 1 < n && reach + 1 - anchor <= kMaxReach && within(anchor, reach + 1))
+            ++reach;
+        m_scratch[out++] = m_scratch[reach];
+        anchor = reach;
+    }
+    m_scratch.resize(out);
+}
+
 void WmfWriter::polyline(const QPolygonF& world, bool closed) {
     toLogicalPoints(world, closed);
+    if (m_overview)
+        simplifyScratch();
     if (m_scratch.empty())
         return;
     if (m_scratch.size() == 1) // a zero-length line still marks its point
@@ -278,6 +364,8 @@ void WmfWriter::filledPolygon(const QPolygonF& world) {
     if (m_scratch.size() > 1 && m_scratch.front().x == m_scratch.back().x &&
         m_scratch.front().y == m_scratch.back().y)
         m_scratch.pop_back(); // a polygon closes itself
+    if (m_overview)
+        simplifyScratch();
     if (m_scratch.empty())
         return;
     // A polygon cannot be cut into pieces without changing its fill; one with
@@ -349,13 +437,12 @@ void WmfWriter::text(const QPointF& world, const QString& str, double heightWorl
         word(static_cast<uint16_t>(data[i] | ((i + 1 < count ? data[i + 1] : 0) << 8)));
 }
 
-QByteArray WmfWriter::toBytes() const {
+QByteArray WmfWriter::headerBytes() const {
     const uint32_t bodyWords = static_cast<uint32_t>(m_words.size()) + 3; // + end record
     const uint32_t totalWords = 9 + bodyWords;
     QByteArray out;
-    out.resize(22 + static_cast<qsizetype>(totalWords) * 2);
+    out.resize(22 + 18);
     auto* p = reinterpret_cast<uint8_t*>(out.data());
-
     // Placeable header: the bounding box is the whole logical space.
     uint16_t aldus[11];
     aldus[0] = static_cast<uint16_t>(kAldusKey & 0xFFFF);
@@ -385,8 +472,14 @@ QByteArray WmfWriter::toBytes() const {
     head[8] = 0;
     for (int i = 0; i < 9; ++i)
         qToLittleEndian<uint16_t>(head[i], p + 2 * i);
-    p += 18;
+    return out;
+}
 
+QByteArray WmfWriter::toBytes() const {
+    QByteArray out = headerBytes();
+    const qsizetype headerSize = out.size();
+    out.resize(headerSize + qsizetype(m_words.size()) * 2 + 6);
+    auto* p = reinterpret_cast<uint8_t*>(out.data()) + headerSize;
     if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
         std::memcpy(p, m_words.data(), m_words.size() * 2);
         p += m_words.size() * 2;
@@ -404,10 +497,51 @@ QByteArray WmfWriter::toBytes() const {
     return out;
 }
 
+bool WmfWriter::writeTo(int fd) const {
+    const auto put = [fd](const void* data, std::size_t size) {
+        const auto* p = static_cast<const char*>(data);
+        while (size > 0) {
+            const ssize_t done = ::write(fd, p, size);
+            if (done < 0 && errno == EINTR)
+                continue;
+            if (done <= 0)
+                return false;
+            p += done;
+            size -= std::size_t(done);
+        }
+        return true;
+    };
+    if constexpr (Q_BYTE_ORDER != Q_LITTLE_ENDIAN) {
+        const QByteArray bytes = toBytes();
+        return put(bytes.constData(), std::size_t(bytes.size()));
+    }
+    // The records go out from where they were built: a copy of the largest picture
+    // (over a hundred megabytes for a million entities) would double the peak.
+    const QByteArray header = headerBytes();
+    const uint16_t eof[3] = {3, 0, 0};
+    return put(header.constData(), std::size_t(header.size())) &&
+           put(m_words.data(), m_words.size() * 2) && put(eof, sizeof eof);
+}
+
 bool WmfWriter::save(const QString& path) const {
-    // Not synced to disk: the pictures live in a work folder that every refresh
-    // rebuilds, and a refresh writes about a thousand of them.
-    return platform::SafeFile::write(path, toBytes(), platform::SafeFile::Sync::NotToDisk);
+    // Pictures are rewritten where they are, never made under a temporary name and
+    // renamed: each new file takes a new inode and each replaced one frees one, and a
+    // file system that has just freed a thousand of them (a refresh's worth) searches
+    // past all of them for every file it makes next; that search was a third of the
+    // time of writing a thousand pictures. Nobody reads a picture while a macro writes
+    // it: the viewer waits for the macro. A write that fails removes the file, so that
+    // what is there is a whole picture or none. Not synced to disk: the folder is
+    // rebuilt by every refresh.
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    const bool written = writeTo(fd);
+    if (::close(fd) != 0 || !written) {
+        ::unlink(name.constData());
+        return false;
+    }
+    return true;
 }
 
 } // namespace metafile

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace metafile {
@@ -24,12 +25,25 @@ namespace metafile {
 //
 // Objects are kept to a minimum: one pen, one brush and one font at a time,
 // recreated only when the colour (or font) changes, and the old one deleted,
-// so the object table never grows with the number of entities.
+// so the object table never grows with the number of entities. An overview
+// (setOverview) keeps a pen and a brush per colour instead, a bounded number.
 class WmfWriter {
 public:
     static constexpr int kLogicalLongSide = 30000;
 
     explicit WmfWriter(const QRectF& worldWindow, double naturalLongSideInches = 10.0);
+
+    // A picture of a whole drawing is only ever seen whole, scaled into a box whose
+    // long side is at most kLargestBoxPixels: there one logical unit is about a pixel.
+    // For such a picture outlines drop the points that lie within kOverviewTolerance
+    // units (under a pixel at that size) of the line through the points kept around
+    // them, and pens and brushes are kept for each colour instead of being made again
+    // at every change of colour: in drawing order, where neighbouring entities lie on
+    // different layers, that was two of every three records. Pictures of one layer stay
+    // exact.
+    static constexpr int kLargestBoxPixels = 32767;
+    static constexpr double kOverviewTolerance = 0.9 * kLogicalLongSide / kLargestBoxPixels;
+    void setOverview(bool overview) { m_overview = overview; }
 
     // Pen colour for lines and outlines, brush colour for fills, text colour.
     void setColor(QColor color);
@@ -40,9 +54,14 @@ public:
     void text(const QPointF& world, const QString& text, double heightWorld, double rotationDegrees,
               Qt::Alignment align = Qt::AlignLeft | Qt::AlignBaseline);
 
+    // Room for this many words of records. The largest pictures run to a hundred
+    // megabytes; grown step by step, the buffer would for a moment be held twice.
+    // Room never written to costs no memory, so an estimate on the high side is free.
+    void reserveWords(std::size_t words) { m_words.reserve(words); }
+
     QByteArray toBytes() const;
-    // Written through a temporary file and renamed, so a failed write never
-    // leaves half a picture behind. Returns false when the file could not be written.
+    // Makes the file or rewrites it in place; a write that fails removes it, so that
+    // no half picture is left under its name. False when it could not be written.
     bool save(const QString& path) const;
 
     // Geometry of the logical space, for callers and tests.
@@ -58,6 +77,8 @@ private:
         int16_t y;
     };
 
+    QByteArray headerBytes() const; // the placeable header and the metafile header
+    bool writeTo(int fd) const;
     void beginRecord(uint16_t function, uint32_t sizeWords);
     void word(uint16_t w) { m_words.push_back(w); }
     void ensurePen();
@@ -69,6 +90,11 @@ private:
     void deleteObject(int index);
     void emitPoints(uint16_t function, const Point16* points, int count);
     void toLogicalPoints(const QPolygonF& world, bool closed);
+    void simplifyScratch();
+    // In an overview: selects the kept object of this colour, true when there is one.
+    bool selectKept(std::vector<std::pair<QRgb, int>>& kept, QRgb rgb, int& current);
+    // In an overview: remembers the object just made and selected for this colour.
+    void keep(std::vector<std::pair<QRgb, int>>& kept, QRgb rgb, int selected);
 
     double m_scale = 1.0;
     double m_worldLeft = 0.0;
@@ -84,6 +110,10 @@ private:
     int m_maxObjects = 0;
     uint32_t m_maxRecordWords = 3;
     int m_recordCount = 0;
+
+    bool m_overview = false;
+    std::vector<std::pair<QRgb, int>> m_keptPens;    // overview: colour, object index
+    std::vector<std::pair<QRgb, int>> m_keptBrushes; // overview: colour, object index
 
     int m_pen = -1;
     bool m_penNull = false;

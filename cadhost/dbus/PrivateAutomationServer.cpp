@@ -97,9 +97,9 @@ void PrivateAutomationConnection::serve() {
     m_notifier->setEnabled(false);
     m_writeNotifier->setEnabled(false);
     QPointer<PrivateAutomationConnection> alive(this);
-    const bool spin = acadwire::spinningHelps();
     const auto started = Clock::now();
-    auto listenUntil = started + acadwire::kSpinBeforeSleep;
+    // Nothing is polled for until a call has been answered: the next one follows it.
+    auto listenUntil = started;
     int served = 0;
     for (;;) {
         auto received = acadwire::WireSocket::ReadResult::Nothing;
@@ -107,6 +107,11 @@ void PrivateAutomationConnection::serve() {
             received = m_socket.readAvailable(m_reader);
         if (received == acadwire::WireSocket::ReadResult::Closed)
             m_peerClosed = true;
+        if (received == acadwire::WireSocket::ReadResult::Data && m_awaitingNext) {
+            m_awaitingNext = false;
+            m_spin.answered(Clock::now() - m_answeredAt);
+        }
+        const int servedBefore = served;
         const bool usable = serveReceived(served);
         if (!alive)
             return;
@@ -126,9 +131,12 @@ void PrivateAutomationConnection::serve() {
         // notifier will announce them again.
         if (m_framesLeft && now - started < kLongestServingStretch)
             continue;
-        if (received == acadwire::WireSocket::ReadResult::Data)
-            listenUntil = now + acadwire::kSpinBeforeSleep;
-        if (!spin || now >= listenUntil || now - started >= kLongestServingStretch)
+        if (served > servedBefore) {
+            m_awaitingNext = true;
+            m_answeredAt = now;
+            listenUntil = now + m_spin.nextSpin();
+        }
+        if (now >= listenUntil || now - started >= kLongestServingStretch)
             break;
         acadwire::spinPause();
     }

@@ -76,9 +76,9 @@ private:
 };
 
 // One client's conversation. Calls are served in the main thread, where the model
-// lives; after each batch the connection keeps listening for a moment before it hands
-// back to the event loop, since the next call of a busy client is usually already on
-// its way.
+// lives; after each batch the connection may keep listening for a moment before it
+// hands back to the event loop, for as long as this client's next call has lately been
+// quick to follow (see acadwire::SpinGovernor).
 class PrivateAutomationConnection : public QObject {
     Q_OBJECT
 public:
@@ -113,6 +113,9 @@ private:
     bool m_peerClosed = false;
     bool m_framesLeft = false; // requests read but held back while the client was behind
     bool m_closing = false;
+    acadwire::SpinGovernor m_spin;
+    bool m_awaitingNext = false; // a batch was answered and the client has not spoken since
+    std::chrono::steady_clock::time_point m_answeredAt;
 };
 
 } // namespace cadhost::dbus

@@ -172,7 +172,7 @@ void DxfBuilder::addInsert(const DL_InsertData& d) {
     ins.colSpacing = d.colSp;
     ins.rowSpacing = d.rowSp;
     ins.mirrored = m_mirrored;
-    e.insert = ins;
+    e.insert = std::make_shared<const RawInsert>(std::move(ins));
     emitEntity(std::move(e));
 }
 void DxfBuilder::addDimension(const DL_DimensionData&) {
@@ -181,7 +181,7 @@ void DxfBuilder::addDimension(const DL_DimensionData&) {
     RawInsert ins;
     // The dimension's picture is its anonymous block, drawn in world coordinates.
     ins.block = m_text.decode(m_dxf.getStringValue(2, ""));
-    e.insert = ins;
+    e.insert = std::make_shared<const RawInsert>(std::move(ins));
     emitEntity(std::move(e));
 }
 void DxfBuilder::addDimAlign(const DL_DimensionData& d, const DL_DimAlignedData&) {

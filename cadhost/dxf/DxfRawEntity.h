@@ -11,6 +11,7 @@
 #include <QString>
 #include <QVector>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -36,7 +37,9 @@ struct RawEntity {
     QString layer;
     int color = aci::ByLayer;
     QVector<Primitive> primitives;
-    std::optional<RawInsert> insert;
+    // Held apart: few entities are references, and a million entities each carrying
+    // room for one would cost a hundred megabytes while a drawing is read.
+    std::shared_ptr<const RawInsert> insert;
     bool paperSpace = false; // group 67: not part of the model
 };
 

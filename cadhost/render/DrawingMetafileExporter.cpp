@@ -87,9 +87,26 @@ DrawingMetafileExporter::DrawingMetafileExporter(const Drawing& drawing)
 
 template <typename Accept>
 void DrawingMetafileExporter::write(const QString& path, Accept accept,
-                                    const std::vector<Item>& items) const {
+                                    const std::vector<Item>& items, bool overview) const {
     const std::vector<Layer>& layers = m_drawing.layers();
     metafile::WmfWriter writer(m_window, kNaturalLongSideInches);
+    writer.setOverview(overview);
+    // A record is 3 words of head, a count and two words a point (one more piece per
+    // 32,767 points); a change of colour makes and selects a pen or a brush and deletes
+    // the old one, and a text selects its font too: 64 words cover either.
+    std::size_t words = 0;
+    int lastColor = -1;
+    for (const Item& item : items) {
+        if (!accept(item))
+            continue;
+        const Primitive& p = *item.primitive;
+        words += p.kind == Primitive::Kind::Text ? 64 + std::size_t(p.text.size()) * 2
+                                                 : 8 + 2 * std::size_t(p.points.size()) * 33 / 32;
+        if (p.color != lastColor || p.color == aci::ByLayer)
+            words += 64;
+        lastColor = p.color;
+    }
+    writer.reserveWords(words + 64);
     QPolygonF polygon;
     bool drawn = false;
     for (const Item& item : items) {
@@ -137,7 +154,7 @@ void DrawingMetafileExporter::writeVisible(const QString& path) const {
     // A primitive on a layer the drawing does not list has nothing to hide it.
     write(
         path, [&](const Item& item) { return item.layer < 0 || visible[std::size_t(item.layer)]; },
-        m_items);
+        m_items, true);
 }
 
 void DrawingMetafileExporter::writeLayer(const QString& layer, const QString& path) const {
@@ -147,7 +164,7 @@ void DrawingMetafileExporter::writeLayer(const QString& layer, const QString& pa
                                         QStringLiteral("Key not found: layer %1").arg(layer));
     }
     write(
-        path, [](const Item&) { return true; }, m_byLayer[std::size_t(index)]);
+        path, [](const Item&) { return true; }, m_byLayer[std::size_t(index)], false);
 }
 
 } // namespace cadhost

@@ -32,7 +32,9 @@ public:
     const QRectF& window() const { return m_window; }
     static QRectF windowFor(const QRectF& extents);
 
-    // Every primitive whose layer is on and thawed now, in drawing order.
+    // Every primitive whose layer is on and thawed now, in drawing order: the overview,
+    // simplified below a pixel of the largest box it is shown in (see
+    // metafile::WmfWriter::setOverview).
     void writeVisible(const QString& path) const;
     // Every primitive of one layer (name without regard to case), whatever the layer's
     // state: the tile shows what lies on a layer also while it is off. Throws
@@ -48,7 +50,8 @@ private:
         int layer; // index into the drawing's layers, -1 when the layer is unknown
     };
     template <typename Accept>
-    void write(const QString& path, Accept accept, const std::vector<Item>& items) const;
+    void write(const QString& path, Accept accept, const std::vector<Item>& items,
+               bool overview) const;
 
     const Drawing& m_drawing;
     QRectF m_window;

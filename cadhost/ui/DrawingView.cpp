@@ -5,7 +5,6 @@
 
 #include <QHash>
 #include <QPainter>
-#include <QPainterPath>
 #include <cmath>
 
 namespace cadhost {
@@ -13,8 +12,8 @@ namespace cadhost {
 struct DrawingView::Group {
     QString layer;
     int color = aci::ByLayer;
-    QPainterPath strokes;
-    QPainterPath fills;
+    std::vector<const Primitive*> strokes;
+    std::vector<const Primitive*> fills;
     std::vector<const Primitive*> texts;
     QRectF textBounds;
 };
@@ -36,7 +35,9 @@ void DrawingView::setDrawing(Drawing* drawing) {
     if (m_drawing)
         connect(m_drawing, &Drawing::regenerated, this, [this] {
             invalidate();
-            m_settleTimer.start();
+            // A client's script that is still at work keeps its longer wait.
+            m_settleTimer.start(std::max(
+                kRegenSettleMs, m_settleTimer.isActive() ? m_settleTimer.remainingTime() : 0));
         });
     // Grouped at the first paint: a hidden host serving automation calls never pays
     // for the grouping of a drawing nobody looks at.
@@ -68,18 +69,12 @@ void DrawingView::rebuildGroups() {
             Group& g = groupFor(p.layer, p.color);
             switch (p.kind) {
             case Primitive::Kind::Polyline:
-                if (p.points.size() == 1) {
-                    g.strokes.moveTo(p.points[0]);
-                    g.strokes.lineTo(p.points[0]);
-                    break;
-                }
-                g.strokes.addPolygon(QPolygonF(p.points));
-                if (p.closed && p.points.size() > 2)
-                    g.strokes.closeSubpath();
+                if (!p.points.isEmpty())
+                    g.strokes.push_back(&p);
                 break;
             case Primitive::Kind::FilledPolygon:
-                g.fills.addPolygon(QPolygonF(p.points));
-                g.fills.closeSubpath();
+                if (!p.points.isEmpty())
+                    g.fills.push_back(&p);
                 break;
             case Primitive::Kind::Text:
                 g.texts.push_back(&p);
@@ -88,11 +83,16 @@ void DrawingView::rebuildGroups() {
             }
         }
     }
+    for (Group& g : m_groups) {
+        g.strokes.shrink_to_fit();
+        g.fills.shrink_to_fit();
+        g.texts.shrink_to_fit();
+    }
 }
 
 void DrawingView::postponeRepaint() {
     if (m_settleTimer.isActive())
-        m_settleTimer.start();
+        m_settleTimer.start(kClientQuietMs);
 }
 
 void DrawingView::invalidate() {
@@ -158,18 +158,27 @@ void DrawingView::paintDrawing(QPainter& painter, const QSize& size) {
         const int aciColor = g.color == aci::ByLayer ? (layer ? layer->color : 7) : g.color;
         const QColor colour = AciPalette::color(aciColor);
         painter.setTransform(t);
-        if (!g.fills.isEmpty()) {
+        if (!g.fills.empty()) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(colour);
-            painter.drawPath(g.fills);
+            for (const Primitive* p : g.fills)
+                painter.drawPolygon(p->points.constData(), int(p->points.size()));
         }
-        if (!g.strokes.isEmpty()) {
+        if (!g.strokes.empty()) {
             QPen pen(colour);
             pen.setCosmetic(true);
             pen.setWidthF(1.0);
             painter.setPen(pen);
             painter.setBrush(Qt::NoBrush);
-            painter.drawPath(g.strokes);
+            for (const Primitive* p : g.strokes) {
+                const int n = int(p->points.size());
+                if (n == 1)
+                    painter.drawPoint(p->points[0]);
+                else if (p->closed && n > 2)
+                    painter.drawPolygon(p->points.constData(), n);
+                else
+                    painter.drawPolyline(p->points.constData(), n);
+            }
         }
         if (g.texts.empty() || !g.textBounds.intersects(visibleWorld))
             continue;

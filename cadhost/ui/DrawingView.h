@@ -10,10 +10,11 @@
 namespace cadhost {
 
 // Shows one drawing fitted into the widget, in layer colours, honouring the layers'
-// on and frozen states. The geometry is grouped once per drawing into one path per
-// (layer, colour); a repaint after Regen only decides which groups to draw and in what
-// colour, and the result is kept as an image until the next Regen or resize, so a
-// drawing of 200,000 entities repaints as fast as an empty one.
+// on and frozen states. The primitives are grouped once per drawing by (layer, colour),
+// as pointers into the drawing rather than copies of its geometry (a copy as painter
+// paths cost half again the memory of the drawing itself); a repaint after Regen only
+// decides which groups to draw and in what colour, and the result is kept as an image
+// until the next Regen or resize, so a window that is merely uncovered costs nothing.
 class DrawingView : public QWidget {
     Q_OBJECT
 public:
@@ -21,11 +22,17 @@ public:
     ~DrawingView() override;
 
     static constexpr int kRegenSettleMs = 150;
+    // While a client keeps calling, the repaint waits until it has been quiet this
+    // long: a viewer rebuilding its window pauses between its calls for that long (it
+    // decodes pictures, builds tiles), and a repaint in such a pause would make its
+    // next call wait for a picture of a drawing it is still changing.
+    static constexpr int kClientQuietMs = 1000;
 
     void setDrawing(Drawing* drawing);
     Drawing* drawing() const { return m_drawing; }
     // A script is still at work: a repaint that waits for the regenerations to settle
-    // waits a little longer. Nothing happens when none is pending.
+    // waits until the script has been quiet for kClientQuietMs. Nothing happens when
+    // none is pending.
     void postponeRepaint();
     // Renders the drawing as shown into an image of the given size (tests, snapshots).
     QImage render(const QSize& size);

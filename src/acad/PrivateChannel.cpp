@@ -56,9 +56,8 @@ QVariantList PrivateChannel::call(const QString& path, const QString& interface,
 }
 
 acadwire::Reply PrivateChannel::awaitReply(quint32 serial, Clock::time_point deadline) {
-    const bool spin = acadwire::spinningHelps();
     const auto started = Clock::now();
-    const auto sleepAfter = started + acadwire::kSpinBeforeSleep;
+    const auto sleepAfter = started + m_spin.nextSpin();
     // Since when the host has been seen stopped; max() while it runs.
     auto stoppedSince = Clock::time_point::max();
     for (;;) {
@@ -70,8 +69,10 @@ acadwire::Reply PrivateChannel::awaitReply(quint32 serial, Clock::time_point dea
                 m_gone = true;
                 throw platform::automationError(dbuserr::ServerFault);
             }
-            if (reply->serial == serial)
+            if (reply->serial == serial) {
+                m_spin.answered(Clock::now() - started);
                 return std::move(*reply);
+            }
         }
         if (m_reader.broken()) {
             m_gone = true;
@@ -82,7 +83,7 @@ acadwire::Reply PrivateChannel::awaitReply(quint32 serial, Clock::time_point dea
             m_gone = true;
             throw platform::automationError(dbuserr::RpcCallFailed);
         }
-        if (spin && Clock::now() < sleepAfter) {
+        if (Clock::now() < sleepAfter) {
             acadwire::spinPause();
             continue;
         }

@@ -34,6 +34,7 @@ private:
     acadwire::WireSocket m_socket;
     acadwire::FrameReader m_reader;
     quint32 m_lastSerial = 0;
+    acadwire::SpinGovernor m_spin;
     bool m_gone = false;
     long m_peerPid = 0;
     std::chrono::milliseconds m_stallLimit{dbustimeout::kCallMs};

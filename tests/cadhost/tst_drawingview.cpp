@@ -94,6 +94,29 @@ TEST(DrawingViewTest, RepaintsAfterRegenerationsSettle) {
     }
 
     QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, 5000);
+
+    // A viewer rebuilding its window pauses between its calls for longer than the
+    // regenerations take to settle; the window still waits for it to finish.
+    counter.paints = 0;
+    d->regen(1);
+    view.postponeRepaint(); // the call that regenerated has been answered
+    QElapsedTimer script;
+    script.start();
+    qint64 lastCall = 0;
+    bool punctual = true;
+    const int pause = 3 * cadhost::DrawingView::kRegenSettleMs;
+    while (script.elapsed() < 4 * pause) {
+        QTest::qWait(pause);
+        punctual =
+            punctual && script.elapsed() - lastCall < cadhost::DrawingView::kClientQuietMs - 200;
+        lastCall = script.elapsed();
+        view.postponeRepaint();
+    }
+    if (punctual) {
+        EXPECT_EQ(counter.paints, 0) << "painted in a pause of a client still at work";
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, 5000);
+
     counter.paints = 0;
     view.postponeRepaint(); // nothing pending: nothing scheduled
     QTest::qWait(3 * cadhost::DrawingView::kRegenSettleMs);

@@ -8,9 +8,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
@@ -60,6 +62,13 @@ nextReply(acadwire::WireSocket& socket, acadwire::FrameReader& reader, Clock::ti
         if (socket.readAvailable(reader) == acadwire::WireSocket::ReadResult::Closed)
             return std::nullopt;
     }
+}
+
+std::chrono::microseconds threadCpu() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::duration_cast<std::chrono::microseconds>(
+                                                  std::chrono::nanoseconds(now.tv_nsec));
 }
 
 // True when the host closes the connection before the deadline.
@@ -251,6 +260,39 @@ TEST_F(PrivateServerTest, AClientThatReadsLateGetsEveryReplyInOrder) {
     EXPECT_TRUE(spinUntil([&] { return done.load(); }, 30s));
     client.join();
     EXPECT_EQ(inOrder, kCalls);
+}
+
+// A client that works a few milliseconds between its calls (a viewer building its tiles)
+// finds the host asleep in its event loop, not polling for the next call.
+TEST_F(PrivateServerTest, AClientThatPausesBetweenCallsCostsTheHostNoPolling) {
+    start();
+    QEventLoop loop;
+    std::atomic<int> answered{0};
+    std::thread client([&] {
+        acadwire::WireSocket socket = connect();
+        acadwire::FrameReader reader;
+        for (quint32 serial = 1; serial <= 80; ++serial) {
+            if (!socket.writeAll(request(serial, 10), Clock::now() + 5s))
+                break;
+            const auto reply = nextReply(socket, reader, Clock::now() + 5s);
+            if (!reply || !reply->ok || reply->serial != serial)
+                break;
+            ++answered;
+            std::this_thread::sleep_for(4ms); // the client at work
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    const auto started = Clock::now();
+    const auto cpuBefore = threadCpu();
+    loop.exec();
+    const auto cpu = threadCpu() - cpuBefore;
+    const auto wall = Clock::now() - started;
+    client.join();
+    EXPECT_EQ(answered, 80);
+    // Polling 2 ms after each reply used to take half of it.
+    EXPECT_LT(cpu * 10, wall) << "host cpu " << cpu.count() << " us over "
+                              << std::chrono::duration_cast<std::chrono::milliseconds>(wall).count()
+                              << " ms";
 }
 
 TEST_F(PrivateServerTest, ConnectionsBeyondTheBoundAreTurnedAway) {

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringEncoder>
@@ -11,7 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace metafile;
 
@@ -233,6 +238,186 @@ TEST(WmfWriter, SaveWritesTheBytesOrFailsCleanly) {
     EXPECT_EQ(file.readAll(), w.toBytes());
     EXPECT_FALSE(w.save(dir.filePath("missing/sub/x.wmf")));
     EXPECT_FALSE(QFile::exists(dir.filePath("missing")));
+}
+
+// Pictures are made and rewritten in place, with nothing else left behind and the file
+// kept as the same file (no new inode for a rewrite).
+TEST(WmfWriter, SaveMakesAndRewritesPicturesInPlace) {
+    QTemporaryDir dir;
+    WmfWriter small(QRectF(0, 0, 10, 10));
+    drawSample(small, 3);
+    WmfWriter large(QRectF(0, 0, 10, 10));
+    drawSample(large, 400);
+    const auto contents = [&](const QString& name) {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+
+    ASSERT_TRUE(large.save(dir.filePath("a.wmf")));
+    ASSERT_TRUE(small.save(dir.filePath("b.wmf")));
+    EXPECT_EQ(contents("a.wmf"), large.toBytes());
+    EXPECT_EQ(contents("b.wmf"), small.toBytes());
+
+    // A shorter picture over a longer one: nothing of the old one may remain at its end.
+    const auto inode = [&](const QString& name) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(dir.filePath(name)).constData(), &info) == 0 ? info.st_ino
+                                                                                     : 0;
+    };
+    const auto before = inode("a.wmf");
+    ASSERT_TRUE(small.save(dir.filePath("a.wmf")));
+    EXPECT_EQ(contents("a.wmf"), small.toBytes());
+    EXPECT_EQ(inode("a.wmf"), before);
+    ASSERT_TRUE(large.save(dir.filePath("b.wmf")));
+    EXPECT_EQ(contents("b.wmf"), large.toBytes());
+
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              (QStringList{"a.wmf", "b.wmf"}));
+
+    // A folder that cannot be written: no file, and false.
+    if (::geteuid() != 0) { // root writes anywhere
+        QDir(dir.path()).mkdir("locked");
+        QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner);
+        EXPECT_FALSE(small.save(dir.filePath("locked/c.wmf")));
+        QFile::setPermissions(dir.filePath("locked"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_TRUE(QDir(dir.filePath("locked")).isEmpty());
+    }
+    // A folder where the picture should be: refused, the folder left alone.
+    QDir(dir.path()).mkdir("d.wmf");
+    EXPECT_FALSE(small.save(dir.filePath("d.wmf")));
+    EXPECT_TRUE(QFileInfo(dir.filePath("d.wmf")).isDir());
+}
+
+// The points of a polyline record, as logical coordinates.
+std::vector<QPointF> pointsOf(const WalkedRecord& r) {
+    std::vector<QPointF> out;
+    for (int i = 0; i < r.s(0); ++i)
+        out.emplace_back(r.s(1 + 2 * i), r.s(2 + 2 * i));
+    return out;
+}
+
+double distanceToPolyline(QPointF p, const std::vector<QPointF>& line) {
+    double best = 1e300;
+    for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+        const QPointF a = line[i], d = line[i + 1] - a;
+        const double length2 = QPointF::dotProduct(d, d);
+        const double t =
+            length2 > 0 ? std::clamp(QPointF::dotProduct(p - a, d) / length2, 0.0, 1.0) : 0.0;
+        const QPointF q = a + t * d - p;
+        best = std::min(best, std::hypot(q.x(), q.y()));
+    }
+    return best;
+}
+
+// An overview drops what no box it is shown in can show, and no more; a picture of one
+// layer keeps every point.
+TEST(WmfWriter, OverviewsDropOnlyPointsBelowAPixelOfTheLargestBox) {
+    const QRectF window(0, 0, 1000, 700);
+    QPolygonF circle;
+    for (int i = 0; i <= 72; ++i)
+        circle << QPointF(500 + 4 * std::cos(i * M_PI / 36), 350 + 4 * std::sin(i * M_PI / 36));
+    QPolygonF straight;
+    for (int i = 0; i <= 50; ++i)
+        straight << QPointF(10 + i * 10, 20 + i * 5);
+
+    WmfWriter exact(window);
+    exact.polyline(circle);
+    exact.polyline(straight);
+    WmfWriter overview(window);
+    overview.setOverview(true);
+    overview.polyline(circle);
+    overview.polyline(straight);
+
+    const WalkedFile exactWalked = walk(exact.toBytes());
+    const auto exactLines = exactWalked.all(META_POLYLINE);
+    const WalkedFile walked = walk(overview.toBytes());
+    ASSERT_TRUE(walked.header.ok);
+    const auto lines = walked.all(META_POLYLINE);
+    ASSERT_EQ(lines.size(), 3u); // the extent diagonal, then ours
+    ASSERT_EQ(exactLines.size(), 3u);
+    const std::vector<QPointF> full = pointsOf(*exactLines[1]);
+    const std::vector<QPointF> kept = pointsOf(*lines[1]);
+    EXPECT_EQ(full.size(), 73u);
+    EXPECT_LT(kept.size(), full.size() / 2) << "a circle 240 units across needs far fewer";
+    EXPECT_GT(kept.size(), 8u);
+    EXPECT_EQ(kept.front(), full.front());
+    EXPECT_EQ(kept.back(), full.back());
+    // Under a pixel at the largest box: a logical unit there is 32767 / 30000 pixels.
+    const double pixel = double(WmfWriter::kLogicalLongSide) / WmfWriter::kLargestBoxPixels;
+    double worst = 0;
+    for (const QPointF& p : full)
+        worst = std::max(worst, distanceToPolyline(p, kept));
+    EXPECT_LE(worst, pixel);
+    EXPECT_GT(worst, 0.1) << "nothing was dropped that could be";
+    EXPECT_EQ(pointsOf(*lines[2]).size(), 2u) << "points on a straight line add nothing";
+    EXPECT_EQ(pointsOf(*exactLines[2]).size(), 51u);
+}
+
+// Neighbouring entities of different layers change colour at nearly every record; an
+// overview selects the pen it made for a colour before, and keeps its table bounded.
+TEST(WmfWriter, OverviewsKeepAPenPerColour) {
+    WmfWriter w(QRectF(0, 0, 100, 100));
+    w.setOverview(true);
+    for (int i = 0; i < 600; ++i) {
+        w.setColor(i % 3 == 0 ? Qt::red : i % 3 == 1 ? Qt::blue : Qt::green);
+        w.polyline(line(0, i % 100, 100, i % 100));
+        w.filledPolygon(QPolygonF({QPointF(1, 1), QPointF(2, 1), QPointF(2, 2)}));
+    }
+    WalkedFile f = walk(w.toBytes());
+    ASSERT_TRUE(f.header.ok);
+    EXPECT_EQ(f.all(META_CREATEPENINDIRECT).size(), 1u + 3u); // the extent pen first
+    EXPECT_EQ(f.all(META_CREATEBRUSHINDIRECT).size(), 3u);
+    EXPECT_EQ(f.all(META_DELETEOBJECT).size(), 1u) << "only the extent pen is let go";
+    EXPECT_LE(f.head[5], 7);
+    // Every line is drawn with the pen of its own colour: the object table replayed as a
+    // reader keeps it (lowest free slot first).
+    struct Object {
+        bool pen = false;
+        uint32_t colour = 0;
+    };
+    std::vector<std::optional<Object>> table;
+    int pen = -1;
+    std::vector<uint32_t> drawnWith;
+    for (const WalkedRecord& r : f.records) {
+        if (r.function == META_CREATEPENINDIRECT || r.function == META_CREATEBRUSHINDIRECT) {
+            const bool isPen = r.function == META_CREATEPENINDIRECT;
+            const uint32_t colour = isPen ? r.params[3] | uint32_t(r.params[4]) << 16
+                                          : r.params[1] | uint32_t(r.params[2]) << 16;
+            auto free = std::find(table.begin(), table.end(), std::nullopt);
+            if (free == table.end())
+                free = table.insert(table.end(), std::nullopt);
+            *free = Object{isPen, colour};
+        } else if (r.function == META_DELETEOBJECT) {
+            table.at(r.params[0]).reset();
+        } else if (r.function == META_SELECTOBJECT) {
+            ASSERT_TRUE(table.at(r.params[0]).has_value()) << "a deleted object selected";
+            if (table[r.params[0]]->pen)
+                pen = r.params[0];
+        } else if (r.function == META_POLYLINE) {
+            ASSERT_TRUE(pen >= 0 && table.at(pen).has_value());
+            drawnWith.push_back(table[pen]->colour);
+        }
+    }
+    ASSERT_EQ(drawnWith.size(), 601u);
+    for (int i = 0; i < 600; ++i)
+        EXPECT_EQ(drawnWith[std::size_t(i) + 1], i % 3 == 0   ? 0x0000FFu
+                                                 : i % 3 == 1 ? 0xFF0000u
+                                                              : 0x00FF00u)
+            << "line " << i;
+
+    // More colours than are kept: the table stays bounded and every colour is drawn.
+    WmfWriter many(QRectF(0, 0, 100, 100));
+    many.setOverview(true);
+    for (int i = 0; i < 3000; ++i) {
+        many.setColor(QColor::fromRgb(QRgb(0xff000000u | uint32_t(i % 700) * 0x010203u)));
+        many.polyline(line(0, i % 100, 100, i % 100));
+    }
+    f = walk(many.toBytes());
+    ASSERT_TRUE(f.header.ok);
+    EXPECT_LE(f.head[5], 520);
+    EXPECT_GE(f.all(META_CREATEPENINDIRECT).size(), 701u);
+    EXPECT_EQ(f.all(META_POLYLINE).size(), 3001u);
 }
 
 // libwmf's own converter is the independent judge of our files.

@@ -2,11 +2,13 @@
 // which files each macro writes, that every picture of a run shares one window, that
 // libwmf and our own reader accept them and show what lies on each layer.
 
+#include "WmfTestWalker.h"
 #include "cadhost/macro/DrawingMacroHost.h"
 #include "cadhost/macro/LuaMacroEngine.h"
 #include "cadhost/model/Drawing.h"
 #include "cadhost/render/DrawingMetafileExporter.h"
 #include "metafile/MetafilePicture.h"
+#include "metafile/WmfRecords.h"
 #include "platform/VbError.h"
 
 #include <QDir>
@@ -22,10 +24,16 @@
 #include <gtest/gtest.h>
 
 using namespace cadhost;
+using namespace metafile;
 
 namespace {
 
 const QString kProject = QStringLiteral(KORVEL_SOURCE_DIR "/src/acad/TARNIX.dvb");
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 Primitive box(const QString& layer, int color, QRectF r) {
     return Primitive::polyline(layer, color,
@@ -382,6 +390,45 @@ TEST(DrawingMetafileExporter, WindowHasAMarginAndSurvivesDegenerateDrawings) {
     EXPECT_TRUE(metafile::MetafilePicture::load(dir.filePath("e.wmf")));
     EXPECT_THROW(exporter.writeLayer("nosuch", dir.filePath("n.wmf")), platform::AutomationError);
     EXPECT_FALSE(QFile::exists(dir.filePath("n.wmf")));
+}
+
+// The overview of a drawing of many small circles on layers that alternate from entity to
+// entity is simplified below a pixel of its largest box and selects kept pens; the
+// picture of each layer keeps every point of what lies on it.
+TEST(DrawingMetafileExporter, OverviewsAreSimplifiedAndLayerPicturesStayExact) {
+    Drawing drawing;
+    const QStringList names{"A", "B", "C"};
+    for (int i = 0; i < names.size(); ++i)
+        drawing.putLayer(layer(names[i], i + 1));
+    for (int e = 0; e < 300; ++e) {
+        const QString on = names[e % 3];
+        QVector<QPointF> circle;
+        for (int k = 0; k <= 72; ++k)
+            circle << QPointF((e * 37) % 1000 + 4 * std::cos(k * M_PI / 36),
+                              (e * 91) % 700 + 4 * std::sin(k * M_PI / 36));
+        add(drawing, "CIRCLE", on, {Primitive::polyline(on, aci::ByLayer, circle)});
+    }
+    QTemporaryDir dir;
+    DrawingMetafileExporter exporter(drawing);
+    exporter.writeVisible(dir.filePath("all.wmf"));
+    const WalkedFile all = walk(readAll(dir.filePath("all.wmf")));
+    ASSERT_TRUE(all.header.ok);
+    std::size_t overviewPoints = 0;
+    for (const WalkedRecord* r : all.all(META_POLYLINE))
+        overviewPoints += std::size_t(r->s(0));
+    EXPECT_LT(overviewPoints, 300u * 73u / 2);
+    EXPECT_LE(all.all(META_CREATEPENINDIRECT).size(), 1u + 3u);
+    EXPECT_TRUE(metafile::MetafilePicture::load(dir.filePath("all.wmf")));
+
+    for (const QString& name : names) {
+        exporter.writeLayer(name, dir.filePath(name + ".wmf"));
+        const WalkedFile one = walk(readAll(dir.filePath(name + ".wmf")));
+        ASSERT_TRUE(one.header.ok);
+        const auto lines = one.all(META_POLYLINE);
+        ASSERT_EQ(lines.size(), 1u + 100u); // the extent diagonal, then every circle
+        for (std::size_t i = 1; i < lines.size(); ++i)
+            EXPECT_EQ(lines[i]->s(0), 73) << name.toStdString() << " circle " << i;
+    }
 }
 
 int main(int argc, char** argv) {

@@ -4,12 +4,15 @@
 #include "metafile/LibwmfPlayer.h"
 #include "metafile/WmfValidator.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QThreadPool>
 
 #include <cmath>
+#include <new>
+#include <unistd.h>
 
 namespace metafile {
 
@@ -22,6 +25,30 @@ constexpr std::size_t kRasterMinPoints = 200000;
 // Shown parts larger than this are painted from the commands, clipped to what is
 // exposed: a picture must not hold a screen-sized image.
 constexpr qint64 kRasterMaxPixels = 2048 * 2048;
+
+// A file is read whole, checked, and played into commands that take at least as much
+// again: one larger than half the machine's memory cannot be shown, whatever it holds.
+// This is the only bound on a picture's size; a damaged file is told by its records.
+bool fitsInMemory(qint64 fileBytes) {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return true; // unknown: let the allocation tell
+    return fileBytes <= qint64(pages) * pageSize / 2;
+}
+
+// The worker that plays background pictures: one at a time, as they are the largest
+// (the whole drawing's overviews) and the machine has the host's work to do as well;
+// two played at once took both cores and their memory at the same moment. Owned by the
+// application where there is one, so that it waits for its task before the end.
+QThreadPool& backgroundPlayer() {
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool(QCoreApplication::instance());
+        p->setMaxThreadCount(1);
+        return p;
+    }();
+    return *pool;
+}
 
 bool nearWhole(double v) {
     return std::abs(v - std::round(v)) < 1e-6;
@@ -36,14 +63,22 @@ std::shared_ptr<const MetafilePicture> MetafilePicture::load(const QString& path
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return nullptr;
-    if (file.size() > WmfValidator::kMaxFileBytes)
+    if (!fitsInMemory(file.size()))
         return nullptr;
-    return fromBytes(file.readAll(), play, std::move(played));
+    try {
+        QByteArray bytes = file.readAll();
+        if (bytes.size() != file.size())
+            return nullptr; // changed or unreadable while being read
+        file.close();
+        return fromBytes(std::move(bytes), play, std::move(played));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
-std::shared_ptr<const MetafilePicture>
-MetafilePicture::fromBytes(const QByteArray& bytes, Play play, std::function<void()> played) {
-    auto checked = std::make_unique<WmfValidator::Result>(WmfValidator::check(bytes));
+std::shared_ptr<const MetafilePicture> MetafilePicture::fromBytes(QByteArray bytes, Play play,
+                                                                  std::function<void()> played) {
+    auto checked = std::make_unique<WmfValidator::Result>(WmfValidator::check(std::move(bytes)));
     if (!checked->ok)
         return nullptr;
     auto picture = std::shared_ptr<MetafilePicture>(new MetafilePicture);
@@ -53,9 +88,8 @@ MetafilePicture::fromBytes(const QByteArray& bytes, Play play, std::function<voi
         picture->m_source = std::move(checked);
         if (play == Play::InBackground) {
             picture->m_inBackground = true;
-            // The task keeps the picture alive until it is played; the pool waits for
-            // its tasks before the application ends.
-            QThreadPool::globalInstance()->start([picture, played = std::move(played)] {
+            // The task keeps the picture alive until it is played.
+            backgroundPlayer().start([picture, played = std::move(played)] {
                 picture->recording();
                 if (played)
                     played();

@@ -57,14 +57,15 @@ public:
     // playing it gives, and is played at once in any case.
     enum class Play { Now, Deferred, InBackground };
 
-    // nullptr = no picture: missing, empty, truncated or malformed file. Never
+    // nullptr = no picture: missing, empty, truncated or malformed file, or one too
+    // large for the machine's memory (there is no other limit on size). Never
     // throws, never hangs: records are validated before they are played. A picture
     // played later whose records libwmf then refuses draws nothing. `played`, when
     // given, is called once the records are played, on the thread that played them.
     static std::shared_ptr<const MetafilePicture> load(const QString& path, Play play = Play::Now,
                                                        std::function<void()> played = {});
-    static std::shared_ptr<const MetafilePicture>
-    fromBytes(const QByteArray& bytes, Play play = Play::Now, std::function<void()> played = {});
+    static std::shared_ptr<const MetafilePicture> fromBytes(QByteArray bytes, Play play = Play::Now,
+                                                            std::function<void()> played = {});
 
     // Size the picture wants to be shown at, in twips (1440 per inch): the
     // placeable header's box at its units per inch; files without one use the

@@ -227,7 +227,9 @@ void clsDWF::pu_subActiveLayerCheck() {
         // Exact comparison: a layer whose name differs only in case is another tile's.
         // The CAD hands the current layer out under its own spelling, so its name is
         // known without asking a second time.
-        if (proDoc->ActiveLayer().addressedName() == prsLayerName) {
+        const std::optional<QString> known = m_host ? m_host->knownCurrentLayer() : std::nullopt;
+        const QString current = known ? *known : proDoc->ActiveLayer().addressedName();
+        if (current == prsLayerName) {
             fraBar.setBackColor(kRed);
             fraBar.setProperty("ForeColor", kWhite);
         } else {

@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <algorithm>
 #include <cmath>
 
 #include "platform/VbImage.h"
@@ -114,15 +115,46 @@ void frmWMF::Form_Resize() {
 void frmWMF::ScrBarV_Change() {
     if (proDWFUBound() < 1)
         return;
-    pr_subPlaceTiles(ScrBarV->value() - 1);
+    pr_subPlaceTiles(ScrBarV->value() - 1, true);
 }
 
-void frmWMF::pr_subPlaceTiles(int iTopScrol) {
-    qint32 lnWidth = qint32(std::nearbyint(ControlGeometry::Width(PicMain)));
-    qint32 lnTop = iTopScrol;
-    for (int i = 1; i <= proDWFUBound(); ++i) {
+void frmWMF::pr_subPlaceTiles(int iTopScrol, bool bOnlyInView) {
+    const qint32 lnWidth = qint32(std::nearbyint(ControlGeometry::Width(PicMain)));
+    const int n = proDWFUBound();
+    PlacedGrid grid;
+    grid.width = lnWidth;
+    grid.height = qint32(std::nearbyint(ControlGeometry::Height(PicMain)));
+    grid.tiles = n;
+    const clsDWF* first = n >= 1 ? proDWF[1].get() : nullptr;
+    if (first && first->FraOne()) {
+        grid.tileWidth = ControlGeometry::Width(first->FraOne());
+        grid.tileHeight = ControlGeometry::Height(first->FraOne());
+    }
+    const qint32 columns = TileLayout::columnsFor(lnWidth, grid.tileWidth);
+    // Every tile of a finished grid has the first one's size: a zoom changes them all,
+    // and so does any change of the grid's box or its number of tiles.
+    const int fromTop = m_placedGrid ? m_placedGrid->top : 0;
+    grid.top = fromTop;
+    const bool partial = bOnlyInView && prbShowEnd && columns > 0 && m_placedGrid == grid;
+    grid.top = iTopScrol;
+    m_placedGrid = grid;
+    if (partial) {
+        const qint32 rowsShown = TileLayout::rowsIn(grid.height, grid.tileHeight) + 2;
+        const auto place = [&](int topRow) {
+            const int firstTile = std::max(1, topRow * columns + 1);
+            const int lastTile = std::min(n, (topRow + rowsShown) * columns);
+            for (int i = firstTile; i <= lastTile; ++i)
+                if (clsDWF* t = proDWF[std::size_t(i)].get())
+                    t->pu_subUpdateLocation(lnWidth, iTopScrol);
+        };
+        if (fromTop != iTopScrol)
+            place(fromTop); // out of sight now
+        place(iTopScrol);
+        return;
+    }
+    for (int i = 1; i <= n; ++i) {
         // A build in progress has not made every tile yet; those are skipped.
         if (proDWF[std::size_t(i)])
-            proDWF[std::size_t(i)]->pu_subUpdateLocation(lnWidth, lnTop);
+            proDWF[std::size_t(i)]->pu_subUpdateLocation(lnWidth, iTopScrol);
     }
 }

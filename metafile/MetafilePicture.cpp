@@ -50,6 +50,11 @@ QThreadPool& backgroundPlayer() {
     return *pool;
 }
 
+// Kept pixels have a margin beyond the part they serve, and serve a little more of the
+// box than was shown (see paintFromRaster).
+constexpr int kMargin = 4;
+constexpr int kAround = 32;
+
 bool nearWhole(double v) {
     return std::abs(v - std::round(v)) < 1e-6;
 }
@@ -88,6 +93,7 @@ std::shared_ptr<const MetafilePicture> MetafilePicture::fromBytes(QByteArray byt
         picture->m_source = std::move(checked);
         if (play == Play::InBackground) {
             picture->m_inBackground = true;
+            picture->m_repaint = played;
             // The task keeps the picture alive until it is played.
             backgroundPlayer().start([picture, played = std::move(played)] {
                 picture->recording();
@@ -128,9 +134,34 @@ const MetafilePicture::Recording& MetafilePicture::recording() const {
     return m_recording;
 }
 
+void MetafilePicture::prepare(QSize box, QPainter::RenderHints hints) const {
+    if (!m_inBackground || box.isEmpty() || qint64(box.width()) * box.height() > kRasterMaxPixels)
+        return;
+    ++m_preparing;
+    // After the task that plays the records: the worker takes one task at a time.
+    backgroundPlayer().start([self = shared_from_this(), box, hints] {
+        const Recording& r = self->recording();
+        if (r.list && (r.list->commandCount() >= kRasterMinCommands ||
+                       r.list->pointCount() >= kRasterMinPoints)) {
+            const QRect whole(QPoint(0, 0), box);
+            QImage raster = self->rasterOf(whole, box, hints);
+            std::lock_guard<std::mutex> lock(self->m_rasterLock);
+            if (!raster.isNull()) {
+                self->m_raster = std::move(raster);
+                self->m_rasterBox = box;
+                self->m_rasterPart = whole;
+                self->m_rasterHints = static_cast<int>(hints.toInt());
+            }
+        }
+        --self->m_preparing;
+        if (self->m_repaint)
+            self->m_repaint();
+    });
+}
+
 void MetafilePicture::paint(QPainter& painter, const QRectF& targetRect) const {
     // Never wait for the worker here: the caller is drawing a window.
-    if (m_inBackground && !m_isPlayed)
+    if (m_inBackground && (!m_isPlayed || m_preparing > 0))
         return;
     const Recording& r = recording();
     if (r.frame.width() <= 0 || r.frame.height() <= 0 || targetRect.isEmpty())
@@ -182,25 +213,15 @@ bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRec
     // lines crossing the box's edge are then cut exactly where a painter clipped to
     // the box cuts them, not where an image's border would; lines crossing the part's
     // edge inside the box run on past it, and are cut by the border out of sight.
-    constexpr int kMargin = 4;
-    constexpr int kAround = 32;
     std::lock_guard<std::mutex> lock(m_rasterLock);
     const int hints = static_cast<int>(painter.renderHints().toInt());
     if (m_rasterBox != size || m_rasterHints != hints || !m_rasterPart.contains(shownInBox)) {
         const QRect part = shownInBox.adjusted(-kAround, -kAround, kAround, kAround) & inBox;
         if (qint64(part.width()) * part.height() > kRasterMaxPixels)
             return false;
-        QImage raster(part.size() + QSize(2 * kMargin, 2 * kMargin),
-                      QImage::Format_ARGB32_Premultiplied);
+        QImage raster = rasterOf(part, size, painter.renderHints());
         if (raster.isNull())
             return false;
-        raster.fill(Qt::transparent);
-        const QRect boxInRaster = inBox.translated(QPoint(kMargin, kMargin) - part.topLeft());
-        QPainter rasterPainter(&raster);
-        rasterPainter.setRenderHints(painter.renderHints());
-        rasterPainter.setClipRect(boxInRaster);
-        paintRecording(rasterPainter, QRectF(boxInRaster));
-        rasterPainter.end();
         m_raster = raster;
         m_rasterBox = size;
         m_rasterPart = part;
@@ -212,6 +233,22 @@ bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRec
     painter.drawImage(boxAt + shownInBox.topLeft(), m_raster, from);
     painter.restore();
     return true;
+}
+
+QImage MetafilePicture::rasterOf(const QRect& part, QSize box, QPainter::RenderHints hints) const {
+    QImage raster(part.size() + QSize(2 * kMargin, 2 * kMargin),
+                  QImage::Format_ARGB32_Premultiplied);
+    if (raster.isNull())
+        return raster;
+    raster.fill(Qt::transparent);
+    const QRect inBox(QPoint(0, 0), box);
+    const QRect boxInRaster = inBox.translated(QPoint(kMargin, kMargin) - part.topLeft());
+    QPainter rasterPainter(&raster);
+    rasterPainter.setRenderHints(hints);
+    rasterPainter.setClipRect(boxInRaster);
+    paintRecording(rasterPainter, QRectF(boxInRaster));
+    rasterPainter.end();
+    return raster;
 }
 
 void MetafilePicture::paintRecording(QPainter& painter, const QRectF& targetRect) const {

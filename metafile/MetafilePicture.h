@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPainter>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -33,7 +34,7 @@ class DisplayList;
 // the painter's clip is rasterised, so a 32767-pixel box costs no more memory
 // than the visible part of it. (A large drawing in a small box is the exception:
 // its whole box is kept as pixels, see m_raster.)
-class MetafilePicture {
+class MetafilePicture : public std::enable_shared_from_this<MetafilePicture> {
 public:
     // Text is kept beside the drawing commands rather than in them: laying out text
     // while recording costs far more than the geometry, and most of a big
@@ -75,6 +76,14 @@ public:
     // Whether the records have been played into drawing commands yet.
     bool isPlayed() const;
 
+    // For a picture played in the background: its pixels for a box of this size
+    // (device pixels, painted with these hints) are made on the worker too, after it
+    // is played, so that the window's first paint of a whole drawing does not stop
+    // the window for the time its hundreds of thousands of commands take. Until they
+    // are made the picture paints nothing; `played` is called again once they are.
+    // Does nothing for other pictures, or for a box too large to keep as pixels.
+    void prepare(QSize box, QPainter::RenderHints hints) const;
+
     // The coordinate frame the picture was recorded in (see the class comment).
     QRectF frame() const { return recording().frame; }
 
@@ -107,6 +116,8 @@ private:
     const Recording& recording() const;
     void paintRecording(QPainter& painter, const QRectF& targetRect) const;
     bool paintFromRaster(QPainter& painter, const QRectF& targetRect) const;
+    // The part `part` of a box of `box` pixels, with a margin around it.
+    QImage rasterOf(const QRect& part, QSize box, QPainter::RenderHints hints) const;
 
     QSizeF m_naturalTwips;
     // The checked file until it is played; released once played.
@@ -115,6 +126,8 @@ private:
     mutable std::atomic<bool> m_isPlayed{false};
     bool m_inBackground = false;
     mutable std::function<void()> m_whenPlayed; // a deferred picture's `played`
+    std::function<void()> m_repaint;            // a background picture's `played`
+    mutable std::atomic<int> m_preparing{0};    // pixels being made on the worker
     mutable Recording m_recording;
 
     // The shown part of the last paint of a large drawing, kept as pixels: the

@@ -206,19 +206,26 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
 
         // The overviews are played while the tiles are built: they are the largest
         // pictures, and nothing below needs more of them than their size.
+        // Their pixels are made on the worker too, once the fit has given their size:
+        // painting a whole drawing's commands would stop the window far longer than a
+        // user sees it as answering.
         const QString allWmf = sysFolder + QStringLiteral("/all.wmf");
+        std::shared_ptr<const metafile::MetafilePicture> all;
         if (QFileInfo(allWmf).isFile())
-            basDWF::pu_subLoadPicture(*ImgALL, allWmf,
-                                      metafile::MetafilePicture::Play::InBackground);
+            all = basDWF::pu_subLoadPicture(*ImgALL, allWmf,
+                                            metafile::MetafilePicture::Play::InBackground);
         basDWF::pu_subPictureFit(*ImgALL, *FraALL,
                                  qint32(std::nearbyint(ControlGeometry::Height(TxtALL))), 0);
+        basDWF::pu_subPreparePicture(all, *ImgALL);
         if (!bAll) {
             const QString partWmf = sysFolder + QStringLiteral("/part.wmf");
+            std::shared_ptr<const metafile::MetafilePicture> part;
             if (QFileInfo(partWmf).isFile())
-                basDWF::pu_subLoadPicture(*ImgPart, partWmf,
-                                          metafile::MetafilePicture::Play::InBackground);
+                part = basDWF::pu_subLoadPicture(*ImgPart, partWmf,
+                                                 metafile::MetafilePicture::Play::InBackground);
             basDWF::pu_subPictureFit(*ImgPart, *FraPart,
                                      qint32(std::nearbyint(ControlGeometry::Height(TxtPart))), 0);
+            basDWF::pu_subPreparePicture(part, *ImgPart);
         }
 
         const double allWidth = ControlGeometry::Width(ImgALL);

@@ -16,9 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <future>
+#include <thread>
 
 using namespace metafile;
 
@@ -623,6 +625,42 @@ TEST(MetafilePicture, BackgroundPictureTellsWhenPlayedAndThenPaintsAsAnyOther) {
     // Asked what it draws, a picture still playing answers once it is played.
     const auto asked = MetafilePicture::fromBytes(bytes, MetafilePicture::Play::InBackground);
     EXPECT_EQ(asked->texts(), now->texts());
+}
+
+TEST(MetafilePicture, PixelsPreparedOnTheWorkerAreWhatPaintingWouldGive) {
+    const QByteArray bytes = largeDrawing();
+    const auto now = MetafilePicture::fromBytes(bytes);
+    ASSERT_TRUE(now);
+    std::atomic<int> told{0};
+    const auto later =
+        MetafilePicture::fromBytes(bytes, MetafilePicture::Play::InBackground, [&told] { ++told; });
+    ASSERT_TRUE(later);
+    const QRect box(0, 0, 160, 120);
+    QImage probe(1, 1, QImage::Format_ARGB32_Premultiplied);
+    QPainter::RenderHints hints;
+    {
+        QPainter painter(&probe);
+        hints = painter.renderHints();
+    }
+    later->prepare(box.size(), hints);
+    // Told once played and once more when the pixels are there.
+    QElapsedTimer clock;
+    clock.start();
+    while (told < 2 && clock.elapsed() < 60000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(told, 2);
+    EXPECT_EQ(painted(*later, box.size(), box), painted(*now, box.size(), box));
+    // Painted at another size, it draws as any other.
+    const QRect other(0, 0, 200, 90);
+    EXPECT_EQ(painted(*later, other.size(), other), painted(*now, other.size(), other));
+
+    // A picture played at once has nothing to prepare and is told nothing.
+    int nowTold = 0;
+    const auto direct =
+        MetafilePicture::fromBytes(bytes, MetafilePicture::Play::Now, [&nowTold] { ++nowTold; });
+    direct->prepare(box.size(), hints);
+    EXPECT_EQ(nowTold, 1);
+    EXPECT_EQ(painted(*direct, box.size(), box), painted(*now, box.size(), box));
 }
 
 TEST(MetafilePicture, DenseSmallPolylinesKeepTheirShapeAndEnds) {

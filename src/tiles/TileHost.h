@@ -34,6 +34,13 @@ public:
     // The drawing's current layer while the window marks a whole grid at once, read
     // once for all its tiles; none otherwise, and a tile asks the drawing itself.
     virtual std::optional<QString> knownCurrentLayer() const { return std::nullopt; }
+    // Whether a tile in this row (1-based) is in view once placed. A tile out of view
+    // stays hidden until it is scrolled near: thousands of shown tiles cost every
+    // repaint of the grid. The window's placement shows and hides them from then on.
+    virtual bool isRowInView(qint32 row) const {
+        Q_UNUSED(row);
+        return true;
+    }
     // Every tile reads its layer's state from the drawing again.
     virtual void pu_subCtrlViewUpdate() = 0;
     // The layer list shows the item iListIndex (0-based) as its only selection.

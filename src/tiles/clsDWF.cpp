@@ -113,8 +113,8 @@ void clsDWF::InitialSetting(qint32 iIndex, platform::VbFrame* oFraOne, platform:
         pr_subConnectEvents();
         pu_subUpdateLocation(iPicMainWidth, 0);
         // Shown only once it stands in its place, so a grid being built never flickers
-        // through the top-left corner.
-        ctl(pr_oFraOne).setVisible(true);
+        // through the top-left corner; and only when that place is in view.
+        ctl(pr_oFraOne).setVisible(!m_host || m_host->isRowInView(m_iRow));
         pr_subCaptionSet();
         pu_subActiveLayerCheck();
         pr_subLineTypeSet();

@@ -169,6 +169,7 @@ public:
     void pu_subResetSelect(qint32 iIndex) override;
     void pu_subActiveLayerUpdate() override;
     std::optional<QString> knownCurrentLayer() const override { return m_knownCurrentLayer; }
+    bool isRowInView(qint32 row) const override;
     void pu_subCtrlViewUpdate() override;
     void selectOnlyListItem(qint32 iListIndex) override;
     void bringCadToFront() override;
@@ -222,6 +223,13 @@ private:
     // placed before moves only the rows that were or come into view: the others lie
     // out of sight either way, and moving thousands of them cost a frame each step.
     void pr_subPlaceTiles(int iTopScrol, bool bOnlyInView = false);
+    // The rows (1-based, first to last) whose tiles are shown with the grid scrolled
+    // down by iTopScrol rows; the others are hidden.
+    struct ShownRows {
+        qint32 first;
+        qint32 last;
+    };
+    ShownRows pr_fun_shownRows(qint32 iTopScrol) const;
 
     // The layer list and the commands on the layers it names (frmWMF_LayerCommands.cpp).
     // The drawing commands skip what fails, so before the first refresh they do nothing.

@@ -112,6 +112,20 @@ void frmWMF::Form_Resize() {
     ScrBarV_Change();
 }
 
+frmWMF::ShownRows frmWMF::pr_fun_shownRows(qint32 iTopScrol) const {
+    // The rows the box shows, and a boxful more on either side, so that a tile scrolled
+    // just out of view is still there as it always was.
+    const qint32 boxful =
+        TileLayout::rowsIn(ControlGeometry::Height(PicMain), ControlGeometry::Height(FraOne1)) + 2;
+    return {iTopScrol + 1 - boxful, iTopScrol + 2 * boxful};
+}
+
+bool frmWMF::isRowInView(qint32 row) const {
+    // A grid being built stands at its top until it is laid out.
+    const ShownRows rows = pr_fun_shownRows(prbShowEnd ? ScrBarV->value() - 1 : 0);
+    return row >= rows.first && row <= rows.last;
+}
+
 void frmWMF::ScrBarV_Change() {
     if (proDWFUBound() < 1)
         return;
@@ -138,23 +152,32 @@ void frmWMF::pr_subPlaceTiles(int iTopScrol, bool bOnlyInView) {
     const bool partial = bOnlyInView && prbShowEnd && columns > 0 && m_placedGrid == grid;
     grid.top = iTopScrol;
     m_placedGrid = grid;
+    // Rows far out of view are hidden as well as placed out of sight: the platform
+    // looks at every shown sibling of a control it repaints, and thousands of shown
+    // tiles made each repaint in the grid cost far more than the tiles in view.
+    const ShownRows shown = pr_fun_shownRows(iTopScrol);
+    const auto placeTile = [&](clsDWF& t) {
+        t.pu_subUpdateLocation(lnWidth, iTopScrol);
+        if (t.FraOne() && columns > 0)
+            t.FraOne()->setVisible(t.iRow() >= shown.first && t.iRow() <= shown.last);
+    };
     if (partial) {
-        const qint32 rowsShown = TileLayout::rowsIn(grid.height, grid.tileHeight) + 2;
-        const auto place = [&](int topRow) {
-            const int firstTile = std::max(1, topRow * columns + 1);
-            const int lastTile = std::min(n, (topRow + rowsShown) * columns);
+        // The shown rows before and after: the others were hidden and stay so.
+        const auto place = [&](const ShownRows& rows) {
+            const int firstTile = std::max(1, (rows.first - 1) * columns + 1);
+            const int lastTile = std::min(n, rows.last * columns);
             for (int i = firstTile; i <= lastTile; ++i)
                 if (clsDWF* t = proDWF[std::size_t(i)].get())
-                    t->pu_subUpdateLocation(lnWidth, iTopScrol);
+                    placeTile(*t);
         };
         if (fromTop != iTopScrol)
-            place(fromTop); // out of sight now
-        place(iTopScrol);
+            place(pr_fun_shownRows(fromTop));
+        place(shown);
         return;
     }
     for (int i = 1; i <= n; ++i) {
         // A build in progress has not made every tile yet; those are skipped.
         if (proDWF[std::size_t(i)])
-            proDWF[std::size_t(i)]->pu_subUpdateLocation(lnWidth, iTopScrol);
+            placeTile(*proDWF[std::size_t(i)]);
     }
 }

@@ -8,7 +8,10 @@
 #include "CadHostWindowTest.h"
 #include "viewer/RefreshPhases.h"
 
+#include "platform/ControlGeometry.h"
 #include "platform/VbImage.h"
+#include "platform/VbPictureBox.h"
+#include "tiles/TileLayout.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -140,6 +144,57 @@ TEST_F(RefreshScaleTest, WhileARefreshWaitsTheDisabledWindowStartsNoCommand) {
     EXPECT_TRUE(window.isEnabled());
     EXPECT_TRUE(pu_bUpdateEnd);
     EXPECT_EQ(states(), before);
+}
+
+TEST_F(RefreshScaleTest, OnlyTheRowsNearTheViewAreShownAndEveryShownTileStandsInItsPlace) {
+    korvel::test::DxfFixture dxf;
+    for (int i = 0; i < 80; ++i) {
+        const QString layer = QStringLiteral("L%1").arg(i, 2, 10, QLatin1Char('0'));
+        dxf.addLayer(layer, 1 + i % 7);
+        dxf.addLine(layer, i, 0, i + 10, 10);
+    }
+    path = drawings.filePath(QStringLiteral("many.dxf"));
+    ASSERT_TRUE(dxf.write(path));
+    auto app = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(connector->create());
+    ASSERT_TRUE(app);
+    host = app;
+    doc = std::make_shared<acad::AcadDocument>(app->open(path));
+    window.pu_subCmdRefresh_Click();
+    ASSERT_TRUE(pu_bUpdateEnd);
+    const int n = window.proDWFUBound();
+    ASSERT_EQ(n, 81);
+
+    using platform::ControlGeometry;
+    const double width = ControlGeometry::Width(tile(1).FraOne());
+    const double height = ControlGeometry::Height(tile(1).FraOne());
+    const int columns = TileLayout::columnsFor(ControlGeometry::Width(window.PicMain), width);
+    const int inBox = TileLayout::rowsIn(ControlGeometry::Height(window.PicMain), height);
+    ASSERT_GT(columns, 0);
+    // Down the grid and back, in steps large and small: whatever was shown before, a
+    // tile that is shown now stands where the present scroll puts it.
+    for (const int value : {1, 2, 30, window.ScrBarV->maximum(), 29, 5, 1}) {
+        SCOPED_TRACE(value);
+        window.ScrBarV->setValue(value);
+        int shown = 0;
+        for (int i = 1; i <= n; ++i) {
+            const TileLayout::Cell cell = TileLayout::cellOf(i, columns);
+            const bool inView = cell.row >= value && cell.row < value + inBox;
+            if (inView) {
+                EXPECT_TRUE(tile(i).FraOne()->isVisible()) << i;
+            }
+            if (!tile(i).FraOne()->isVisible())
+                continue;
+            ++shown;
+            EXPECT_NEAR(ControlGeometry::Top(tile(i).FraOne()),
+                        TileLayout::topOf(cell.row, value - 1, height), 15)
+                << i;
+            EXPECT_NEAR(ControlGeometry::Left(tile(i).FraOne()),
+                        TileLayout::leftOf(cell.col, width), 15)
+                << i;
+        }
+        // Rows far from the view are not shown at all.
+        EXPECT_LT(shown, n - 2 * columns);
+    }
 }
 
 // Writes a drawing of `entities` circles on a few layers in the host's own

@@ -4,12 +4,15 @@
 #include "metafile/LibwmfPlayer.h"
 #include "metafile/WmfValidator.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QThreadPool>
 
 #include <cmath>
+#include <new>
+#include <unistd.h>
 
 namespace metafile {
 
@@ -22,11 +25,35 @@ constexpr std::size_t kRasterMinPoints = 200000;
 // Shown parts larger than this are painted from the commands, clipped to what is
 // exposed: a picture must not hold a screen-sized image.
 constexpr qint64 kRasterMaxPixels = 2048 * 2048;
-// Kept pixels reach this far beyond the box's shown part, so that a window moved or
-// uncovered by a few pixels is served as it is.
-constexpr int kAround = 32;
-// ... and are drawn with a margin around them (see renderPart).
+
+// A file is read whole, checked, and played into commands that take at least as much
+// again: one larger than half the machine's memory cannot be shown, whatever it holds.
+// This is the only bound on a picture's size; a damaged file is told by its records.
+bool fitsInMemory(qint64 fileBytes) {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return true; // unknown: let the allocation tell
+    return fileBytes <= qint64(pages) * pageSize / 2;
+}
+
+// The worker that plays background pictures: one at a time, as they are the largest
+// (the whole drawing's overviews) and the machine has the host's work to do as well;
+// two played at once took both cores and their memory at the same moment. Owned by the
+// application where there is one, so that it waits for its task before the end.
+QThreadPool& backgroundPlayer() {
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool(QCoreApplication::instance());
+        p->setMaxThreadCount(1);
+        return p;
+    }();
+    return *pool;
+}
+
+// Kept pixels have a margin beyond the part they serve, and serve a little more of the
+// box than was shown (see paintFromRaster).
 constexpr int kMargin = 4;
+constexpr int kAround = 32;
 
 bool nearWhole(double v) {
     return std::abs(v - std::round(v)) < 1e-6;
@@ -41,14 +68,22 @@ std::shared_ptr<const MetafilePicture> MetafilePicture::load(const QString& path
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return nullptr;
-    if (file.size() > WmfValidator::kMaxFileBytes)
+    if (!fitsInMemory(file.size()))
         return nullptr;
-    return fromBytes(file.readAll(), play, std::move(played));
+    try {
+        QByteArray bytes = file.readAll();
+        if (bytes.size() != file.size())
+            return nullptr; // changed or unreadable while being read
+        file.close();
+        return fromBytes(std::move(bytes), play, std::move(played));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
-std::shared_ptr<const MetafilePicture>
-MetafilePicture::fromBytes(const QByteArray& bytes, Play play, std::function<void()> played) {
-    auto checked = std::make_unique<WmfValidator::Result>(WmfValidator::check(bytes));
+std::shared_ptr<const MetafilePicture> MetafilePicture::fromBytes(QByteArray bytes, Play play,
+                                                                  std::function<void()> played) {
+    auto checked = std::make_unique<WmfValidator::Result>(WmfValidator::check(std::move(bytes)));
     if (!checked->ok)
         return nullptr;
     auto picture = std::shared_ptr<MetafilePicture>(new MetafilePicture);
@@ -58,10 +93,9 @@ MetafilePicture::fromBytes(const QByteArray& bytes, Play play, std::function<voi
         picture->m_source = std::move(checked);
         if (play == Play::InBackground) {
             picture->m_inBackground = true;
-            picture->m_changed = played;
-            // The task keeps the picture alive until it is played; the pool waits for
-            // its tasks before the application ends.
-            QThreadPool::globalInstance()->start([picture, played = std::move(played)] {
+            picture->m_repaint = played;
+            // The task keeps the picture alive until it is played.
+            backgroundPlayer().start([picture, played = std::move(played)] {
                 picture->recording();
                 if (played)
                     played();
@@ -100,9 +134,30 @@ const MetafilePicture::Recording& MetafilePicture::recording() const {
     return m_recording;
 }
 
+void MetafilePicture::prepare(QSize box, QPainter::RenderHints hints) const {
+    if (!m_inBackground || box.isEmpty() || qint64(box.width()) * box.height() > kRasterMaxPixels)
+        return;
+    ++m_preparing;
+    // After the task that plays the records: the worker takes one task at a time.
+    backgroundPlayer().start([self = shared_from_this(), box, hints] {
+        const Recording& r = self->recording();
+        if (r.list && (r.list->commandCount() >= kRasterMinCommands ||
+                       r.list->pointCount() >= kRasterMinPoints)) {
+            const QRect whole(QPoint(0, 0), box);
+            QImage raster = self->rasterOf(whole, box, hints);
+            std::lock_guard<std::mutex> lock(self->m_rasterLock);
+            if (!raster.isNull())
+                self->keepRaster(std::move(raster), box, whole, static_cast<int>(hints.toInt()));
+        }
+        --self->m_preparing;
+        if (self->m_repaint)
+            self->m_repaint();
+    });
+}
+
 void MetafilePicture::paint(QPainter& painter, const QRectF& targetRect) const {
     // Never wait for the worker here: the caller is drawing a window.
-    if (m_inBackground && !m_isPlayed)
+    if (m_inBackground && (!m_isPlayed || m_preparing > 0))
         return;
     const Recording& r = recording();
     if (r.frame.width() <= 0 || r.frame.height() <= 0 || targetRect.isEmpty())
@@ -150,30 +205,33 @@ bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRec
     if (shownInBox.isEmpty())
         return true;
 
+    // The part lies inside a margin, and the box is clipped like any exposed area:
+    // lines crossing the box's edge are then cut exactly where a painter clipped to
+    // the box cuts them, not where an image's border would; lines crossing the part's
+    // edge inside the box run on past it, and are cut by the border out of sight.
     std::unique_lock<std::mutex> lock(m_rasterLock);
     const int hints = static_cast<int>(painter.renderHints().toInt());
     if (m_rasterBox != size || m_rasterHints != hints || !m_rasterPart.contains(shownInBox)) {
         const QRect part = shownInBox.adjusted(-kAround, -kAround, kAround, kAround) & inBox;
         if (qint64(part.width()) * part.height() > kRasterMaxPixels)
             return false;
-        const RasterKey key{size, part, hints};
-        if (m_changed && !m_raster.isNull() && m_rasterHints == hints) {
-            // A window that can be told when sharper pixels are ready is not kept
-            // waiting for them.
+        if (m_repaint && !m_raster.isNull() && m_rasterHints == hints) {
+            // A window that is told when sharper pixels are ready is not kept waiting
+            // for them.
             paintScaledRaster(painter, boxAt, size, shownInBox);
             if (!m_sharpening) {
                 m_sharpening = true;
                 lock.unlock();
-                sharpenInBackground(key);
+                sharpenInBackground(part, size, painter.renderHints());
             }
             return true;
         }
         lock.unlock();
-        QImage raster = renderPart(key);
+        QImage raster = rasterOf(part, size, painter.renderHints());
         if (raster.isNull())
             return false;
         lock.lock();
-        keepRaster(std::move(raster), key);
+        keepRaster(std::move(raster), size, part, hints);
     }
     painter.save();
     painter.resetTransform();
@@ -183,31 +241,27 @@ bool MetafilePicture::paintFromRaster(QPainter& painter, const QRectF& targetRec
     return true;
 }
 
-// The part lies inside a margin, and the box is clipped like any exposed area: lines
-// crossing the box's edge are then cut exactly where a painter clipped to the box cuts
-// them, not where an image's border would; lines crossing the part's edge inside the
-// box run on past it, and are cut by the border out of sight.
-QImage MetafilePicture::renderPart(const RasterKey& key) const {
-    QImage raster(key.part.size() + QSize(2 * kMargin, 2 * kMargin),
+QImage MetafilePicture::rasterOf(const QRect& part, QSize box, QPainter::RenderHints hints) const {
+    QImage raster(part.size() + QSize(2 * kMargin, 2 * kMargin),
                   QImage::Format_ARGB32_Premultiplied);
     if (raster.isNull())
         return raster;
     raster.fill(Qt::transparent);
-    const QRect boxInRaster =
-        QRect(QPoint(0, 0), key.box).translated(QPoint(kMargin, kMargin) - key.part.topLeft());
+    const QRect inBox(QPoint(0, 0), box);
+    const QRect boxInRaster = inBox.translated(QPoint(kMargin, kMargin) - part.topLeft());
     QPainter rasterPainter(&raster);
-    rasterPainter.setRenderHints(QPainter::RenderHints::fromInt(key.hints));
+    rasterPainter.setRenderHints(hints);
     rasterPainter.setClipRect(boxInRaster);
     paintRecording(rasterPainter, QRectF(boxInRaster));
     rasterPainter.end();
     return raster;
 }
 
-void MetafilePicture::keepRaster(QImage raster, const RasterKey& key) const {
+void MetafilePicture::keepRaster(QImage raster, QSize box, const QRect& part, int hints) const {
     m_raster = std::move(raster);
-    m_rasterBox = key.box;
-    m_rasterPart = key.part;
-    m_rasterHints = key.hints;
+    m_rasterBox = box;
+    m_rasterPart = part;
+    m_rasterHints = hints;
 }
 
 void MetafilePicture::paintScaledRaster(QPainter& painter, QPoint boxAt, QSize box,
@@ -224,18 +278,18 @@ void MetafilePicture::paintScaledRaster(QPainter& painter, QPoint boxAt, QSize b
     painter.restore();
 }
 
-void MetafilePicture::sharpenInBackground(const RasterKey& key) const {
-    // The task keeps the picture alive until it is done; the pool waits for its tasks
-    // before the application ends.
-    QThreadPool::globalInstance()->start([self = shared_from_this(), key] {
-        QImage raster = self->renderPart(key);
+void MetafilePicture::sharpenInBackground(const QRect& part, QSize box,
+                                          QPainter::RenderHints hints) const {
+    // The task keeps the picture alive until it is done.
+    backgroundPlayer().start([self = shared_from_this(), part, box, hints] {
+        QImage raster = self->rasterOf(part, box, hints);
         {
             std::lock_guard<std::mutex> lock(self->m_rasterLock);
             if (!raster.isNull())
-                self->keepRaster(std::move(raster), key);
+                self->keepRaster(std::move(raster), box, part, static_cast<int>(hints.toInt()));
             self->m_sharpening = false;
         }
-        self->m_changed();
+        self->m_repaint();
     });
 }
 

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPainter>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -59,18 +60,19 @@ public:
     // An InBackground picture is one a window shows large and changes the size of
     // (the overviews): its `played` is also called whenever sharper pixels are ready.
     // A large drawing painted at a new size then shows its last pixels scaled at once
-    // and is drawn anew at that size on a worker, so a zoom step costs the window no
+    // and is drawn anew at that size on the worker, so a zoom step costs the window no
     // more than a blit; the next paint shows the sharp pixels.
     enum class Play { Now, Deferred, InBackground };
 
-    // nullptr = no picture: missing, empty, truncated or malformed file. Never
+    // nullptr = no picture: missing, empty, truncated or malformed file, or one too
+    // large for the machine's memory (there is no other limit on size). Never
     // throws, never hangs: records are validated before they are played. A picture
     // played later whose records libwmf then refuses draws nothing. `played`, when
     // given, is called once the records are played, on the thread that played them.
     static std::shared_ptr<const MetafilePicture> load(const QString& path, Play play = Play::Now,
                                                        std::function<void()> played = {});
-    static std::shared_ptr<const MetafilePicture>
-    fromBytes(const QByteArray& bytes, Play play = Play::Now, std::function<void()> played = {});
+    static std::shared_ptr<const MetafilePicture> fromBytes(QByteArray bytes, Play play = Play::Now,
+                                                            std::function<void()> played = {});
 
     // Size the picture wants to be shown at, in twips (1440 per inch): the
     // placeable header's box at its units per inch; files without one use the
@@ -79,6 +81,14 @@ public:
 
     // Whether the records have been played into drawing commands yet.
     bool isPlayed() const;
+
+    // For a picture played in the background: its pixels for a box of this size
+    // (device pixels, painted with these hints) are made on the worker too, after it
+    // is played, so that the window's first paint of a whole drawing does not stop
+    // the window for the time its hundreds of thousands of commands take. Until they
+    // are made the picture paints nothing; `played` is called again once they are.
+    // Does nothing for other pictures, or for a box too large to keep as pixels.
+    void prepare(QSize box, QPainter::RenderHints hints) const;
 
     // The coordinate frame the picture was recorded in (see the class comment).
     QRectF frame() const { return recording().frame; }
@@ -96,7 +106,7 @@ public:
 
     int primitiveCount() const { return recording().primitives; }
 
-    // Whether pixels for a size or part asked by a paint are still being drawn on a
+    // Whether pixels for a size or part asked by a paint are still being drawn on the
     // worker (the paint showed the last ones scaled, and `played` follows).
     bool isSharpening() const;
 
@@ -116,19 +126,13 @@ private:
     const Recording& recording() const;
     void paintRecording(QPainter& painter, const QRectF& targetRect) const;
     bool paintFromRaster(QPainter& painter, const QRectF& targetRect) const;
-
-    // Pixels of `part` of a box of `box` pixels, kMargin around them.
-    struct RasterKey {
-        QSize box;
-        QRect part;
-        int hints = 0;
-    };
-    QImage renderPart(const RasterKey& key) const;
-    void keepRaster(QImage raster, const RasterKey& key) const;
+    // The part `part` of a box of `box` pixels, with a margin around it.
+    QImage rasterOf(const QRect& part, QSize box, QPainter::RenderHints hints) const;
+    void keepRaster(QImage raster, QSize box, const QRect& part, int hints) const;
     // The last pixels scaled into a box of another size or moved: what a window shows
     // while the sharp ones are drawn.
     void paintScaledRaster(QPainter& painter, QPoint boxAt, QSize box, QRect shownInBox) const;
-    void sharpenInBackground(const RasterKey& key) const;
+    void sharpenInBackground(const QRect& part, QSize box, QPainter::RenderHints hints) const;
 
     QSizeF m_naturalTwips;
     // The checked file until it is played; released once played.
@@ -137,7 +141,8 @@ private:
     mutable std::atomic<bool> m_isPlayed{false};
     bool m_inBackground = false;
     mutable std::function<void()> m_whenPlayed; // a deferred picture's `played`
-    std::function<void()> m_changed;            // an InBackground picture's `played`
+    std::function<void()> m_repaint;            // a background picture's `played`
+    mutable std::atomic<int> m_preparing{0};    // pixels being made on the worker
     mutable Recording m_recording;
 
     // The shown part of the last paint of a large drawing, kept as pixels: the
@@ -148,7 +153,7 @@ private:
     mutable QSize m_rasterBox;
     mutable QRect m_rasterPart; // of the box, in its pixels
     mutable int m_rasterHints = 0;
-    mutable bool m_sharpening = false; // one worker at a time: rapid steps do not pile up
+    mutable bool m_sharpening = false; // one at a time: rapid steps do not pile up
 };
 
 } // namespace metafile

@@ -247,9 +247,9 @@ constexpr qsizetype kFaceNameBytes = 32;
 
 } // namespace
 
-WmfValidator::Result WmfValidator::check(const QByteArray& bytes, const RecordVisitor& visit) {
+WmfValidator::Result WmfValidator::check(QByteArray bytes, const RecordVisitor& visit) {
     Result r;
-    if (bytes.size() < 18 || bytes.size() > kMaxFileBytes)
+    if (bytes.size() < 18)
         return r;
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
     const qsizetype size = bytes.size();
@@ -293,8 +293,7 @@ WmfValidator::Result WmfValidator::check(const QByteArray& bytes, const RecordVi
             sawEnd = true;
             break;
         }
-        if (++r.records > kMaxRecords)
-            return r;
+        ++r.records;
         const uint8_t* params = data + pos + 6;
         const uint32_t paramWords = words - 3;
         if (!paramsFit(function, params, paramWords))
@@ -339,7 +338,8 @@ WmfValidator::Result WmfValidator::check(const QByteArray& bytes, const RecordVi
     if (!sawEnd)
         return r;
 
-    r.playable = bytes.left(pos);
+    bytes.truncate(pos);
+    r.playable = std::move(bytes);
     auto* out = reinterpret_cast<uint8_t*>(r.playable.data());
     for (const qsizetype at : skippedDeletes)
         qToLittleEndian<uint16_t>(kNoOpFunction, out + at + 4);

@@ -17,21 +17,23 @@ namespace metafile {
 // header's file size, largest record and object count made consistent with
 // what the records actually need, so a file whose writer got those header
 // fields slightly wrong still shows.
+//
+// There is no limit on a file's size or its number of records: every record is
+// checked against the bytes that are there, so the work is linear in the file, and a
+// whole drawing of a million entities is a picture like any other. What a file may
+// cost is bounded by memory, which the loader checks before reading it.
 class WmfValidator {
 public:
-    static constexpr qsizetype kMaxFileBytes = 64 * 1024 * 1024;
-    static constexpr int kMaxRecords = 4'000'000;
-
     struct Result {
         bool ok = false;
         bool placeable = false;
         int16_t left = 0, top = 0, right = 0, bottom = 0;
         uint16_t unitsPerInch = 0;
-        int records = 0; // not counting the end record
+        qint64 records = 0; // not counting the end record
         uint16_t objects = 0;
         // Records that draw, and the points of the polylines and polygons among them:
         // what the player needs to size its lists once rather than grow them.
-        int drawingRecords = 0;
+        qint64 drawingRecords = 0;
         qint64 polyPoints = 0;
         QByteArray playable;
     };
@@ -41,7 +43,9 @@ public:
     using RecordVisitor =
         std::function<void(uint16_t function, const uint8_t* params, uint32_t words)>;
 
-    static Result check(const QByteArray& bytes, const RecordVisitor& visit = {});
+    // Taking the bytes by value lets a caller hand them over: `playable` then shares
+    // their buffer instead of copying a file of a hundred megabytes.
+    static Result check(QByteArray bytes, const RecordVisitor& visit = {});
 };
 
 } // namespace metafile

@@ -31,8 +31,6 @@ PictureFile readPictureFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         refuse(path, file.errorString());
-    if (file.size() > metafile::WmfValidator::kMaxFileBytes)
-        refuse(path, QStringLiteral("the file is too large"));
     PictureFile picture;
     picture.bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)

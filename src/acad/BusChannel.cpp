@@ -23,12 +23,13 @@ QDBusMessage BusChannel::callPumping(const QDBusMessage& msg, int timeoutMs) {
     QElapsedTimer waited;
     waited.start();
     while (!pending.isFinished()) {
-        if (waited.elapsed() < CallWait::kQuiet.count()) {
+        // Polled closely at first: most calls are answered within a millisecond.
+        if (waited.elapsed() < 2) {
             QThread::usleep(50);
             continue;
         }
-        CallWait::pump();
-        QThread::msleep(5);
+        CallWait::pumpIfDue();
+        QThread::usleep(500);
     }
     return pending.reply();
 }
@@ -39,6 +40,7 @@ QVariantList BusChannel::call(const QString& path, const QString& interface, con
     msg.setArguments(arguments);
     // The references are bound to one process; never let a call start a new one.
     msg.setAutoStartService(false);
+    CallWait::pumpIfDue();
     const QDBusMessage reply = CallWait::hasPump() ? callPumping(msg, timeoutMs)
                                                    : m_bus.call(msg, QDBus::Block, timeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage)

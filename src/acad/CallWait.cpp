@@ -2,17 +2,35 @@
 
 #include <QFile>
 
+#include <chrono>
+
 namespace acad::CallWait {
 
 namespace {
+using Clock = std::chrono::steady_clock;
+
 Pump& installed() {
     static Pump pump;
     return pump;
 }
+Clock::time_point lastPumped;
+bool pumping = false;
+
+class Pumping {
+public:
+    Pumping() { pumping = true; }
+    ~Pumping() {
+        pumping = false;
+        lastPumped = Clock::now();
+    }
+    Pumping(const Pumping&) = delete;
+    Pumping& operator=(const Pumping&) = delete;
+};
 } // namespace
 
 Scope::Scope(Pump pump) : m_previous(std::move(installed())) {
     installed() = std::move(pump);
+    lastPumped = Clock::now();
 }
 
 Scope::~Scope() {
@@ -20,8 +38,17 @@ Scope::~Scope() {
 }
 
 void pump() {
-    if (installed())
-        installed()();
+    if (!installed() || pumping)
+        return;
+    Pumping running;
+    // A copy: the pump may end the scope that installed it by throwing.
+    const Pump current = installed();
+    current();
+}
+
+void pumpIfDue() {
+    if (installed() && !pumping && Clock::now() - lastPumped >= kPumpEvery)
+        pump();
 }
 
 bool hasPump() {

@@ -44,8 +44,12 @@ QString DBusConnector::ownerOrThrow() {
 std::shared_ptr<AutomationChannel> DBusConnector::channelTo(const QString& owner) {
     // A road that failed stays failed for the backends that hold it; a new session (the
     // next refresh) takes a new one, so a CAD that answers again is reached again.
-    if (auto reused = m_channels.value(owner).lock(); reused && !reused->hasFailed())
+    if (auto reused = m_channels.value(owner).lock(); reused && !reused->hasFailed()) {
+        if (auto direct = m_direct.value(owner).lock())
+            direct->setStallLimit(std::chrono::milliseconds(m_timeouts.callMs));
         return reused;
+    }
+    m_direct.remove(owner);
     auto bus = std::make_shared<BusChannel>(m_bus, owner);
     std::shared_ptr<AutomationChannel> road = bus;
     QString address;
@@ -66,6 +70,7 @@ std::shared_ptr<AutomationChannel> DBusConnector::channelTo(const QString& owner
         if (std::shared_ptr<PrivateChannel> direct = PrivateChannel::open(address, &error)) {
             qCDebug(lcAcad) << "direct connection to" << owner << "at" << address;
             direct->setStallLimit(std::chrono::milliseconds(m_timeouts.callMs));
+            m_direct.insert(owner, direct);
             road = direct;
         } else {
             qCDebug(lcAcad) << "no direct connection to" << address << ":" << error

@@ -10,6 +10,8 @@
 
 namespace acad {
 
+class PrivateChannel;
+
 // Reaches the CAD on a D-Bus bus under its well-known name. Attach = the name has an
 // owner; create = D-Bus activation through the bus's service files. The backends it
 // returns talk to the owner's unique name, so a reference dies with the process it was
@@ -43,6 +45,9 @@ private:
 
     QDBusConnection m_bus;
     QHash<QString, std::weak_ptr<AutomationChannel>> m_channels;
+    // The private sockets among them: a road reused after the timeouts changed gives up
+    // on a stopped host after the present call timeout, not the one it was opened with.
+    QHash<QString, std::weak_ptr<PrivateChannel>> m_direct;
     QString m_serviceName;
     DBusTimeouts m_timeouts;
 };

@@ -34,6 +34,9 @@ QVariantList PrivateChannel::call(const QString& path, const QString& interface,
                                   int timeoutMs) {
     if (m_gone)
         throw platform::automationError(dbuserr::RpcServerUnavailable);
+    // Before the call rather than after it: a pump that ends the wait (the window is
+    // closing) then leaves no call half answered.
+    CallWait::pumpIfDue();
     acadwire::Request request;
     request.serial = ++m_lastSerial;
     request.path = path;
@@ -92,17 +95,17 @@ acadwire::Reply PrivateChannel::awaitReply(quint32 serial, Clock::time_point dea
             throw platform::automationError(dbuserr::RpcCallFailed);
         // Short slices, so that a long wait lets the window paint and notices a host
         // that was stopped: such a host answers nothing until it is continued.
-        if (m_socket.waitReadable(std::min(deadline, now + CallWait::kSlice)))
+        if (m_socket.waitReadable(std::min(deadline, now + CallWait::kPumpEvery)))
             continue;
-        if (Clock::now() - started < CallWait::kQuiet)
-            continue;
-        if (!CallWait::isStopped(m_peerPid))
-            stoppedSince = Clock::time_point::max();
-        else if (stoppedSince == Clock::time_point::max())
-            stoppedSince = Clock::now();
-        else if (Clock::now() - stoppedSince >= m_stallLimit)
-            throw platform::automationError(dbuserr::RpcCallFailed);
-        CallWait::pump();
+        if (Clock::now() - started >= CallWait::kQuiet) {
+            if (!CallWait::isStopped(m_peerPid))
+                stoppedSince = Clock::time_point::max();
+            else if (stoppedSince == Clock::time_point::max())
+                stoppedSince = Clock::now();
+            else if (Clock::now() - stoppedSince >= m_stallLimit)
+                throw platform::automationError(dbuserr::RpcCallFailed);
+        }
+        CallWait::pumpIfDue();
     }
 }
 

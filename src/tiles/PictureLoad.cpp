@@ -6,13 +6,16 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QImage>
+#include <QPainter>
 #include <QPointer>
 #include <functional>
 
 namespace basDWF {
 
-void pu_subLoadPicture(platform::VbImage& oImage, const QString& sPath,
-                       metafile::MetafilePicture::Play play) {
+std::shared_ptr<const metafile::MetafilePicture>
+pu_subLoadPicture(platform::VbImage& oImage, const QString& sPath,
+                  metafile::MetafilePicture::Play play) {
     if (!QFileInfo(sPath).isFile())
         throw platform::vbError(platform::vberr::FileNotFound);
     std::function<void()> played;
@@ -32,7 +35,18 @@ void pu_subLoadPicture(platform::VbImage& oImage, const QString& sPath,
     auto picture = metafile::MetafilePicture::load(sPath, play, std::move(played));
     if (!picture)
         throw platform::vbError(platform::vberr::InvalidPicture);
-    oImage.setPicture(std::move(picture));
+    oImage.setPicture(picture);
+    return picture;
+}
+
+void pu_subPreparePicture(const std::shared_ptr<const metafile::MetafilePicture>& picture,
+                          const platform::VbImage& oImage) {
+    if (!picture)
+        return;
+    // The hints the image paints with: a painter's own, and smooth scaling.
+    QImage probe(1, 1, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&probe);
+    picture->prepare(oImage.size(), painter.renderHints() | QPainter::SmoothPixmapTransform);
 }
 
 } // namespace basDWF

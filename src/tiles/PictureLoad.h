@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <memory>
+
 namespace platform {
 class VbImage;
 }
@@ -14,7 +16,13 @@ namespace basDWF {
 // a file that is there but is no picture raises 481, and the image keeps what it
 // showed. A picture played in the background shows blank until it is played and is
 // painted then; a deferred one is played when first painted.
-void pu_subLoadPicture(platform::VbImage& oImage, const QString& sPath,
-                       metafile::MetafilePicture::Play play);
+std::shared_ptr<const metafile::MetafilePicture>
+pu_subLoadPicture(platform::VbImage& oImage, const QString& sPath,
+                  metafile::MetafilePicture::Play play);
+
+// Has a picture played in the background make its pixels for the image's present size
+// on the worker as well (see MetafilePicture::prepare), as the image will paint it.
+void pu_subPreparePicture(const std::shared_ptr<const metafile::MetafilePicture>& picture,
+                          const platform::VbImage& oImage);
 
 } // namespace basDWF

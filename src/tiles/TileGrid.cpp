@@ -8,6 +8,8 @@
 #include "platform/VbTextBox.h"
 
 #include <QComboBox>
+#include <QCompleter>
+#include <QEvent>
 #include <QLineEdit>
 
 namespace {
@@ -24,9 +26,34 @@ template <class T> T* made(T* control, const char* base, int i) {
     return control;
 }
 
+// Gives an editable linetype box the completer the platform gives one, when its line
+// edit first takes the focus, and then leaves it alone.
+class CompleterOnFocus : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusIn) {
+            auto* edit = qobject_cast<QLineEdit*>(watched);
+            auto* box = edit ? qobject_cast<QComboBox*>(edit->parentWidget()) : nullptr;
+            if (box && !box->completer()) {
+                auto* completer = new QCompleter(box->model(), box);
+                completer->setCaseSensitivity(Qt::CaseInsensitive);
+                completer->setCompletionMode(QCompleter::InlineCompletion);
+                completer->setCompletionColumn(box->modelColumn());
+                box->setCompleter(completer);
+            }
+            watched->removeEventFilter(this);
+        }
+        return false;
+    }
+};
+
 } // namespace
 
-TileGrid::TileGrid(platform::VbPictureBox* picMain) : m_picMain(picMain) {
+TileGrid::~TileGrid() = default;
+
+TileGrid::TileGrid(platform::VbPictureBox* picMain)
+    : m_picMain(picMain), m_noCompleter(std::make_unique<QCompleter>()),
+      m_completerOnFocus(std::make_unique<CompleterOnFocus>()) {
     // The templates of tile 1 lie somewhere inside PicMain; find them once.
     for (const char* base : kNames)
         if (auto* w = picMain->findChild<QWidget*>(nameOf(base, 1)))
@@ -59,11 +86,14 @@ TileControls TileGrid::templateControls() const {
     return tileControls(1);
 }
 
-void TileGrid::pr_subTileClear() {
+void TileGrid::pr_subTileClear(const std::function<void()>& between) {
     if (!m_picMain || m_picMain->Tag.isEmpty())
         return;
     const int m = m_picMain->Tag.toInt();
+    constexpr int kFramesBetween = 50;
     for (int i = 2; i <= m; ++i) {
+        if (between && i % kFramesBetween == 0)
+            between();
         QWidget* frame = control(nameOf("FraOne", i));
         // The frame's controls go with it.
         for (const char* base : kNames)
@@ -96,7 +126,10 @@ TileControls TileGrid::addTileControls(int i) {
     // the popup is built when first opened instead.
     auto* edit = new QLineEdit(c.CboLineType);
     edit->setPalette(c.CboLineType->palette());
+    edit->setCompleter(m_noCompleter.get());
     c.CboLineType->setLineEdit(edit);
+    edit->setCompleter(nullptr);
+    edit->installEventFilter(m_completerOnFocus.get());
     c.TxtOne = made(new platform::VbTextBox(false, c.FraOne), "TxtOne", i);
     for (QWidget* w :
          std::initializer_list<QWidget*>{c.FraOne, c.FraBar, c.ImgOne, c.CmdView, c.CmdFreeze,

@@ -5,7 +5,11 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+#include <memory>
+
 class QComboBox;
+class QCompleter;
 
 namespace platform {
 class VbFrame;
@@ -37,9 +41,14 @@ struct TileControls {
 class TileGrid {
 public:
     explicit TileGrid(platform::VbPictureBox* picMain);
+    ~TileGrid();
+    TileGrid(const TileGrid&) = delete;
+    TileGrid& operator=(const TileGrid&) = delete;
 
     // Removes the frames "FraOne2" .. "FraOne" + Tag with everything inside them.
-    void pr_subTileClear();
+    // `between`, when given, runs every few frames: removing thousands of controls
+    // takes long enough that the window must answer meanwhile.
+    void pr_subTileClear(const std::function<void()>& between = {});
 
     // Tile 1: the design-time templates, found by name inside PicMain.
     TileControls templateControls() const;
@@ -62,4 +71,9 @@ private:
 
     QPointer<platform::VbPictureBox> m_picMain;
     QHash<QString, QPointer<QWidget>> m_controls;
+    // A linetype box completes what is typed into it, but a completer for each of
+    // thousands of boxes cost more than the rest of the grid: it is made when a box
+    // is first typed into. The stand-in keeps the box from making its own meanwhile.
+    std::unique_ptr<QCompleter> m_noCompleter;
+    std::unique_ptr<QObject> m_completerOnFocus;
 };

@@ -3,7 +3,10 @@
 #include "TileLayout.h"
 #include "platform/VbPicture.h"
 
+#include <QString>
 #include <QtGlobal>
+
+#include <optional>
 
 // What a tile needs of the window that shows it. The tiles sit below the window: they
 // ask for the window's pictures and options and for the updates that concern every
@@ -28,6 +31,16 @@ public:
     virtual void pu_subResetSelect(qint32 iIndex) = 0;
     // Every tile marks whether its layer is now the current one.
     virtual void pu_subActiveLayerUpdate() = 0;
+    // The drawing's current layer while the window marks a whole grid at once, read
+    // once for all its tiles; none otherwise, and a tile asks the drawing itself.
+    virtual std::optional<QString> knownCurrentLayer() const { return std::nullopt; }
+    // Whether a tile in this row (1-based) is in view once placed. A tile out of view
+    // stays hidden until it is scrolled near: thousands of shown tiles cost every
+    // repaint of the grid. The window's placement shows and hides them from then on.
+    virtual bool isRowInView(qint32 row) const {
+        Q_UNUSED(row);
+        return true;
+    }
     // Every tile reads its layer's state from the drawing again.
     virtual void pu_subCtrlViewUpdate() = 0;
     // The layer list shows the item iListIndex (0-based) as its only selection.

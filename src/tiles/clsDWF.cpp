@@ -113,8 +113,8 @@ void clsDWF::InitialSetting(qint32 iIndex, platform::VbFrame* oFraOne, platform:
         pr_subConnectEvents();
         pu_subUpdateLocation(iPicMainWidth, 0);
         // Shown only once it stands in its place, so a grid being built never flickers
-        // through the top-left corner.
-        ctl(pr_oFraOne).setVisible(true);
+        // through the top-left corner; and only when that place is in view.
+        ctl(pr_oFraOne).setVisible(!m_host || m_host->isRowInView(m_iRow));
         pr_subCaptionSet();
         pu_subActiveLayerCheck();
         pr_subLineTypeSet();
@@ -227,7 +227,9 @@ void clsDWF::pu_subActiveLayerCheck() {
         // Exact comparison: a layer whose name differs only in case is another tile's.
         // The CAD hands the current layer out under its own spelling, so its name is
         // known without asking a second time.
-        if (proDoc->ActiveLayer().addressedName() == prsLayerName) {
+        const std::optional<QString> known = m_host ? m_host->knownCurrentLayer() : std::nullopt;
+        const QString current = known ? *known : proDoc->ActiveLayer().addressedName();
+        if (current == prsLayerName) {
             fraBar.setBackColor(kRed);
             fraBar.setProperty("ForeColor", kWhite);
         } else {

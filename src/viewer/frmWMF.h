@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -167,6 +168,8 @@ public:
     DoubleClickAction doubleClickAction() const override;
     void pu_subResetSelect(qint32 iIndex) override;
     void pu_subActiveLayerUpdate() override;
+    std::optional<QString> knownCurrentLayer() const override { return m_knownCurrentLayer; }
+    bool isRowInView(qint32 row) const override;
     void pu_subCtrlViewUpdate() override;
     void selectOnlyListItem(qint32 iListIndex) override;
     void bringCadToFront() override;
@@ -216,7 +219,17 @@ private:
     void pr_subLayerCountShow(acad::AcadDocument& oAcadDoc, const QStringList& sAllLayerArray,
                               const QStringList& sOnLayerArray);
     void ScrBarV_Change();
-    void pr_subPlaceTiles(int iTopScrol);
+    // Places the tiles for the grid scrolled down by iTopScrol rows. A scroll of a grid
+    // placed before moves only the rows that were or come into view: the others lie
+    // out of sight either way, and moving thousands of them cost a frame each step.
+    void pr_subPlaceTiles(int iTopScrol, bool bOnlyInView = false);
+    // The rows (1-based, first to last) whose tiles are shown with the grid scrolled
+    // down by iTopScrol rows; the others are hidden.
+    struct ShownRows {
+        qint32 first;
+        qint32 last;
+    };
+    ShownRows pr_fun_shownRows(qint32 iTopScrol) const;
 
     // The layer list and the commands on the layers it names (frmWMF_LayerCommands.cpp).
     // The drawing commands skip what fails, so before the first refresh they do nothing.
@@ -253,6 +266,21 @@ private:
     qint64 m_messageWaitMs = 0;
     bool m_unloaded = false;
     bool m_refreshRunning = false;
+    // What the last placement of every tile assumed; a scroll from there moves only
+    // the rows in view (see pr_subPlaceTiles).
+    struct PlacedGrid {
+        qint32 width = 0;
+        qint32 height = 0;
+        int tiles = 0;
+        double tileWidth = 0;
+        double tileHeight = 0;
+        int top = 0;
+        bool operator==(const PlacedGrid&) const = default;
+    };
+    std::optional<PlacedGrid> m_placedGrid;
+    // The current layer while every tile is marked at once (a rebuild, an update of
+    // all tiles): one call to the CAD for the grid rather than one per tile.
+    std::optional<QString> m_knownCurrentLayer;
     bool m_closeRequested = false;
     bool m_refreshStopping = false;
     bool m_inLayout = false;

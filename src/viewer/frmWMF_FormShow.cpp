@@ -35,6 +35,7 @@
 #include <QGroupBox>
 #include <QStatusBar>
 #include <QTime>
+#include <algorithm>
 #include <cmath>
 
 using platform::ControlGeometry;
@@ -47,6 +48,9 @@ const QString kMacroAllLayer = QStringLiteral("TARNIX.basWMF.pu_subMakeWMF_AllLa
 const QString kMacroViewLayer = QStringLiteral("TARNIX.basWMF.pu_subMakeWMF_ViewLayer");
 const QString kGathering = QStringLiteral(" の画層情報を取得中．．．");
 constexpr qint64 kMessageIntervalMs = 15;
+// However long the last round of messages took, the next comes within this: a window
+// that goes longer without them no longer looks alive.
+constexpr qint64 kMessageMaxWaitMs = 50;
 
 void makeFolder(const QString& path) {
     if (!QDir().mkdir(path))
@@ -67,6 +71,20 @@ void reportLayersNotRestored(const QStringList& names) {
         platform::vbOKOnly | platform::vbExclamation, ErrorReport::kTitle);
 }
 
+// The current layer known to the tiles for as long as the scope lives.
+class KnownCurrentLayer {
+public:
+    KnownCurrentLayer(std::optional<QString>& known, const QString& name) : m_known(known) {
+        m_known = name;
+    }
+    ~KnownCurrentLayer() { m_known.reset(); }
+    KnownCurrentLayer(const KnownCurrentLayer&) = delete;
+    KnownCurrentLayer& operator=(const KnownCurrentLayer&) = delete;
+
+private:
+    std::optional<QString>& m_known;
+};
+
 } // namespace
 
 TileGrid* frmWMF::tileGrid() const {
@@ -76,7 +94,16 @@ TileGrid* frmWMF::tileGrid() const {
 }
 
 void frmWMF::pr_subTileClear() {
-    tileGrid()->pr_subTileClear();
+    // The window paints while thousands of old controls go; the user's input waits, as
+    // it does for every call to the CAD.
+    QElapsedTimer since;
+    since.start();
+    tileGrid()->pr_subTileClear([&since] {
+        if (since.elapsed() < kMessageIntervalMs)
+            return;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        since.restart();
+    });
 }
 
 // One step of the rebuild's progress, then the pending window messages. The drawing's
@@ -95,13 +122,14 @@ void frmWMF::pr_subProgressStep() {
     StatusMain->showMessage(m_sProgressName + kGathering +
                             QString::number(qint64(std::nearbyint(percent))) + QLatin1Char('%'));
     // A repaint of a grid of a thousand tiles with their pictures can take longer than
-    // the interval itself: wait at least three times as long as the last round of
-    // messages took, so painting never takes more than a quarter of the rebuild.
+    // the interval itself: wait three times as long as the last round of messages took,
+    // so painting takes about a quarter of the rebuild, but never so long that the
+    // window stops answering.
     if (!m_messageClock.isValid() || m_messageClock.elapsed() >= m_messageWaitMs) {
         QElapsedTimer messages;
         messages.start();
         QCoreApplication::processEvents();
-        m_messageWaitMs = std::max(kMessageIntervalMs, 3 * messages.elapsed());
+        m_messageWaitMs = std::clamp(3 * messages.elapsed(), kMessageIntervalMs, kMessageMaxWaitMs);
         m_messageClock.start();
         pr_subStopIfClosing();
     }
@@ -178,19 +206,26 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
 
         // The overviews are played while the tiles are built: they are the largest
         // pictures, and nothing below needs more of them than their size.
+        // Their pixels are made on the worker too, once the fit has given their size:
+        // painting a whole drawing's commands would stop the window far longer than a
+        // user sees it as answering.
         const QString allWmf = sysFolder + QStringLiteral("/all.wmf");
+        std::shared_ptr<const metafile::MetafilePicture> all;
         if (QFileInfo(allWmf).isFile())
-            basDWF::pu_subLoadPicture(*ImgALL, allWmf,
-                                      metafile::MetafilePicture::Play::InBackground);
+            all = basDWF::pu_subLoadPicture(*ImgALL, allWmf,
+                                            metafile::MetafilePicture::Play::InBackground);
         basDWF::pu_subPictureFit(*ImgALL, *FraALL,
                                  qint32(std::nearbyint(ControlGeometry::Height(TxtALL))), 0);
+        basDWF::pu_subPreparePicture(all, *ImgALL);
         if (!bAll) {
             const QString partWmf = sysFolder + QStringLiteral("/part.wmf");
+            std::shared_ptr<const metafile::MetafilePicture> part;
             if (QFileInfo(partWmf).isFile())
-                basDWF::pu_subLoadPicture(*ImgPart, partWmf,
-                                          metafile::MetafilePicture::Play::InBackground);
+                part = basDWF::pu_subLoadPicture(*ImgPart, partWmf,
+                                                 metafile::MetafilePicture::Play::InBackground);
             basDWF::pu_subPictureFit(*ImgPart, *FraPart,
                                      qint32(std::nearbyint(ControlGeometry::Height(TxtPart))), 0);
+            basDWF::pu_subPreparePicture(part, *ImgPart);
         }
 
         const double allWidth = ControlGeometry::Width(ImgALL);
@@ -214,6 +249,8 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
             FraOne1->setVisible(false);
 
         TileGrid& grid = *tileGrid();
+        // Every new tile marks the current layer: the name read above serves them all.
+        KnownCurrentLayer current(m_knownCurrentLayer, sActiveLayer);
         for (qint32 i = 1; i <= m; ++i) {
             pr_subProgressStep();
             const TileControls c = i == 1 ? grid.templateControls() : grid.addTileControls(i);

@@ -3,8 +3,10 @@
 
 #include "frmWMF.h"
 
+#include "acad/AcadDocument.h"
 #include "acad/basAcadConnect.h"
 #include "app/basWindowAPI.h"
+#include "platform/VbError.h"
 #include "platform/VbListBox.h"
 #include "tiles/clsDWF.h"
 
@@ -23,9 +25,19 @@ void frmWMF::pu_subResetSelect(qint32 iIndex) {
 }
 
 void frmWMF::pu_subActiveLayerUpdate() {
+    // Read once here: a tile that cannot read it asks again and reports its own error.
+    const clsDWF* first = tile(1);
+    m_knownCurrentLayer.reset();
+    if (first && first->document()) {
+        try {
+            m_knownCurrentLayer = first->document()->ActiveLayer().addressedName();
+        } catch (const platform::VbError&) {
+        }
+    }
     for (int i = 1; i <= proDWFUBound(); ++i)
         if (clsDWF* t = tile(i))
             t->pu_subActiveLayerCheck();
+    m_knownCurrentLayer.reset();
 }
 
 void frmWMF::pu_subCtrlViewUpdate() {

@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <algorithm>
 #include <cmath>
 
 #include "platform/VbImage.h"
@@ -111,18 +112,72 @@ void frmWMF::Form_Resize() {
     ScrBarV_Change();
 }
 
+frmWMF::ShownRows frmWMF::pr_fun_shownRows(qint32 iTopScrol) const {
+    // The rows the box shows, and a boxful more on either side, so that a tile scrolled
+    // just out of view is still there as it always was.
+    const qint32 boxful =
+        TileLayout::rowsIn(ControlGeometry::Height(PicMain), ControlGeometry::Height(FraOne1)) + 2;
+    return {iTopScrol + 1 - boxful, iTopScrol + 2 * boxful};
+}
+
+bool frmWMF::isRowInView(qint32 row) const {
+    // A grid being built stands at its top until it is laid out.
+    const ShownRows rows = pr_fun_shownRows(prbShowEnd ? ScrBarV->value() - 1 : 0);
+    return row >= rows.first && row <= rows.last;
+}
+
 void frmWMF::ScrBarV_Change() {
     if (proDWFUBound() < 1)
         return;
-    pr_subPlaceTiles(ScrBarV->value() - 1);
+    pr_subPlaceTiles(ScrBarV->value() - 1, true);
 }
 
-void frmWMF::pr_subPlaceTiles(int iTopScrol) {
-    qint32 lnWidth = qint32(std::nearbyint(ControlGeometry::Width(PicMain)));
-    qint32 lnTop = iTopScrol;
-    for (int i = 1; i <= proDWFUBound(); ++i) {
+void frmWMF::pr_subPlaceTiles(int iTopScrol, bool bOnlyInView) {
+    const qint32 lnWidth = qint32(std::nearbyint(ControlGeometry::Width(PicMain)));
+    const int n = proDWFUBound();
+    PlacedGrid grid;
+    grid.width = lnWidth;
+    grid.height = qint32(std::nearbyint(ControlGeometry::Height(PicMain)));
+    grid.tiles = n;
+    const clsDWF* first = n >= 1 ? proDWF[1].get() : nullptr;
+    if (first && first->FraOne()) {
+        grid.tileWidth = ControlGeometry::Width(first->FraOne());
+        grid.tileHeight = ControlGeometry::Height(first->FraOne());
+    }
+    const qint32 columns = TileLayout::columnsFor(lnWidth, grid.tileWidth);
+    // Every tile of a finished grid has the first one's size: a zoom changes them all,
+    // and so does any change of the grid's box or its number of tiles.
+    const int fromTop = m_placedGrid ? m_placedGrid->top : 0;
+    grid.top = fromTop;
+    const bool partial = bOnlyInView && prbShowEnd && columns > 0 && m_placedGrid == grid;
+    grid.top = iTopScrol;
+    m_placedGrid = grid;
+    // Rows far out of view are hidden as well as placed out of sight: the platform
+    // looks at every shown sibling of a control it repaints, and thousands of shown
+    // tiles made each repaint in the grid cost far more than the tiles in view.
+    const ShownRows shown = pr_fun_shownRows(iTopScrol);
+    const auto placeTile = [&](clsDWF& t) {
+        t.pu_subUpdateLocation(lnWidth, iTopScrol);
+        if (t.FraOne() && columns > 0)
+            t.FraOne()->setVisible(t.iRow() >= shown.first && t.iRow() <= shown.last);
+    };
+    if (partial) {
+        // The shown rows before and after: the others were hidden and stay so.
+        const auto place = [&](const ShownRows& rows) {
+            const int firstTile = std::max(1, (rows.first - 1) * columns + 1);
+            const int lastTile = std::min(n, rows.last * columns);
+            for (int i = firstTile; i <= lastTile; ++i)
+                if (clsDWF* t = proDWF[std::size_t(i)].get())
+                    placeTile(*t);
+        };
+        if (fromTop != iTopScrol)
+            place(pr_fun_shownRows(fromTop));
+        place(shown);
+        return;
+    }
+    for (int i = 1; i <= n; ++i) {
         // A build in progress has not made every tile yet; those are skipped.
         if (proDWF[std::size_t(i)])
-            proDWF[std::size_t(i)]->pu_subUpdateLocation(lnWidth, lnTop);
+            placeTile(*proDWF[std::size_t(i)]);
     }
 }

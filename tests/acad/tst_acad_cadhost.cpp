@@ -371,6 +371,27 @@ TEST_F(CadHostTest, AStoppedHostIsGivenUpOnAfterTheCallTimeoutAndAskedNoMore) {
     EXPECT_EQ(doc2->Layers().Count(), 1);
 }
 
+TEST_F(CadHostTest, ARoadReusedAfterTheTimeoutsChangedGivesUpOnAStoppedHostAtTheNewOne) {
+    // The road is opened with the ordinary timeouts; the session that reuses it runs
+    // with a short one, as a refresh after a change of settings does.
+    acad::AcadApplication first(connector->create());
+    ASSERT_EQ(first.ActiveDocument()->Layers().Count(), 1);
+    connector->setTimeouts({2000, 60000, 600000});
+    acad::AcadApplication app(connector->attach());
+    ASSERT_EQ(app.ActiveDocument()->Layers().Count(), 1);
+    const qint64 pid = bus.ownerPid(kCad);
+    ASSERT_GT(pid, 0);
+
+    StoppedHost stopped(pid);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(errorOf([&] { app.LoadDVB(QStringLiteral("/nonexistent/TARNIX.dvb")); }),
+              acad::dbuserr::RpcCallFailed);
+    EXPECT_GE(timer.elapsed(), 1900);
+    // Well before the ordinary call timeout the road was opened with.
+    EXPECT_LT(timer.elapsed(), qint64(acad::dbustimeout::kCallMs) - 3000);
+}
+
 // One viewer session in a process of its own, as a viewer started by the user: attach to
 // the running host and read every layer of the active drawing. Prints the milliseconds
 // the calls took.

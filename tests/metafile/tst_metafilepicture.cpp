@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -15,11 +16,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <thread>
 
 using namespace metafile;
 
@@ -674,6 +677,48 @@ TEST(MetafilePicture, BackgroundPictureAtANewSizeShowsItsLastPixelsUntilTheSharp
     }
 }
 
+TEST(MetafilePicture, PixelsPreparedOnTheWorkerAreWhatPaintingWouldGive) {
+    const QByteArray bytes = largeDrawing();
+    const auto now = MetafilePicture::fromBytes(bytes);
+    ASSERT_TRUE(now);
+    std::atomic<int> told{0};
+    const auto later =
+        MetafilePicture::fromBytes(bytes, MetafilePicture::Play::InBackground, [&told] { ++told; });
+    ASSERT_TRUE(later);
+    const QRect box(0, 0, 160, 120);
+    QImage probe(1, 1, QImage::Format_ARGB32_Premultiplied);
+    QPainter::RenderHints hints;
+    {
+        QPainter painter(&probe);
+        hints = painter.renderHints();
+    }
+    later->prepare(box.size(), hints);
+    // Told once played and once more when the pixels are there.
+    QElapsedTimer clock;
+    clock.start();
+    while (told < 2 && clock.elapsed() < 60000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(told, 2);
+    EXPECT_EQ(painted(*later, box.size(), box), painted(*now, box.size(), box));
+    // Painted at another size, it shows those pixels scaled until the sharp ones are
+    // drawn, and then draws as any other.
+    const QRect other(0, 0, 200, 90);
+    painted(*later, other.size(), other);
+    clock.restart();
+    while (told < 3 && clock.elapsed() < 60000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(told, 3);
+    EXPECT_EQ(painted(*later, other.size(), other), painted(*now, other.size(), other));
+
+    // A picture played at once has nothing to prepare and is told nothing.
+    int nowTold = 0;
+    const auto direct =
+        MetafilePicture::fromBytes(bytes, MetafilePicture::Play::Now, [&nowTold] { ++nowTold; });
+    direct->prepare(box.size(), hints);
+    EXPECT_EQ(nowTold, 1);
+    EXPECT_EQ(painted(*direct, box.size(), box), painted(*now, box.size(), box));
+}
+
 TEST(MetafilePicture, DenseSmallPolylinesKeepTheirShapeAndEnds) {
     // A circle of 360 points a few pixels across (closer than a pixel to each other
     // on the device), and a crawl of tiny steps that ends in one long jump.
@@ -825,4 +870,62 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+TEST(MetafilePicture, AWholeDrawingLargerThanSixtyFourMebibytesIsAPictureLikeAnyOther) {
+    // What the host writes for a drawing of about 600,000 entities: over 64 MiB and
+    // over four million records, both once refused as if the file were damaged.
+    constexpr int kLines = 4'400'000;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("all.wmf"));
+    {
+        WmfWriter w(QRectF(0, 0, 1000, 700));
+        QPolygonF line(2);
+        for (int i = 0; i < kLines; ++i) {
+            if (i % 1000 == 0)
+                w.setColor(i % 2000 ? Qt::red : Qt::blue);
+            line[0] = QPointF((i * 37) % 1000, (i * 91) % 690);
+            line[1] = line[0] + QPointF(3 + i % 7, 2 + i % 5);
+            w.polyline(line);
+        }
+        ASSERT_TRUE(w.save(path));
+    }
+    ASSERT_GT(QFileInfo(path).size(), qint64(64) << 20);
+
+    const auto p = MetafilePicture::load(path);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->primitiveCount(), kLines);
+    EXPECT_NEAR(p->drawnBounds().left(), 0.0, 0.01);
+    EXPECT_NEAR(p->drawnBounds().right(), 1.0, 0.01);
+    QImage img(200, 140, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::white);
+    {
+        QPainter painter(&img);
+        p->paint(painter, QRectF(img.rect()));
+    }
+    int dark = 0;
+    for (int x = 0; x < img.width(); x += 10)
+        dark += darkPixelsInColumn(img, x);
+    EXPECT_GT(dark, 500);
+
+    // Its size is no reason to take it, either: the same file with its last record
+    // claiming more than is left, or cut short, is still no picture.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const qint64 size = file.size();
+    const qint64 lastRecord = size - 6 - 16; // before the end record: a two-point line
+    ASSERT_TRUE(file.seek(lastRecord));
+    const QByteArray words = file.read(4);
+    ASSERT_EQ(qFromLittleEndian<uint32_t>(words.constData()), 8u);
+    char huge[4];
+    qToLittleEndian<uint32_t>(0x10000000u, huge);
+    ASSERT_TRUE(file.seek(lastRecord));
+    file.write(huge, 4);
+    file.flush();
+    EXPECT_FALSE(MetafilePicture::load(path));
+    ASSERT_TRUE(file.seek(lastRecord));
+    file.write(words);
+    ASSERT_TRUE(file.resize(size - 8));
+    file.close();
+    EXPECT_FALSE(MetafilePicture::load(path));
 }

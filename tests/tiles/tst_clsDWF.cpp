@@ -21,6 +21,8 @@
 
 #include <QApplication>
 #include <QCompleter>
+#include <QFocusEvent>
+#include <QLineEdit>
 #include <QStyleHints>
 #include <QTest>
 #include <array>
@@ -702,10 +704,15 @@ TEST(TileGridControls, ClearRemovesTheLastBuildsFramesAndNamesCanBeMadeAgain) {
     ASSERT_NE(c4.CboLineType, nullptr);
     EXPECT_TRUE(c4.CboLineType->isEditable());
     // Editable as the platform makes it: any text, completion of the items without
-    // regard to case.
+    // regard to case once the box is typed into (a completer per box made up front
+    // cost more than the rest of a grid of thousands).
     ASSERT_NE(c4.CboLineType->lineEdit(), nullptr);
+    EXPECT_EQ(c4.CboLineType->completer(), nullptr);
+    QFocusEvent focusIn(QEvent::FocusIn, Qt::MouseFocusReason);
+    QCoreApplication::sendEvent(c4.CboLineType->lineEdit(), &focusIn);
     ASSERT_NE(c4.CboLineType->completer(), nullptr);
     EXPECT_EQ(c4.CboLineType->completer()->caseSensitivity(), Qt::CaseInsensitive);
+    EXPECT_EQ(c4.CboLineType->completer()->model(), c4.CboLineType->model());
     c4.CboLineType->addItems({QStringLiteral("DASHED"), QStringLiteral("Continuous")});
     c4.CboLineType->setEditText(QStringLiteral("not loaded"));
     EXPECT_EQ(c4.CboLineType->currentText(), QStringLiteral("not loaded"));

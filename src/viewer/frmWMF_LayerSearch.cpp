@@ -42,7 +42,10 @@ void frmWMF::pr_subCreateLayerSearch() {
         QStringLiteral("入力した文字を含む画層を選択します（* ? で名前全体を照合）\n"
                        "Enter: 次の画層へ　Esc: 選択を解除"));
     m_layerSearch->setClearButtonEnabled(true);
+    // Fixed, not the line edit's own expanding policy: a toolbar that holds an expanding
+    // item spreads its spare room over every item, and the described buttons would move.
     m_layerSearch->setFixedWidth(150);
+    m_layerSearch->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     Toolbar1->addWidget(m_layerSearch);
     connect(m_layerSearch, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (!text.isEmpty())

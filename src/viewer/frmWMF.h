@@ -21,6 +21,7 @@ class QLineEdit;
 class QRadioButton;
 class QScrollBar;
 class QStatusBar;
+class QTimer;
 class QToolBar;
 class QUndoStack;
 class LayerHistory;
@@ -184,6 +185,9 @@ public:
     QAction* redoButton() const { return m_redoButton; }
     // The field after those buttons that selects layers by name (frmWMF_LayerSearch.cpp).
     QLineEdit* layerSearch() const;
+    // Does now what the last search left for the window's next turn: the grid's scroll
+    // and the marks of the tiles out of view.
+    void pr_subLayerSearchMarkAll();
 
     // The window id the window helpers take for this window.
     std::uint32_t hWnd() const;
@@ -244,6 +248,11 @@ private:
     void pr_subLayerSearch(const QString& sPattern);
     void pr_subLayerSearchNext();
     void pr_subLayerSearchShow(int k);
+    void pr_subLayerSearchMark(int row);
+    void pr_subLayerSearchMarkSlice();
+    void pr_subLayerSearchScrollGrid();
+    // The user marks tiles himself: the search's marks still to come are dropped.
+    void pr_subLayerSearchStopMarking();
     // Scrolls the grid so that the list's current item's tile is in view.
     void pr_subScrollGridToListIndex();
     // Named layer-state sets (frmWMF_LayerStates.cpp).
@@ -287,6 +296,11 @@ private:
     // The list rows the search field matched, and the one Enter showed last.
     std::vector<int> m_searchMatches;
     int m_searchCursor = -1;
+    // Which rows the last search selected, and the tiles out of view still to mark.
+    std::vector<bool> m_searchWanted;
+    std::vector<int> m_searchMarkPending;
+    QTimer* m_searchMarkTimer = nullptr;
+    QTimer* m_searchScrollTimer = nullptr;
     mutable std::shared_ptr<TileGrid> m_tileGrid;
     qint32 m_progressCount = 0;
     qint32 m_progressTotal = 0;

@@ -67,7 +67,10 @@ protected:
                 names << window.LstLayers->List(i);
         return names;
     }
+    // The tiles' marks once the window had time for those out of view.
     QStringList markedNames() {
+        for (int k = 0; k < 50; ++k)
+            QCoreApplication::processEvents();
         QStringList names;
         for (int i = 1; i <= window.proDWFUBound(); ++i)
             if (tile(i).isSelected())
@@ -75,8 +78,11 @@ protected:
         return names;
     }
     QString currentName() { return window.LstLayers->List(window.LstLayers->ListIndex()); }
-    // The list's current item's tile lies in the grid's visible rows.
+    // The list's current item's tile lies in the grid's visible rows once the window
+    // had its turn to scroll the grid.
     bool currentTileInView() {
+        for (int k = 0; k < 5; ++k)
+            QCoreApplication::processEvents();
         const int r = tile(window.LstLayers->ListIndex() + 1).iRow();
         const int v = window.ScrBarV->value();
         return r >= v && r <= v + 2;

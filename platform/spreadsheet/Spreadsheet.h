@@ -85,13 +85,13 @@ public:
     double Width() const;
     double Height() const;
     int orientation() const;
-    QString text() const;                    // TextFrame.Characters.Text
+    QString text() const; // TextFrame.Characters.Text
     void setText(const QString& text);
-    int horizontalAlignment() const;         // TextFrame.HorizontalAlignment
+    int horizontalAlignment() const; // TextFrame.HorizontalAlignment
     void setHorizontalAlignment(int alignment);
-    double fontSize() const;                 // TextFrame.Characters.Font.Size
+    double fontSize() const; // TextFrame.Characters.Font.Size
     void setFontSize(double points);
-    int placement() const;                   // Placement
+    int placement() const; // Placement
     void setPlacement(int placement);
 };
 
@@ -116,7 +116,7 @@ public:
     // A string, or a number for the numbered sheets. Throws SpreadsheetError when the
     // spreadsheet refuses the name (see isAcceptedSheetName).
     void setName(const QVariant& name);
-    void Delete();   // throws when it is the workbook's last sheet
+    void Delete(); // throws when it is the workbook's last sheet
     void Activate();
     Range Cells(int row, int column);
     Range AllCells(); // Cells without arguments
@@ -136,8 +136,8 @@ public:
 
 class Workbook {
 public:
-    int worksheetCount() const;            // Worksheets.Count
-    Worksheet& worksheet(int index);       // Worksheets(index), 1-based
+    int worksheetCount() const;                     // Worksheets.Count
+    Worksheet& worksheet(int index);                // Worksheets(index), 1-based
     Worksheet& addWorksheetAfter(Worksheet& after); // Worksheets.Add(after:=)
     Worksheet* activeSheet() const;
 };
@@ -149,7 +149,7 @@ public:
     int WindowState() const;
     void setWindowState(int state);
     QString Caption() const;
-    Workbook& addWorkbook();               // Workbooks.Add
+    Workbook& addWorkbook(); // Workbooks.Add
     bool ScreenUpdating() const;
     void setScreenUpdating(bool on);
     double CentimetersToPoints(double centimetres) const; // 1 cm = 72 / 2.54 points

@@ -1,6 +1,6 @@
-// The layer commands on a large drawing: all layers off, all on, and a click in the
-// layer list that scrolls the grid. tarnix's window in this process, the real cadhost on
-// a private bus with a generated drawing, refreshed once before the timings. Prints each
+// The layer commands on a large drawing: all layers off, all on, their way back, and a
+// click in the layer list that scrolls the grid. tarnix's window in this process, the real cadhost
+// on a private bus with a generated drawing, refreshed once before the timings. Prints each
 // command's time (median and range of several runs), the calls it made to the host, and
 // this process's CPU time, which tells the viewer's own work from waiting for the host.
 //
@@ -24,6 +24,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QTest>
 #include <algorithm>
@@ -122,6 +123,27 @@ int main(int argc, char** argv) {
         offTiles += window.tile(i)->bLayerOn() ? 0 : 1;
     print("all layers on (toolbar 14)",
           measure(runs, counts, nothing, [&] { window.toolbarButton(14)->trigger(); }), 1000);
+
+    // The way back: all off, then Ctrl+Z; the exclusive view of the first tile, then
+    // Ctrl+Z. Each puts back every layer's state, regenerates once and lets every tile
+    // read its state again.
+    print("undo of all layers off (Ctrl+Z)",
+          measure(
+              runs, counts, [&] { window.toolbarButton(15)->trigger(); },
+              [&] { window.undoButton()->trigger(); }),
+          1000);
+    window.OptDblClickExclusiveView->setChecked(true);
+    print("undo of an exclusive view (Ctrl+Z)",
+          measure(
+              runs, counts, [&] { window.tile(1)->pr_oImgOne_DblClick(); },
+              [&] { window.undoButton()->trigger(); }),
+          1000);
+    print("exclusive view (double click, recorded)",
+          measure(
+              runs, counts, [&] { window.undoButton()->trigger(); },
+              [&] { window.tile(1)->pr_oImgOne_DblClick(); }),
+          1000);
+    window.undoButton()->trigger();
 
     // A click on the last item with the grid at its top: the grid scrolls to the end,
     // every tile is placed again and every tile's mark is set or cleared.

@@ -90,6 +90,9 @@ bool AcadLayer::Plottable() {
 qint32 AcadLayer::Color() {
     return toLong(get(QStringLiteral("Color")));
 }
+void AcadLayer::setColor(qint32 lnColor) {
+    set(QStringLiteral("Color"), lnColor);
+}
 qint32 AcadLayer::Lineweight() {
     return toLong(get(QStringLiteral("Lineweight")));
 }

@@ -29,6 +29,7 @@ public:
     bool ViewportDefault();
     bool Plottable();
     qint32 Color();
+    void setColor(qint32 lnColor);
     qint32 Lineweight();
 
     // The name this reference was made with (no call); the CAD's own spelling comes

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LayerStateRecorder.h"
 #include "TileLayout.h"
 #include "platform/VbPicture.h"
 
@@ -47,4 +48,7 @@ public:
     virtual void selectOnlyListItem(qint32 iListIndex) = 0;
     // Brings the CAD's main window to the front, over the viewer.
     virtual void bringCadToFront() = 0;
+    // Takes what a tile command changed in the drawing as one step of the way back; a
+    // window that keeps no way back lets it go.
+    virtual void recordLayerStep(LayerStateStep&& step) { (void)step; }
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LayerStateRecorder.h"
 #include "platform/VbFrame.h"
 #include "platform/VbImage.h"
 #include "platform/VbPictureBox.h"
@@ -103,6 +104,8 @@ private:
     // One state button: the layer property it writes and the pictures it shows.
     struct StateButton;
     void pr_subStateButtonClick(const StateButton& button);
+    // Where the tile's commands hand their steps of the way back: to its window.
+    LayerStateRecorder::Sink pr_fun_StepSink() const;
 
     qint32 prlnIndex = 0;
     QString prsLayerName;

@@ -3,6 +3,7 @@
 
 #include "clsDWF.h"
 
+#include "LayerStateRecorder.h"
 #include "TileHost.h"
 #include "acad/AcadDocument.h"
 #include "acad/AcadLayers.h"
@@ -40,10 +41,21 @@ void showFrozenLayerMessage() {
 struct clsDWF::StateButton {
     const char* procedure;
     bool clsDWF::*flag;
-    void (acad::AcadLayer::*write)(bool);
+    LayerStateProperty property;
     QPointer<platform::VbImage> clsDWF::*button;
     TileHost::StatePicture on, off;
+    // The name of the step on the way back, for the new state True / False.
+    const char* stepOn;
+    const char* stepOff;
 };
+
+LayerStateRecorder::Sink clsDWF::pr_fun_StepSink() const {
+    TileHost* host = m_host;
+    return [host](LayerStateStep&& step) {
+        if (host)
+            host->recordLayerStep(std::move(step));
+    };
+}
 
 void clsDWF::pr_subConnectEvents() {
     m_events = std::make_unique<QObject>();
@@ -90,7 +102,9 @@ void clsDWF::pr_subStateButtonClick(const StateButton& b) {
         const bool wanted = !(this->*b.flag);
         acad::AcadDocument& doc = drawing(proDoc);
         acad::AcadLayer oLayer = doc.Layers().Item(prsLayerName);
-        (oLayer.*b.write)(wanted);
+        LayerStateRecorder step(QString::fromUtf8(wanted ? b.stepOn : b.stepOff),
+                                pr_fun_StepSink());
+        step.set(oLayer, b.property, wanted);
         this->*b.flag = wanted;
         if (platform::VbImage* button = (this->*b.button).data())
             button->setPicture(window(m_host).statePicture(wanted ? b.on : b.off));
@@ -99,21 +113,22 @@ void clsDWF::pr_subStateButtonClick(const StateButton& b) {
 }
 
 void clsDWF::pr_oCmdView_Click() {
-    pr_subStateButtonClick({"pr_oCmdView_Click", &clsDWF::m_bLayerOn, &acad::AcadLayer::setLayerOn,
+    pr_subStateButtonClick({"pr_oCmdView_Click", &clsDWF::m_bLayerOn, LayerStateProperty::LayerOn,
                             &clsDWF::pr_oCmdView, TileHost::StatePicture::ViewOn,
-                            TileHost::StatePicture::ViewOff});
+                            TileHost::StatePicture::ViewOff, "画層表示", "画層非表示"});
 }
 
 void clsDWF::pr_oCmdFreeze_Click() {
     pr_subStateButtonClick({"pr_oCmdFreeze_Click", &clsDWF::m_bAllViewportFreaze,
-                            &acad::AcadLayer::setFreeze, &clsDWF::pr_oCmdFreeze,
-                            TileHost::StatePicture::FreezeOn, TileHost::StatePicture::FreezeOff});
+                            LayerStateProperty::Freeze, &clsDWF::pr_oCmdFreeze,
+                            TileHost::StatePicture::FreezeOn, TileHost::StatePicture::FreezeOff,
+                            "フリーズ", "フリーズ解除"});
 }
 
 void clsDWF::pr_oCmdLock_Click() {
-    pr_subStateButtonClick({"pr_oCmdLock_Click", &clsDWF::m_bLock, &acad::AcadLayer::setLock,
+    pr_subStateButtonClick({"pr_oCmdLock_Click", &clsDWF::m_bLock, LayerStateProperty::Lock,
                             &clsDWF::pr_oCmdLock, TileHost::StatePicture::LockOn,
-                            TileHost::StatePicture::LockOff});
+                            TileHost::StatePicture::LockOff, "ロック", "ロック解除"});
 }
 
 void clsDWF::pr_oCmdColor_Click() {
@@ -127,7 +142,9 @@ void clsDWF::pr_oCboLineType_Click() {
         if (!pr_oCboLineType)
             throw platform::vbError(platform::vberr::ObjectNotSet);
         acad::AcadDocument& doc = drawing(proDoc);
-        doc.Layers().Item(prsLayerName).setLinetype(pr_oCboLineType->currentText());
+        acad::AcadLayer oLayer = doc.Layers().Item(prsLayerName);
+        LayerStateRecorder step(QStringLiteral("線種変更"), pr_fun_StepSink());
+        step.setLinetype(oLayer, pr_oCboLineType->currentText());
         doc.Regen(acad::acAllViewports);
     });
 }
@@ -150,32 +167,36 @@ void clsDWF::pr_oImgOne_Click() {
 }
 
 void clsDWF::pr_oImgOne_DblClick() {
-    ErrorTrap::trapLayerCommand(QStringLiteral("pr_oImgOne_DblClick"),
-                                [&] {
-                                    TileHost& host = window(m_host);
-                                    switch (host.doubleClickAction()) {
-                                    case TileHost::DoubleClickAction::MakeCurrent: {
-                                        acad::AcadDocument& doc = drawing(proDoc);
-                                        doc.setActiveLayer(doc.Layers().Item(prsLayerName));
-                                        host.pu_subActiveLayerUpdate();
-                                        host.bringCadToFront();
-                                        break;
-                                    }
-                                    case TileHost::DoubleClickAction::ExclusiveView: {
-                                        acad::AcadDocument& doc = drawing(proDoc);
-                                        acad::AcadLayers layers = doc.Layers();
-                                        // Every layer off in the drawing's own order, the current
-                                        // one too; freeze and lock stay as they are.
-                                        for (acad::AcadLayer oLayer : layers)
-                                            oLayer.setLayerOn(false);
-                                        layers.Item(prsLayerName).setLayerOn(true);
-                                        doc.Regen(acad::acAllViewports);
-                                        host.pu_subCtrlViewUpdate();
-                                        break;
-                                    }
-                                    case TileHost::DoubleClickAction::None:
-                                        break;
-                                    }
-                                },
-                                {{caderr::FrozenLayerCurrent, showFrozenLayerMessage}});
+    ErrorTrap::trapLayerCommand(
+        QStringLiteral("pr_oImgOne_DblClick"),
+        [&] {
+            TileHost& host = window(m_host);
+            switch (host.doubleClickAction()) {
+            case TileHost::DoubleClickAction::MakeCurrent: {
+                acad::AcadDocument& doc = drawing(proDoc);
+                LayerStateRecorder step(QStringLiteral("現在層"), pr_fun_StepSink());
+                step.setActiveLayer(doc, prsLayerName);
+                host.pu_subActiveLayerUpdate();
+                host.bringCadToFront();
+                break;
+            }
+            case TileHost::DoubleClickAction::ExclusiveView: {
+                acad::AcadDocument& doc = drawing(proDoc);
+                acad::AcadLayers layers = doc.Layers();
+                LayerStateRecorder step(QStringLiteral("排他表示"), pr_fun_StepSink());
+                // Every layer off in the drawing's own order, the current
+                // one too; freeze and lock stay as they are.
+                for (acad::AcadLayer oLayer : layers)
+                    step.setLayerOn(oLayer, false);
+                acad::AcadLayer oChosen = layers.Item(prsLayerName);
+                step.setLayerOn(oChosen, true);
+                doc.Regen(acad::acAllViewports);
+                host.pu_subCtrlViewUpdate();
+                break;
+            }
+            case TileHost::DoubleClickAction::None:
+                break;
+            }
+        },
+        {{caderr::FrozenLayerCurrent, showFrozenLayerMessage}});
 }

@@ -48,6 +48,9 @@ frmWMF::frmWMF(QWidget* parent) : QWidget(parent) {
     resize(ControlGeometry::sizePixels(10710), ControlGeometry::sizePixels(8235));
     pr_subCreateControls();
     pr_subCreateToolbar();
+    pr_subCreateHistoryTools();
+    pr_subCreateLayerSearch();
+    pr_subCreateLayerStateMenu();
     pr_subConnectLayerList();
     pr_subOverviewEventsConnect();
     // Starting the CAD from a refresh shows the viewer's own status window.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tiles/LayerStateRecorder.h"
 #include "tiles/TileHost.h"
 
 #include <QElapsedTimer>
@@ -17,10 +18,15 @@ class QCheckBox;
 class QCloseEvent;
 class QComboBox;
 class QGroupBox;
+class QLineEdit;
 class QRadioButton;
 class QScrollBar;
 class QStatusBar;
+class QTimer;
 class QToolBar;
+class QUndoStack;
+class LayerHistory;
+class LayerStateSet;
 
 namespace platform {
 class VbFrame;
@@ -173,6 +179,18 @@ public:
     void pu_subCtrlViewUpdate() override;
     void selectOnlyListItem(qint32 iListIndex) override;
     void bringCadToFront() override;
+    void recordLayerStep(LayerStateStep&& step) override;
+
+    // The way back through the layer commands (frmWMF_History.cpp): the steps, and the
+    // two buttons after the toolbar's described ones that walk them (Ctrl+Z, Ctrl+Y).
+    QUndoStack* layerSteps() const;
+    QAction* undoButton() const { return m_undoButton; }
+    QAction* redoButton() const { return m_redoButton; }
+    // The field after those buttons that selects layers by name (frmWMF_LayerSearch.cpp).
+    QLineEdit* layerSearch() const;
+    // Does now what the last search left for the window's next turn: the grid's scroll
+    // and the marks of the tiles out of view.
+    void pr_subLayerSearchMarkAll();
 
     // The window id the window helpers take for this window.
     std::uint32_t hWnd() const;
@@ -234,6 +252,30 @@ private:
     // The layer list and the commands on the layers it names (frmWMF_LayerCommands.cpp).
     // The drawing commands skip what fails, so before the first refresh they do nothing.
     void pr_subConnectLayerList();
+    void pr_subCreateHistoryTools();
+    LayerStateRecorder::Sink pr_fun_StepSink();
+    void pr_subHistoryFollowDrawing(const QString& sFullName);
+    void pr_subLayerUndo();
+    void pr_subLayerRedo();
+    void pr_subCreateLayerSearch();
+    void pr_subLayerSearch(const QString& sPattern);
+    void pr_subLayerSearchNext();
+    void pr_subLayerSearchShow(int k);
+    void pr_subLayerSearchMark(int row);
+    void pr_subLayerSearchMarkSlice();
+    void pr_subLayerSearchScrollGrid();
+    // The user marks tiles himself: the search's marks still to come are dropped.
+    void pr_subLayerSearchStopMarking();
+    // Scrolls the grid so that the list's current item's tile is in view.
+    void pr_subScrollGridToListIndex();
+    // Named layer-state sets (frmWMF_LayerStates.cpp).
+    void pr_subCreateLayerStateMenu();
+    QString pr_fun_sLayerStateDrawing();
+    void pr_subLayerStateSave();
+    void pr_subLayerStateRestore();
+    void pr_subLayerStateApply(const LayerStateSet& set);
+    void pr_subLayerStateExport();
+    void pr_subLayerStateImport();
     void LstLayers_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
     void LstLayers_Click();
     void pr_subSelectLayerSet(const QString& sMode);
@@ -258,6 +300,20 @@ private:
     qint32 prlnDragY = 0;
 
     std::vector<QAction*> m_toolbarButtons;
+    LayerHistory* m_layerHistory = nullptr;
+    QAction* m_undoButton = nullptr;
+    QAction* m_redoButton = nullptr;
+    QLineEdit* m_layerSearch = nullptr;
+    QAction* m_layerStateSave = nullptr;
+    QAction* m_layerStateRestore = nullptr;
+    // The list rows the search field matched, and the one Enter showed last.
+    std::vector<int> m_searchMatches;
+    int m_searchCursor = -1;
+    // Which rows the last search selected, and the tiles out of view still to mark.
+    std::vector<bool> m_searchWanted;
+    std::vector<int> m_searchMarkPending;
+    QTimer* m_searchMarkTimer = nullptr;
+    QTimer* m_searchScrollTimer = nullptr;
     mutable std::shared_ptr<TileGrid> m_tileGrid;
     qint32 m_progressCount = 0;
     qint32 m_progressTotal = 0;

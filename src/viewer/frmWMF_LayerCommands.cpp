@@ -13,6 +13,7 @@
 #include "platform/VbFrame.h"
 #include "platform/VbListBox.h"
 #include "platform/VbTextBox.h"
+#include "tiles/LayerStateRecorder.h"
 #include "tiles/TileGrid.h"
 #include "tiles/TileLayout.h"
 #include "tiles/clsDWF.h"
@@ -69,6 +70,22 @@ void frmWMF::LstLayers_KeyDown(int keyCode, Qt::KeyboardModifiers shift) {
 
 void frmWMF::LstLayers_Click() {
     using ErrorTrap::skip;
+    pr_subScrollGridToListIndex();
+
+    for (int i = 0; i < LstLayers->ListCount(); ++i) {
+        const bool selected = LstLayers->Selected(i);
+        skip([&] {
+            clsDWF& t = tileOrFail(tile(i + 1));
+            if (selected)
+                t.SelectView();
+            else
+                t.ResetSelect();
+        });
+    }
+}
+
+void frmWMF::pr_subScrollGridToListIndex() {
+    using ErrorTrap::skip;
     // The window's outer size, not the grid's box: the grid shows fewer rows than this
     // counts, which the margins below make up for.
     qint32 visRows = 0;
@@ -92,27 +109,24 @@ void frmWMF::LstLayers_Click() {
         else if (r > v + visRows - 3)
             setScrollValue(*ScrBarV, row - visRows + 2);
     });
-
-    for (int i = 0; i < LstLayers->ListCount(); ++i) {
-        const bool selected = LstLayers->Selected(i);
-        skip([&] {
-            clsDWF& t = tileOrFail(tile(i + 1));
-            if (selected)
-                t.SelectView();
-            else
-                t.ResetSelect();
-        });
-    }
 }
 
 void frmWMF::pr_subSelectLayerSet(const QString& sMode) {
     using ErrorTrap::skip;
     const bool bOn = sMode == QStringLiteral("View");
-    for (int i = 0; i < LstLayers->ListCount(); ++i) {
-        if (!LstLayers->Selected(i))
-            continue;
-        const QString name = LstLayers->List(i);
-        skip([&] { drawing(proAcadDoc).Layers().Item(name).setLayerOn(bOn); });
+    {
+        LayerStateRecorder step(bOn ? QStringLiteral("選択画層表示")
+                                    : QStringLiteral("選択画層非表示"),
+                                pr_fun_StepSink());
+        for (int i = 0; i < LstLayers->ListCount(); ++i) {
+            if (!LstLayers->Selected(i))
+                continue;
+            const QString name = LstLayers->List(i);
+            skip([&] {
+                acad::AcadLayer oLayer = drawing(proAcadDoc).Layers().Item(name);
+                step.setLayerOn(oLayer, bOn);
+            });
+        }
     }
     skip([&] { drawing(proAcadDoc).Regen(acad::acAllViewports); });
     pu_subCtrlViewUpdate();
@@ -130,11 +144,15 @@ void frmWMF::pr_subAllLayerSet(bool bOn) {
     using ErrorTrap::skip;
     // Each layer on its own: one the drawing refuses leaves the others switched.
     // The current layer is switched too; the CAD shows it off like any other.
-    skip([&] {
-        acad::AcadLayers layers = drawing(proAcadDoc).Layers();
-        for (acad::AcadLayer oLayer : layers)
-            skip([&] { oLayer.setLayerOn(bOn); });
-    });
+    {
+        LayerStateRecorder step(bOn ? QStringLiteral("全画層表示") : QStringLiteral("全画層非表示"),
+                                pr_fun_StepSink());
+        skip([&] {
+            acad::AcadLayers layers = drawing(proAcadDoc).Layers();
+            for (acad::AcadLayer oLayer : layers)
+                skip([&] { step.setLayerOn(oLayer, bOn); });
+        });
+    }
     skip([&] { drawing(proAcadDoc).Regen(acad::acAllViewports); });
     pu_subCtrlViewUpdate();
 }

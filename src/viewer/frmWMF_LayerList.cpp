@@ -17,6 +17,7 @@ clsDWF* frmWMF::tile(int i) const {
 }
 
 void frmWMF::pu_subResetSelect(qint32 iIndex) {
+    pr_subLayerSearchStopMarking();
     for (int i = 1; i <= proDWFUBound(); ++i) {
         clsDWF* t = tile(i);
         if (t && t->index() != iIndex)

@@ -58,6 +58,8 @@ void frmWMF::pr_subRefreshLayers() {
                          platform::vbOKOnly | platform::vbExclamation, ErrorReport::kTitle);
         return;
     }
+    // The way back is kept by layer name for the same drawing and forgotten for another.
+    pr_subHistoryFollowDrawing(sFullName);
 
     acad::AcadLayers layers = oAcadDoc->Layers();
     const qint32 n = layers.Count();

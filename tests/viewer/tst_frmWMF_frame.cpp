@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QPainter>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -183,7 +184,8 @@ TEST_F(FrameTest, ToolbarHasSeventeenButtonsWithSeparatorsAndTooltips) {
         {15, QStringLiteral("全ての画層を非表示に設定します")},
         {17, QStringLiteral("ソフト情報")},
     };
-    EXPECT_EQ(window.Toolbar1->actions().size(), 17);
+    // The seventeen described come first; what the viewer adds follows them.
+    ASSERT_GE(window.Toolbar1->actions().size(), 17);
     EXPECT_EQ(window.toolbarButton(0), nullptr);
     EXPECT_EQ(window.toolbarButton(18), nullptr);
     int pictures = 0;
@@ -206,6 +208,36 @@ TEST_F(FrameTest, ToolbarHasSeventeenButtonsWithSeparatorsAndTooltips) {
     EXPECT_EQ(pictures, 11);
     for (int i : {6, 8, 10, 16})
         EXPECT_TRUE(window.toolbarButton(i)->isSeparator()) << i;
+}
+
+TEST_F(FrameTest, TheAdditionsFollowTheLastButtonAndMoveNothing) {
+    const QList<QAction*> actions = window.Toolbar1->actions();
+    const qsizetype undo = actions.indexOf(window.undoButton());
+    const qsizetype redo = actions.indexOf(window.redoButton());
+    const qsizetype search = actions.indexOf(window.Toolbar1->actions().constLast());
+    EXPECT_GT(undo, 16);
+    EXPECT_EQ(redo, undo + 1);
+    EXPECT_EQ(window.Toolbar1->widgetForAction(actions.at(search)),
+              static_cast<QWidget*>(window.layerSearch()));
+
+    // The described buttons' places with the additions, and without them.
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto places = [this] {
+        std::vector<QRect> rects;
+        for (int i = 1; i <= 17; ++i) {
+            QWidget* w = window.Toolbar1->widgetForAction(window.toolbarButton(i));
+            rects.push_back(w ? w->geometry() : QRect());
+        }
+        return rects;
+    };
+    const std::vector<QRect> with = places();
+    for (qsizetype k = 17; k < actions.size(); ++k)
+        window.Toolbar1->removeAction(actions.at(k));
+    QApplication::processEvents();
+    EXPECT_EQ(places(), with);
+    // The zoom list still lies over the two placeholders.
+    EXPECT_EQ(ControlGeometry::Left(window.CboZoom), 30);
 }
 
 TEST_F(FrameTest, ToolbarPicturesAreSharpAtDoubleResolution) {

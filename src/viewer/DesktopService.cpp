@@ -16,6 +16,9 @@ public:
     void openUrl(const QString& url) override {
         QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode));
     }
+    bool openDocument(const QString& path) override {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
 };
 
 std::unique_ptr<DesktopService>& installed() {
@@ -24,6 +27,10 @@ std::unique_ptr<DesktopService>& installed() {
 }
 
 } // namespace
+
+bool DesktopService::openDocument(const QString& /*path*/) {
+    return false;
+}
 
 DesktopService& desktopService() {
     if (!installed())

@@ -4,15 +4,18 @@
 #include <memory>
 
 // The desktop's own programs for the about window's links: the file manager, the
-// program for text files, the web browser. Each takes one whole path or address, so a
-// folder with blanks in its name arrives as one argument. Failures are not reported:
-// a link that the desktop cannot follow simply does nothing.
+// program for text files, the web browser; and the program for an exported workbook.
+// Each takes one whole path or address, so a folder with blanks in its name arrives as
+// one argument. The links report no failure: a link that the desktop cannot follow
+// simply does nothing.
 class DesktopService {
 public:
     virtual ~DesktopService() = default;
     virtual void openFolder(const QString& folder) = 0;
     virtual void openTextFile(const QString& path) = 0;
     virtual void openUrl(const QString& url) = 0;
+    // The desktop's program for the document's type; false when there is none to start.
+    virtual bool openDocument(const QString& path);
 };
 
 // The service in use: QDesktopServices (xdg-open) unless a test has put its own in place.

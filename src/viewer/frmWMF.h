@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/ExportHost.h"
 #include "tiles/LayerStateRecorder.h"
 #include "tiles/TileHost.h"
 
@@ -51,7 +52,7 @@ class TileGrid;
 // files by family: frame and layout here and in frmWMF_Layout.cpp, the toolbar in
 // frmWMF_Toolbar.cpp, load/unload in frmWMF_Load.cpp, the refresh in
 // frmWMF_Refresh.cpp, the layer list and its commands in frmWMF_LayerCommands.cpp.
-class frmWMF : public QWidget, public TileHost {
+class frmWMF : public QWidget, public TileHost, public ExportHost {
     Q_OBJECT
 public:
     explicit frmWMF(QWidget* parent = nullptr);
@@ -192,6 +193,11 @@ public:
     // and the marks of the tiles out of view.
     void pr_subLayerSearchMarkAll();
 
+    // What the export asks of its window (frmWMF_Export.cpp).
+    QString layerPicturePath(const QString& sLayerName) override;
+    bool openWorkbook(const QString& sPath) override;
+    void showStatusText(const QString& sText) override;
+
     // The window id the window helpers take for this window.
     std::uint32_t hWnd() const;
 
@@ -283,6 +289,8 @@ private:
     void pr_subAllLayerOff();
     void pr_subAllLayerSet(bool bOn);
     void CmdSelectRemove_Click();
+    // Opens the export dialog for the layers chosen in the list.
+    void pr_subExportExcel();
     // The overview's zoom, fit and drag, with the part overview and the tiles following
     // (frmWMF_Overview.cpp).
     void pr_subOverviewEventsConnect();

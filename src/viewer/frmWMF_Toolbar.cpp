@@ -128,8 +128,8 @@ void frmWMF::Toolbar1_ButtonClick(int index) {
     case 17:
         basFormShow::pu_subInfoShow();
         break;
-    case 9: // export the selected layers
-        // The export arrives with its own command; its button is in place already.
+    case 9:
+        pr_subExportExcel();
         break;
     default:
         break;

@@ -11,6 +11,7 @@
 #include "platform/VbErrorText.h"
 #include "platform/VbListBox.h"
 #include "platform/VbNumeric.h"
+#include "platform/WindowSystem.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -88,6 +89,8 @@ void frmExportExcel::pu_subShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
     // No owner: the dialog is a window of its own, and while it is up no other window
     // of the program takes input.
     frmExportExcel form(std::move(oAcadDoc), sLayerArray, host);
+    // Set on the window before it is mapped: the manager reads it then.
+    platform::WindowSystem::instance().setSkipTaskbar(std::uint32_t(form.winId()));
     form.exec();
 }
 
@@ -96,8 +99,10 @@ frmExportExcel::frmExportExcel(std::shared_ptr<acad::AcadDocument> oAcadDoc,
     : QDialog(nullptr), m_oAcadDoc(std::move(oAcadDoc)), m_sLayerArray(sLayerArray), m_host(host) {
     setObjectName(QStringLiteral("frmExportExcel"));
     setWindowModality(Qt::ApplicationModal);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    // A fixed dialog frame: a title and the close button, nothing to minimise or
+    // maximise (without the customize hint the manager adds both to an ownerless window).
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(platform::twipsToPixels(6630), platform::twipsToPixels(6195));
     pr_subCreateControls();
     pr_subSetTabOrder();

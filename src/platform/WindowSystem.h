@@ -16,6 +16,8 @@ public:
     virtual std::uint32_t findWindow(const QString& title) = 0;
     virtual void setForeground(std::uint32_t window) = 0;
     virtual void setTopMost(std::uint32_t window) = 0;
+    // Kept out of the desktop's task bar, as a dialog that belongs to the program is.
+    virtual void setSkipTaskbar(std::uint32_t) {}
 
     // The one instance for this process: X11 when the Qt platform is xcb, else the
     // null version that finds nothing and does nothing.

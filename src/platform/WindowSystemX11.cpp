@@ -130,26 +130,50 @@ void X11WindowSystem::setForeground(std::uint32_t window) {
     d->sync();
 }
 
-void X11WindowSystem::setTopMost(std::uint32_t window) {
-    if (window == 0)
-        return;
-    // A window not mapped yet is read by the manager when it maps: set the property.
-    xcb_atom_t above = d->ewmh._NET_WM_STATE_ABOVE;
-    xcb_ewmh_get_atoms_reply_t state;
+namespace {
+
+std::vector<xcb_atom_t> wmStateOf(xcb_ewmh_connection_t& ewmh, std::uint32_t window) {
     std::vector<xcb_atom_t> atoms;
-    if (xcb_ewmh_get_wm_state_reply(&d->ewmh, xcb_ewmh_get_wm_state(&d->ewmh, window), &state,
-                                    nullptr)) {
+    xcb_ewmh_get_atoms_reply_t state;
+    if (xcb_ewmh_get_wm_state_reply(&ewmh, xcb_ewmh_get_wm_state(&ewmh, window), &state, nullptr)) {
         atoms.assign(state.atoms, state.atoms + state.atoms_len);
         xcb_ewmh_get_atoms_reply_wipe(&state);
     }
-    if (std::find(atoms.begin(), atoms.end(), above) == atoms.end())
-        atoms.push_back(above);
+    return atoms;
+}
+
+} // namespace
+
+void X11WindowSystem::addWindowState(std::uint32_t window, std::uint32_t state) {
+    // A window not mapped yet is read by the manager when it maps: set the property.
+    std::vector<xcb_atom_t> atoms = wmStateOf(d->ewmh, window);
+    if (std::find(atoms.begin(), atoms.end(), state) == atoms.end())
+        atoms.push_back(state);
     xcb_ewmh_set_wm_state(&d->ewmh, window, uint32_t(atoms.size()), atoms.data());
-    // A mapped one needs the request to its manager; without a manager, raise it.
-    xcb_ewmh_request_change_wm_state(&d->ewmh, d->screen, window, XCB_EWMH_WM_STATE_ADD, above, 0,
+    // A mapped one needs the request to its manager.
+    xcb_ewmh_request_change_wm_state(&d->ewmh, d->screen, window, XCB_EWMH_WM_STATE_ADD, state, 0,
                                      XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+}
+
+void X11WindowSystem::setTopMost(std::uint32_t window) {
+    if (window == 0)
+        return;
+    addWindowState(window, d->ewmh._NET_WM_STATE_ABOVE);
+    // Without a manager, raise it.
     d->raise(window);
     d->sync();
+}
+
+void X11WindowSystem::setSkipTaskbar(std::uint32_t window) {
+    if (window == 0)
+        return;
+    addWindowState(window, d->ewmh._NET_WM_STATE_SKIP_TASKBAR);
+    d->sync();
+}
+
+bool X11WindowSystem::skipsTaskbar(std::uint32_t window) {
+    const std::vector<xcb_atom_t> atoms = wmStateOf(d->ewmh, window);
+    return std::find(atoms.begin(), atoms.end(), d->ewmh._NET_WM_STATE_SKIP_TASKBAR) != atoms.end();
 }
 
 } // namespace platform

@@ -19,11 +19,16 @@ public:
     std::uint32_t findWindow(const QString& title) override;
     void setForeground(std::uint32_t window) override;
     void setTopMost(std::uint32_t window) override;
+    void setSkipTaskbar(std::uint32_t window) override;
 
     // The title a top-level window shows (_NET_WM_NAME, else WM_NAME).
     QString windowTitle(std::uint32_t window);
+    // Whether the window's _NET_WM_STATE asks to be left out of the task bar.
+    bool skipsTaskbar(std::uint32_t window);
 
 private:
+    void addWindowState(std::uint32_t window, std::uint32_t state);
+
     struct Impl;
     explicit X11WindowSystem(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> d;

@@ -132,6 +132,14 @@ TEST(X11WindowSystem, FindsATopLevelWindowByItsExactTitleAndRaisesIt) {
     ASSERT_GE(n, 2);
     EXPECT_EQ(kids[n - 1], cad) << "the last foreground call wins on a bare server";
     std::free(tree);
+
+    // Left out of the task bar, a window keeps the states it had.
+    EXPECT_FALSE(ws->skipsTaskbar(cad));
+    ws->setSkipTaskbar(other);
+    EXPECT_TRUE(ws->skipsTaskbar(other));
+    EXPECT_FALSE(ws->skipsTaskbar(cad));
+    ws->setTopMost(other);
+    EXPECT_TRUE(ws->skipsTaskbar(other)) << "a later state is added, not put in its place";
     xcb_disconnect(c);
 }
 

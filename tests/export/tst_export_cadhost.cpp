@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
@@ -166,6 +167,44 @@ TEST_F(ExportCadHostTest, ChosenLayersBecomeAWorkbookFile) {
               QStringLiteral("Beta\nｵﾌﾞｼﾞｪｸﾄ数：2"));
     EXPECT_EQ(captions[1].value(QStringLiteral("text")).toString(),
               QStringLiteral("Walls\nｵﾌﾞｼﾞｪｸﾄ数：2"));
+}
+
+// Layers picked by name in the search field are the ones the export starts from.
+TEST_F(ExportCadHostTest, LayersPickedByNameAreTheOnesExported) {
+    openPlan();
+    window.pu_subCmdRefresh_Click();
+    ASSERT_TRUE(boxes.boxes.empty());
+    QLineEdit* field = window.layerSearch();
+    ASSERT_TRUE(field);
+    QTest::keyClicks(field, QStringLiteral("*a"));
+
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        auto* form = qobject_cast<frmExportExcel*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(form);
+        shown = true;
+        QStringList chosen;
+        for (int i = 0; i < form->LstLayer->ListCount(); ++i)
+            if (form->LstLayer->Selected(i))
+                chosen << form->LstLayer->List(i);
+        EXPECT_EQ(chosen, QStringList({QStringLiteral("alpha"), QStringLiteral("Beta"),
+                                       QStringLiteral("gamma")}));
+        QTest::mouseClick(form->CmdOK, Qt::LeftButton);
+        if (form->isVisible())
+            form->CmdCancel->click();
+    });
+    window.toolbarButton(9)->trigger();
+    ASSERT_TRUE(shown);
+    ASSERT_EQ(documents.workbooks(), QStringList{QStringLiteral("plan.xlsx")});
+    const QJsonArray cells =
+        readBack(QDir(documents.documents()).filePath(QStringLiteral("plan.xlsx")))
+            .value(QStringLiteral("cells"))
+            .toArray();
+    ASSERT_EQ(cells.size(), 4);
+    EXPECT_EQ(cells[1].toArray()[1].toObject().value(QStringLiteral("value")).toString(),
+              QStringLiteral("alpha"));
+    EXPECT_EQ(cells[3].toArray()[1].toObject().value(QStringLiteral("value")).toString(),
+              QStringLiteral("gamma"));
 }
 
 TEST_F(ExportCadHostTest, NothingChosenOpensTheDialogWithNothingSelected) {

@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
         }
         const double med = median(perKey);
         const double max = *std::max_element(perKey.begin(), perKey.end());
-        worst = std::max(worst, med);
+        worst = std::max(worst, max);
         std::printf("  %-40s \"%s\": per key median %6.2f ms, max %6.2f ms; all marked after "
                     "the last key %6.1f ms; %d selected\n",
                     what, qPrintable(text), med, max, median(allMarked), matched);
@@ -125,9 +125,13 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
         enter.push_back(double(key.nsecsElapsed()) / 1e6);
     }
-    std::printf("  %-40s median %6.2f ms\n", "Enter to the next match", median(enter));
-    std::printf("budget 16 ms a key: %s; %d message boxes\n", worst <= 16 ? "met" : "MISSED",
-                boxes.count());
+    const double enterMax = *std::max_element(enter.begin(), enter.end());
+    worst = std::max(worst, enterMax);
+    std::printf("  %-40s median %6.2f ms, max %6.2f ms\n", "Enter to the next match", median(enter),
+                enterMax);
+    // Every key counts: a user feels the slowest one.
+    std::printf("budget 16 ms a key, the slowest: %s; %d message boxes\n",
+                worst <= 16 ? "met" : "MISSED", boxes.count());
 
     acad::resetConnector();
     pu_oAcadApp.reset();

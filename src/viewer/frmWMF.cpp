@@ -4,6 +4,7 @@
 #include "acad/StatusWindow.h"
 #include "app/frmSplash.h"
 #include "platform/ControlGeometry.h"
+#include "platform/ManySiblings.h"
 #include "platform/Twips.h"
 #include "platform/VbColor.h"
 #include "platform/VbFrame.h"
@@ -41,6 +42,9 @@ void place(QWidget* control, const TileLayout::Rect& r) {
 } // namespace
 
 frmWMF::frmWMF(QWidget* parent) : QWidget(parent) {
+    // The grid's tiles are thousands of sibling widgets; constructed first thing in
+    // the program, the window is in time for the first paint.
+    platform::paintManySiblingsCheaply();
     setObjectName(QStringLiteral("frmWMF"));
     setWindowTitle(QStringLiteral("画層ビューワ"));
     setAttribute(Qt::WA_DeleteOnClose, false);

@@ -279,6 +279,8 @@ private:
     QString pr_fun_sLayerStateDrawing();
     void pr_subLayerStateSave();
     void pr_subLayerStateRestore();
+    std::optional<LayerStateSet> pr_fun_ChooseSavedLayerState(const QString& sCaption,
+                                                              QString* sChosen = nullptr);
     void pr_subLayerStateApply(const LayerStateSet& set);
     void pr_subLayerStateExport();
     void pr_subLayerStateImport();

@@ -95,27 +95,37 @@ void frmWMF::pr_subLayerStateSave() {
                    store.fileFor(sDrawing, *name));
 }
 
-void frmWMF::pr_subLayerStateRestore() {
+// A set saved for this drawing, chosen by the user under `sCaption`; nothing when
+// there is none, the user cancels, or its file cannot be read (each said).
+std::optional<LayerStateSet> frmWMF::pr_fun_ChooseSavedLayerState(const QString& sCaption,
+                                                                  QString* sChosen) {
     const QString sDrawing = pr_fun_sLayerStateDrawing();
     if (sDrawing.isEmpty())
-        return;
+        return std::nullopt;
     const LayerStateStore store;
     const QStringList names = store.names(sDrawing);
     if (names.isEmpty()) {
         showNotice(QStringLiteral("この図面に保存された画層状態はありません。"));
-        return;
+        return std::nullopt;
     }
     const std::optional<QString> name =
-        LayerStateDialogs::instance().chooseSet(this, QStringLiteral("画層状態の復元"), names);
+        LayerStateDialogs::instance().chooseSet(this, sCaption, names);
     if (!name || name->isEmpty())
-        return;
-    const std::optional<LayerStateSet> set = store.load(sDrawing, *name);
+        return std::nullopt;
+    std::optional<LayerStateSet> set = store.load(sDrawing, *name);
     if (!set) {
         showNotice(QStringLiteral("画層状態を読み込めませんでした。\r\n") +
                    store.fileFor(sDrawing, *name));
-        return;
+        return std::nullopt;
     }
-    pr_subLayerStateApply(*set);
+    if (sChosen)
+        *sChosen = *name;
+    return set;
+}
+
+void frmWMF::pr_subLayerStateRestore() {
+    if (const auto set = pr_fun_ChooseSavedLayerState(QStringLiteral("画層状態の復元")))
+        pr_subLayerStateApply(*set);
 }
 
 void frmWMF::pr_subLayerStateApply(const LayerStateSet& set) {
@@ -133,27 +143,12 @@ void frmWMF::pr_subLayerStateApply(const LayerStateSet& set) {
 }
 
 void frmWMF::pr_subLayerStateExport() {
-    const QString sDrawing = pr_fun_sLayerStateDrawing();
-    if (sDrawing.isEmpty())
+    QString name;
+    const auto set = pr_fun_ChooseSavedLayerState(QStringLiteral("画層状態の書き出し"), &name);
+    if (!set)
         return;
-    const LayerStateStore store;
-    const QStringList names = store.names(sDrawing);
-    if (names.isEmpty()) {
-        showNotice(QStringLiteral("この図面に保存された画層状態はありません。"));
-        return;
-    }
-    const std::optional<QString> name =
-        LayerStateDialogs::instance().chooseSet(this, QStringLiteral("画層状態の書き出し"), names);
-    if (!name || name->isEmpty())
-        return;
-    const std::optional<LayerStateSet> set = store.load(sDrawing, *name);
-    if (!set) {
-        showNotice(QStringLiteral("画層状態を読み込めませんでした。\r\n") +
-                   store.fileFor(sDrawing, *name));
-        return;
-    }
     const QString path =
-        LayerStateDialogs::instance().exportFile(this, *name + QStringLiteral(".csv"));
+        LayerStateDialogs::instance().exportFile(this, name + QStringLiteral(".csv"));
     if (path.isEmpty())
         return;
     if (!set->write(path))

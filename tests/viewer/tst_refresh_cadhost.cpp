@@ -24,6 +24,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -37,10 +38,17 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/stat.h>
 
 using platform::ControlGeometry;
 
 namespace {
+
+// Which file a path names: a picture rewritten in place keeps it.
+ino_t inodeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
 
 using viewertest::StateMap;
 
@@ -493,6 +501,74 @@ TEST_F(RefreshCadHostTest, AFailingMacroLeavesTheLayerStatesAsTheyWere) {
     EXPECT_EQ(doc->ActiveLayer().Name(), QStringLiteral("Cur"));
     EXPECT_FALSE(pu_bUpdateEnd);
     EXPECT_FALSE(window.state().prbShowEnd);
+}
+
+// The last refresh's pictures stay in LAYER for the host to rewrite in place; what it
+// did not rewrite this time goes, so that neither a tile nor an export ever takes the
+// last refresh's picture of a layer for the present one.
+TEST_F(RefreshCadHostTest, TheWorkFolderHoldsExactlyThePicturesOfTheLastRefresh) {
+    openPlan();
+    const QString work = folder.path() + QStringLiteral("/LAYER");
+    auto pictures = [&] {
+        QStringList files = QDir(work).entryList({QStringLiteral("*.wmf")}, QDir::Files);
+        files.sort();
+        return files;
+    };
+    auto filesOf = [](QStringList names) {
+        for (QString& name : names)
+            name += QStringLiteral(".wmf");
+        names.sort();
+        return names;
+    };
+    auto noBox = [&] {
+        for (const auto& b : boxes.boxes)
+            ADD_FAILURE() << b.prompt.toStdString();
+        boxes.boxes.clear();
+    };
+    window.pu_subCmdRefresh_Click();
+    noBox();
+    ASSERT_EQ(pictures(), filesOf(viewertest::kLayers));
+    const QString walls = work + QStringLiteral("/Walls.wmf");
+    const ino_t wallsFile = inodeOf(walls);
+
+    // A layer deleted and one added in the CAD between two refreshes.
+    auto hostDoc = std::dynamic_pointer_cast<acad::DBusDocumentBackend>(doc->backend());
+    ASSERT_TRUE(hostDoc);
+    hostDoc->deleteLayer(QStringLiteral("Empty"));
+    hostDoc->addLayer(QStringLiteral("Vacant"));
+    window.pu_subCmdRefresh_Click();
+    noBox();
+    QStringList layers = viewertest::kLayers;
+    layers.removeOne(QStringLiteral("Empty"));
+    layers.append(QStringLiteral("Vacant"));
+    EXPECT_EQ(pictures(), filesOf(layers));
+    EXPECT_EQ(inodeOf(walls), wallsFile);
+    EXPECT_TRUE(tile(tileOf(QStringLiteral("Vacant"))).ImgOne()->Picture() != nullptr);
+
+    // A list's macro writes only the layers that are on: the layer switched off had a
+    // picture a refresh ago and now has none, and its tile shows nothing.
+    refreshFromList({"Beta", "Hidden", "Walls"});
+    noBox();
+    ASSERT_EQ(tileNames(), (QStringList{"Beta", "Hidden", "Walls"}));
+    EXPECT_TRUE(tile(1).ImgOne()->Picture() != nullptr);
+    EXPECT_TRUE(tile(2).ImgOne()->Picture() == nullptr);
+    EXPECT_TRUE(tile(3).ImgOne()->Picture() != nullptr);
+    for (const char* off : {"Hidden.wmf", "Gone.wmf", "Cur.wmf"})
+        EXPECT_FALSE(pictures().contains(QLatin1String(off))) << off;
+    EXPECT_TRUE(pictures().contains(QStringLiteral("Doors.wmf"))); // frozen, but on
+
+    // A refresh whose layer macro fails leaves none of the last refresh's pictures.
+    QFile dvb(folder.path() + QStringLiteral("/TARNIX.dvb"));
+    ASSERT_TRUE(dvb.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    dvb.write("basWMF = {}\n"
+              "function basWMF.pu_subMakeWMF_All() Host.ExportVisible('LAYER/SYS/all.wmf') end\n"
+              "function basWMF.pu_subMakeWMF_AllLayer() error('disk full') end\n");
+    dvb.close();
+    window.pu_subCmdRefresh_Click();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    boxes.boxes.clear();
+    EXPECT_EQ(pictures(), QStringList());
+    EXPECT_TRUE(QFileInfo::exists(work + QStringLiteral("/SYS/all.wmf")));
 }
 
 TEST_F(RefreshCadHostTest, NoLayerToShowGivesAnEmptyGridAndTheFinishedStatus) {

@@ -209,9 +209,9 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
         basDWF::pu_subPictureFit(*ImgALL, *FraALL,
                                  qint32(std::nearbyint(ControlGeometry::Height(TxtALL))), 0);
         basDWF::pu_subPreparePicture(all, *ImgALL);
+        std::shared_ptr<const metafile::MetafilePicture> part;
         if (!bAll) {
             const QString partWmf = sysFolder + QStringLiteral("/part.wmf");
-            std::shared_ptr<const metafile::MetafilePicture> part;
             if (QFileInfo(partWmf).isFile())
                 part = basDWF::pu_subLoadPicture(*ImgPart, partWmf,
                                                  metafile::MetafilePicture::Play::InBackground);
@@ -259,6 +259,16 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
         }
 
         RefreshPhases::mark("tiles built");
+        // The overviews' files were read and checked on the worker while the tiles were
+        // built: a whole drawing's took the window longer than it may stop. A damaged one
+        // ends the refresh here with the error its loading gave.
+        const auto answer = [this] {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            pr_subStopIfClosing();
+        };
+        basDWF::pu_subAwaitPicture(all, answer);
+        basDWF::pu_subAwaitPicture(part, answer);
+        RefreshPhases::mark("overviews checked");
         pu_oAcadApp->RunMacro(bAll ? kMacroAllLayer : kMacroViewLayer);
         RefreshPhases::mark("layer macro");
         folderPictures.sweep();

@@ -21,6 +21,7 @@
 #include "platform/VbPictureBox.h"
 #include "platform/VbTextBox.h"
 #include "tiles/clsDWF.h"
+#include "viewer/RefreshPhases.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -569,6 +570,47 @@ TEST_F(RefreshCadHostTest, TheWorkFolderHoldsExactlyThePicturesOfTheLastRefresh)
     boxes.boxes.clear();
     EXPECT_EQ(pictures(), QStringList());
     EXPECT_TRUE(QFileInfo::exists(work + QStringLiteral("/SYS/all.wmf")));
+}
+
+// The whole drawing's picture is read and checked off the window's thread; a damaged
+// one still ends the refresh with the picture error, whether its headers or its
+// records are what is wrong, and the layers' states come back.
+TEST_F(RefreshCadHostTest, ADamagedWholeDrawingPictureEndsTheRefreshWithThePictureError) {
+    openPlan();
+    const QString all = folder.path() + QStringLiteral("/LAYER/SYS/all.wmf");
+    struct Damage {
+        const char* what;
+        qint64 at;
+        QByteArray bytes;
+    };
+    // A record's size pointing past the end; the metafile header's type.
+    for (const Damage& damage : {Damage{"records", 22 + 18, QByteArray("\xff\xff\xff\x7f", 4)},
+                                 Damage{"headers", 22, QByteArray("\x07\x00", 2)}}) {
+        SCOPED_TRACE(damage.what);
+        RefreshPhases::setObserver([&](const char* phase) {
+            if (qstrcmp(phase, "overview macro") != 0)
+                return;
+            QFile f(all);
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(f.seek(damage.at));
+            f.write(damage.bytes);
+        });
+        window.pu_subCmdRefresh_Click();
+        RefreshPhases::setObserver(nullptr);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_TRUE(boxes.boxes[0].prompt.contains(QStringLiteral("番号：481")))
+            << boxes.boxes[0].prompt.toStdString();
+        EXPECT_TRUE(boxes.boxes[0].prompt.contains(QStringLiteral("ピクチャが不正です。")))
+            << boxes.boxes[0].prompt.toStdString();
+        boxes.boxes.clear();
+        EXPECT_EQ(states(), before);
+        EXPECT_FALSE(pu_bUpdateEnd);
+    }
+    // Whole again, the next refresh shows it.
+    window.pu_subCmdRefresh_Click();
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(pu_bUpdateEnd);
+    EXPECT_TRUE(window.ImgALL->Picture() != nullptr);
 }
 
 TEST_F(RefreshCadHostTest, NoLayerToShowGivesAnEmptyGridAndTheFinishedStatus) {

@@ -26,6 +26,7 @@
 
 #include <QApplication>
 #include <QDBusConnectionInterface>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -222,6 +223,14 @@ int main(int argc, char** argv) {
     const qint64 scrolled = clock.elapsed();
 
     std::printf("scroll to the middle and repaint: %lld ms\n", scrolled);
+    // What the pictures weigh as files: the viewer keeps a tile's checked bytes until
+    // the tile is first painted, and plays the overviews into commands.
+    qint64 layerBytes = 0;
+    const QDir layer(folder.filePath(QStringLiteral("LAYER")));
+    for (const QFileInfo& picture : layer.entryInfoList({QStringLiteral("*.wmf")}, QDir::Files))
+        layerBytes += picture.size();
+    std::printf("pictures: layers %.1f MB in all, whole drawing %.1f MB\n", layerBytes / 1e6,
+                QFileInfo(layer.filePath(QStringLiteral("SYS/all.wmf"))).size() / 1e6);
     std::printf("peak RSS: tarnix %.1f MB before the refresh, %.1f MB after; cadhost %.1f MB\n",
                 rssBefore / 1024.0, bench::peakRssKb() / 1024.0, procStatusMb(hostPid, "VmHWM:"));
     acad::resetConnector();

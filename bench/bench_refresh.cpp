@@ -26,6 +26,7 @@
 
 #include <QApplication>
 #include <QDBusConnectionInterface>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -34,6 +35,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -121,6 +123,21 @@ double procStatusMb(qint64 pid, const char* field) {
     return -1;
 }
 
+// A process's processor time (user and system) in milliseconds, from /proc; -1 when
+// gone. The host's share of a phase is where its macros' cost shows.
+qint64 procCpuMs(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // The fields after the command name, which may hold spaces, in brackets.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+    return (fields[11].toLongLong() + fields[12].toLongLong()) * 1000 / ticksPerSecond;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -168,11 +185,15 @@ int main(int argc, char** argv) {
     StallMeter stalls;
     QElapsedTimer phase;
     qint64 phaseCpu = cpuMs();
+    qint64 phaseHostCpu = procCpuMs(hostPid);
     RefreshPhases::setObserver([&](const char* name) {
         const qint64 cpu = cpuMs();
-        std::printf("  %-45s %7lld ms  (cpu %5lld ms, longest stall %4lld ms)\n", name,
-                    phase.restart(), cpu - phaseCpu, stalls.takePhase());
+        const qint64 hostCpu = procCpuMs(hostPid);
+        std::printf("  %-45s %7lld ms  (cpu %5lld ms, host cpu %5lld ms, longest stall %4lld ms)\n",
+                    name, phase.restart(), cpu - phaseCpu, hostCpu - phaseHostCpu,
+                    stalls.takePhase());
         phaseCpu = cpu;
+        phaseHostCpu = hostCpu;
     });
     int exitCode = 0;
     for (int run = 1; run <= shape.refreshes; ++run) {
@@ -181,6 +202,7 @@ int main(int argc, char** argv) {
         clock.restart();
         phase.start();
         phaseCpu = cpuMs();
+        phaseHostCpu = procCpuMs(hostPid);
         window.pu_subCmdRefresh_Click();
         const qint64 total = clock.elapsed();
         stalls.stop();
@@ -201,6 +223,14 @@ int main(int argc, char** argv) {
     const qint64 scrolled = clock.elapsed();
 
     std::printf("scroll to the middle and repaint: %lld ms\n", scrolled);
+    // What the pictures weigh as files: the viewer keeps a tile's checked bytes until
+    // the tile is first painted, and plays the overviews into commands.
+    qint64 layerBytes = 0;
+    const QDir layer(folder.filePath(QStringLiteral("LAYER")));
+    for (const QFileInfo& picture : layer.entryInfoList({QStringLiteral("*.wmf")}, QDir::Files))
+        layerBytes += picture.size();
+    std::printf("pictures: layers %.1f MB in all, whole drawing %.1f MB\n", layerBytes / 1e6,
+                QFileInfo(layer.filePath(QStringLiteral("SYS/all.wmf"))).size() / 1e6);
     std::printf("peak RSS: tarnix %.1f MB before the refresh, %.1f MB after; cadhost %.1f MB\n",
                 rssBefore / 1024.0, bench::peakRssKb() / 1024.0, procStatusMb(hostPid, "VmHWM:"));
     acad::resetConnector();

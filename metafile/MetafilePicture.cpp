@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QThreadPool>
 
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <new>
 #include <unistd.h>
@@ -70,6 +72,18 @@ std::shared_ptr<const MetafilePicture> MetafilePicture::load(const QString& path
         return nullptr;
     if (!fitsInMemory(file.size()))
         return nullptr;
+    if (play == Play::InBackground) {
+        const QByteArray start = file.peek(WmfValidator::kHeaderBytes);
+        const WmfValidator::Result head = WmfValidator::headers(start);
+        if (!head.ok)
+            return nullptr;
+        const QSizeF placeable = LibwmfPlayer::placeableSizeTwips(head);
+        // The worker reads from the file opened here: the folder's next refresh may
+        // remove the name meanwhile, never what was opened.
+        const int fd = placeable.isEmpty() ? -1 : ::dup(file.handle());
+        if (fd >= 0)
+            return loadInBackground(fd, file.size(), placeable, std::move(played));
+    }
     try {
         QByteArray bytes = file.readAll();
         if (bytes.size() != file.size())
@@ -114,11 +128,66 @@ std::shared_ptr<const MetafilePicture> MetafilePicture::fromBytes(QByteArray byt
     return picture;
 }
 
+std::shared_ptr<const MetafilePicture>
+MetafilePicture::loadInBackground(int fd, qint64 size, QSizeF naturalTwips,
+                                  std::function<void()> played) {
+    auto picture = std::shared_ptr<MetafilePicture>(new MetafilePicture);
+    picture->m_naturalTwips = naturalTwips;
+    picture->m_inBackground = true;
+    picture->m_repaint = played;
+    auto verdict = std::make_shared<std::promise<bool>>();
+    picture->m_checked = verdict->get_future().share();
+    // The task keeps the picture alive until it is played.
+    backgroundPlayer().start([picture, fd, size, verdict, played = std::move(played)] {
+        bool sound = false;
+        try {
+            QByteArray bytes(size, Qt::Uninitialized);
+            qsizetype at = 0;
+            while (at < size) {
+                const ssize_t n = ::pread(fd, bytes.data() + at, std::size_t(size - at), at);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    break;
+                at += n;
+            }
+            char beyond = 0;
+            // Shorter or longer than when opened: changed while being read.
+            if (at == size && ::pread(fd, &beyond, 1, size) == 0) {
+                auto checked =
+                    std::make_unique<WmfValidator::Result>(WmfValidator::check(std::move(bytes)));
+                sound = checked->ok;
+                if (sound)
+                    picture->m_source = std::move(checked);
+            }
+        } catch (const std::bad_alloc&) {
+        }
+        ::close(fd);
+        verdict->set_value(sound);
+        picture->recording();
+        if (played)
+            played();
+    });
+    return picture;
+}
+
 bool MetafilePicture::isPlayed() const {
     return m_isPlayed;
 }
 
+bool MetafilePicture::waitChecked(int ms) const {
+    return !m_checked.valid() ||
+           m_checked.wait_for(std::chrono::milliseconds(ms)) == std::future_status::ready;
+}
+
+bool MetafilePicture::isSound() const {
+    return !m_checked.valid() || m_checked.get();
+}
+
 const MetafilePicture::Recording& MetafilePicture::recording() const {
+    // The records are there to play once the worker has read and checked them.
+    if (m_checked.valid())
+        m_checked.wait();
     std::call_once(m_played, [this] {
         if (m_source) {
             QSizeF natural; // the header's, as loading found it

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -52,8 +53,10 @@ public:
     // for every layer but shows a screenful of them: Deferred reads and checks the
     // file at once and plays it when the picture is first painted or asked for what
     // it draws. InBackground plays it on a worker thread at once, for a large picture
-    // shown right away while the caller goes on with other work; until it is played,
-    // painting it draws nothing (asking what it draws waits for the worker). The size
+    // shown right away while the caller goes on with other work: the worker reads and
+    // checks the file too, as the largest take the window longer than it may stop, and
+    // loading checks only the headers (see waitChecked). Until it is played, painting
+    // it draws nothing (asking what it draws waits for the worker). The size
     // comes from the placeable header; a file without one has no size but what
     // playing it gives, and is played at once in any case.
     //
@@ -81,6 +84,13 @@ public:
 
     // Whether the records have been played into drawing commands yet.
     bool isPlayed() const;
+
+    // A picture played in the background is read and checked on the worker: waits at
+    // most `ms` for that, and says whether it is done (at once for any other picture).
+    bool waitChecked(int ms) const;
+    // Once checked: whether the file was whole and well formed. Only a picture played
+    // in the background can be loaded and then found otherwise; it draws nothing.
+    bool isSound() const;
 
     // For a picture played in the background: its pixels for a box of this size
     // (device pixels, painted with these hints) are made on the worker too, after it
@@ -134,7 +144,13 @@ private:
     void paintScaledRaster(QPainter& painter, QPoint boxAt, QSize box, QRect shownInBox) const;
     void sharpenInBackground(const QRect& part, QSize box, QPainter::RenderHints hints) const;
 
+    // From a file read and checked on the worker, behind its verdict.
+    static std::shared_ptr<const MetafilePicture>
+    loadInBackground(int fd, qint64 size, QSizeF naturalTwips, std::function<void()> played);
+
     QSizeF m_naturalTwips;
+    // Valid for a picture read on the worker: true once its file is found sound.
+    std::shared_future<bool> m_checked;
     // The checked file until it is played; released once played.
     mutable std::unique_ptr<WmfValidator::Result> m_source;
     mutable std::once_flag m_played;

@@ -245,19 +245,15 @@ constexpr uint16_t kNoOpFunction = 0x0105;
 constexpr uint32_t kLogFontWords = 9;
 constexpr qsizetype kFaceNameBytes = 32;
 
-} // namespace
-
-WmfValidator::Result WmfValidator::check(QByteArray bytes, const RecordVisitor& visit) {
-    Result r;
-    if (bytes.size() < 18)
-        return r;
-    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
-    const qsizetype size = bytes.size();
-    qsizetype pos = 0;
-
+// The placeable header, if any, into `r`, and the metafile header after it; `pos` is
+// then where that header starts.
+bool readHeaders(const uint8_t* data, qsizetype size, WmfValidator::Result& r, qsizetype& pos) {
+    pos = 0;
+    if (size < 18)
+        return false;
     if (u32(data) == kAldusKey) {
         if (size < 22 + 18)
-            return r;
+            return false;
         r.placeable = true;
         r.left = static_cast<int16_t>(u16(data + 6));
         r.top = static_cast<int16_t>(u16(data + 8));
@@ -266,11 +262,30 @@ WmfValidator::Result WmfValidator::check(QByteArray bytes, const RecordVisitor& 
         r.unitsPerInch = u16(data + 14);
         pos = 22;
     }
-    const qsizetype headerPos = pos;
     const uint16_t type = u16(data + pos);
     const uint16_t headerWords = u16(data + pos + 2);
-    if ((type != 1 && type != 2) || headerWords != 9)
+    return (type == 1 || type == 2) && headerWords == 9;
+}
+
+} // namespace
+
+WmfValidator::Result WmfValidator::headers(const QByteArray& start) {
+    Result r;
+    qsizetype pos = 0;
+    r.ok = readHeaders(reinterpret_cast<const uint8_t*>(start.constData()), start.size(), r, pos);
+    if (r.placeable && r.unitsPerInch == 0)
+        r.unitsPerInch = 1440; // as check() makes it
+    return r;
+}
+
+WmfValidator::Result WmfValidator::check(QByteArray bytes, const RecordVisitor& visit) {
+    Result r;
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+    const qsizetype size = bytes.size();
+    qsizetype pos = 0;
+    if (!readHeaders(data, size, r, pos))
         return r;
+    const qsizetype headerPos = pos;
     pos += 18;
 
     // Replay the object table the way GDI fills it, to know how many slots the

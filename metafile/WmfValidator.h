@@ -46,6 +46,12 @@ public:
     // Taking the bytes by value lets a caller hand them over: `playable` then shares
     // their buffer instead of copying a file of a hundred megabytes.
     static Result check(QByteArray bytes, const RecordVisitor& visit = {});
+
+    // The headers alone, from the first kHeaderBytes of a file (or fewer, for a shorter
+    // one): `ok` says they are well formed, the box is the placeable header's. What a
+    // loader knows before it reads the records.
+    static constexpr qsizetype kHeaderBytes = 22 + 18;
+    static Result headers(const QByteArray& start);
 };
 
 } // namespace metafile

@@ -28,18 +28,20 @@ qint32 countOn(acad::AcadSelectionSet& oSet, const QVariant& vName) {
 } // namespace
 
 qint32 pu_fun_lnObjectCount(acad::AcadDocument& oDoc, const QVariant& vLayerName) {
-    // Old sets go first, failures ignored: a set that cannot be deleted stays and the
-    // loop goes on, always deleting the first remaining one.
+    // Old sets go first, the CAD's failures ignored: a set that cannot be deleted stays
+    // and the loop goes on, always deleting the first remaining one. Anything else (a
+    // window closed while the CAD was answering stops its refresh) goes on up: swallowed,
+    // it left the set in place for the Add below to fail on.
     try {
         acad::AcadSelectionSets sets = oDoc.SelectionSets();
         const int c = sets.Count();
         for (int i = 0; i < c; ++i) {
             try {
                 sets.Item(0).Delete();
-            } catch (...) {
+            } catch (const platform::VbError&) {
             }
         }
-    } catch (...) {
+    } catch (const platform::VbError&) {
     }
 
     acad::AcadSelectionSet oSet = oDoc.SelectionSets().Add(QStringLiteral("cSet"));

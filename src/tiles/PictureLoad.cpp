@@ -39,6 +39,17 @@ pu_subLoadPicture(platform::VbImage& oImage, const QString& sPath,
     return picture;
 }
 
+void pu_subAwaitPicture(const std::shared_ptr<const metafile::MetafilePicture>& picture,
+                        const std::function<void()>& whileWaiting) {
+    if (!picture)
+        return;
+    constexpr int kWaitStepMs = 10;
+    while (!picture->waitChecked(kWaitStepMs))
+        whileWaiting();
+    if (!picture->isSound())
+        throw platform::vbError(platform::vberr::InvalidPicture);
+}
+
 void pu_subPreparePicture(const std::shared_ptr<const metafile::MetafilePicture>& picture,
                           const platform::VbImage& oImage) {
     if (!picture)

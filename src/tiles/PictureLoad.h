@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace platform {
@@ -19,6 +20,13 @@ namespace basDWF {
 std::shared_ptr<const metafile::MetafilePicture>
 pu_subLoadPicture(platform::VbImage& oImage, const QString& sPath,
                   metafile::MetafilePicture::Play play);
+
+// A picture played in the background is read and checked on the worker, its headers
+// only on loading: waits for the worker's verdict, calling `whileWaiting` every few
+// milliseconds so that the window goes on answering, and raises 481 for a file that
+// is no picture, as loading it raises for any other. The image then shows nothing.
+void pu_subAwaitPicture(const std::shared_ptr<const metafile::MetafilePicture>& picture,
+                        const std::function<void()>& whileWaiting);
 
 // Has a picture played in the background make its pixels for the image's present size
 // on the worker as well (see MetafilePicture::prepare), as the image will paint it.

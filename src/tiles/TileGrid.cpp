@@ -90,9 +90,10 @@ void TileGrid::pr_subTileClear(const std::function<void()>& between) {
     if (!m_picMain || m_picMain->Tag.isEmpty())
         return;
     const int m = m_picMain->Tag.toInt();
-    constexpr int kFramesBetween = 50;
     for (int i = 2; i <= m; ++i) {
-        if (between && i % kFramesBetween == 0)
+        // Every frame: a frame among ten thousand siblings takes milliseconds to go, and
+        // the caller keeps its own clock.
+        if (between)
             between();
         QWidget* frame = control(nameOf("FraOne", i));
         // The frame's controls go with it.

@@ -52,11 +52,6 @@ constexpr qint64 kMessageIntervalMs = 15;
 // that goes longer without them no longer looks alive.
 constexpr qint64 kMessageMaxWaitMs = 50;
 
-void makeFolder(const QString& path) {
-    if (!QDir().mkdir(path))
-        throw platform::vbError(platform::vberr::PathFileAccess);
-}
-
 // After a failure the layers that could not be put back are named: the drawing may have
 // them switched on and thawed, and only the user can set them right.
 void reportLayersNotRestored(const QStringList& names) {
@@ -146,11 +141,8 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
     pu_subLayerSnapshot();
     RefreshPhases::mark("snapshot");
 
-    const QString layerFolder = WorkFolder::path();
-    const QString sysFolder = layerFolder + QStringLiteral("/SYS");
-    WorkFolder::remove();
-    makeFolder(layerFolder);
-    makeFolder(sysFolder);
+    WorkFolder::RefreshPictures folderPictures;
+    const QString sysFolder = folderPictures.sysPath();
 
     proAcadDoc = oAcadDoc;
     m_sProgressName = oAcadDoc->Name();
@@ -217,9 +209,9 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
         basDWF::pu_subPictureFit(*ImgALL, *FraALL,
                                  qint32(std::nearbyint(ControlGeometry::Height(TxtALL))), 0);
         basDWF::pu_subPreparePicture(all, *ImgALL);
+        std::shared_ptr<const metafile::MetafilePicture> part;
         if (!bAll) {
             const QString partWmf = sysFolder + QStringLiteral("/part.wmf");
-            std::shared_ptr<const metafile::MetafilePicture> part;
             if (QFileInfo(partWmf).isFile())
                 part = basDWF::pu_subLoadPicture(*ImgPart, partWmf,
                                                  metafile::MetafilePicture::Play::InBackground);
@@ -267,8 +259,20 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
         }
 
         RefreshPhases::mark("tiles built");
+        // The overviews' files were read and checked on the worker while the tiles were
+        // built: a whole drawing's took the window longer than it may stop. A damaged one
+        // ends the refresh here with the error its loading gave.
+        const auto answer = [this] {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            pr_subStopIfClosing();
+        };
+        basDWF::pu_subAwaitPicture(all, answer);
+        basDWF::pu_subAwaitPicture(part, answer);
+        RefreshPhases::mark("overviews checked");
         pu_oAcadApp->RunMacro(bAll ? kMacroAllLayer : kMacroViewLayer);
         RefreshPhases::mark("layer macro");
+        folderPictures.sweep();
+        RefreshPhases::mark("pictures not rewritten removed");
 
         WorkFolder::LayerPictures pictures;
         for (qint32 i = 1; i <= m; ++i) {

@@ -532,6 +532,72 @@ TEST(MetafilePicture, DeferredLoadStillRefusesBadFilesAndPlaysHeaderlessOnesAtOn
     EXPECT_GT(foreign->naturalSizeTwips().width(), 0);
 }
 
+// A file loaded to be played in the background is read and checked on the worker;
+// loading looks at its headers only, and the verdict on the records follows.
+TEST(MetafilePicture, BackgroundLoadChecksTheRecordsOnTheWorkerAndGivesAVerdict) {
+    QTemporaryDir dir;
+    const auto write = [&dir](const char* name, const QByteArray& bytes) {
+        const QString path = dir.filePath(QLatin1String(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    };
+    const auto verdict = [](const MetafilePicture& picture) {
+        for (int i = 0; i < 6000 && !picture.waitChecked(10); ++i) {
+        }
+        EXPECT_TRUE(picture.waitChecked(0));
+        return picture.isSound();
+    };
+    const QByteArray good = sampleBytes();
+    const auto now = MetafilePicture::fromBytes(good);
+    ASSERT_TRUE(now);
+
+    const auto sound =
+        MetafilePicture::load(write("good.wmf", good), MetafilePicture::Play::InBackground);
+    ASSERT_TRUE(sound);
+    EXPECT_EQ(sound->naturalSizeTwips(), now->naturalSizeTwips());
+    EXPECT_TRUE(verdict(*sound));
+    EXPECT_EQ(sound->texts(), now->texts());
+    EXPECT_EQ(sound->primitiveCount(), now->primitiveCount());
+
+    // Cut short, or a record's size past the end: headers fine, records not.
+    QByteArray lying = good;
+    qToLittleEndian<quint32>(0x7FFFFFFF, lying.data() + 22 + 18);
+    for (const QByteArray& damaged : {good.left(good.size() - 4), lying}) {
+        const auto bad =
+            MetafilePicture::load(write("bad.wmf", damaged), MetafilePicture::Play::InBackground);
+        ASSERT_TRUE(bad);
+        EXPECT_GT(bad->naturalSizeTwips().width(), 0);
+        EXPECT_FALSE(verdict(*bad));
+        EXPECT_TRUE(bad->texts().isEmpty());
+        EXPECT_EQ(bad->primitiveCount(), 0);
+        const QImage blank = painted(*bad, QSize(40, 40), QRect(0, 0, 40, 40));
+        int drawn = 0;
+        for (int y = 0; y < blank.height(); ++y)
+            for (int x = 0; x < blank.width(); ++x)
+                drawn += blank.pixel(x, y) != qRgb(255, 255, 255);
+        EXPECT_EQ(drawn, 0);
+    }
+
+    // Headers that are no metafile's, or a file missing: no picture, at once.
+    QByteArray notMetafile = good;
+    notMetafile[22] = 7;
+    EXPECT_FALSE(MetafilePicture::load(write("header.wmf", notMetafile),
+                                       MetafilePicture::Play::InBackground));
+    EXPECT_FALSE(MetafilePicture::load(write("tiny.wmf", good.left(30)),
+                                       MetafilePicture::Play::InBackground));
+    EXPECT_FALSE(MetafilePicture::load(dir.filePath(QStringLiteral("none.wmf")),
+                                       MetafilePicture::Play::InBackground));
+    // Without a placeable box only playing tells the size: checked and played at once.
+    const auto foreign =
+        MetafilePicture::load(QStringLiteral(KORVEL_TEST_DATA_DIR "/metafile/foreign.wmf"),
+                              MetafilePicture::Play::InBackground);
+    ASSERT_TRUE(foreign);
+    EXPECT_TRUE(foreign->waitChecked(0));
+    EXPECT_TRUE(foreign->isSound());
+}
+
 // Inside the box, pixels alike; on its outermost pixels, a line crossing the edge may
 // be cut a pixel apart (floating-point cuts are not exact under translation).
 void expectSamePicture(const QImage& a, const QImage& b, const QRect& box, const char* what) {

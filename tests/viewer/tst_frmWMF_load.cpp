@@ -12,15 +12,24 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
+#include <QTemporaryDir>
+#include <sys/stat.h>
 
 #include "acad/basAcadConnect.h"
 
 using viewertest::FakeConnector;
 
 namespace {
+
+// Which file a path names: a picture rewritten in place keeps it.
+ino_t inodeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
 
 QString readFile(const QString& path) {
     QFile f(path);
@@ -184,6 +193,84 @@ TEST(WorkFolder, LayerNamesNeverLeadOutOfTheWorkFolder) {
         EXPECT_TRUE(WorkFolder::layerPicturePath(name).isEmpty()) << name.toStdString();
     EXPECT_FALSE(WorkFolder::layerPicturePath(QString(83, QChar(0x753B))).isEmpty());
     platform::setProgramFolderForTesting(QString());
+}
+
+// A refresh keeps the last refresh's layer pictures for the macro to rewrite and, once
+// it has run, removes those it did not: LAYER holds this refresh's pictures only.
+class RefreshPicturesTest : public ::testing::Test {
+protected:
+    void SetUp() override { platform::setProgramFolderForTesting(root.path()); }
+    void TearDown() override { platform::setProgramFolderForTesting(QString()); }
+    QStringList layerFiles() const {
+        return QDir(work).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot,
+                                    QDir::Name);
+    }
+    QTemporaryDir root;
+    const QString work = root.path() + QStringLiteral("/LAYER");
+};
+
+TEST_F(RefreshPicturesTest, OnlyThePicturesRewrittenSinceTheRefreshBeganStay) {
+    ASSERT_TRUE(QDir().mkpath(work));
+    for (const char* name : {"Walls.wmf", "Gone.wmf", "Doors.wmf", "wall.wmf"})
+        writeFile(work + QLatin1Char('/') + QLatin1String(name), "last");
+    const ino_t inodeBefore = inodeOf(work + QStringLiteral("/Walls.wmf"));
+
+    WorkFolder::RefreshPictures pictures;
+    EXPECT_EQ(pictures.sysPath(), work + QStringLiteral("/SYS"));
+    EXPECT_TRUE(QFileInfo(pictures.sysPath()).isDir());
+    // Rewritten at once, well within the file system clock's tick of the last write,
+    // in place as the host writes; Doors as a new file under its old name; New new.
+    writeFile(work + QStringLiteral("/Walls.wmf"), "this");
+    ASSERT_TRUE(QFile::remove(work + QStringLiteral("/Doors.wmf")));
+    writeFile(work + QStringLiteral("/Doors.wmf"), "this");
+    writeFile(work + QStringLiteral("/New.wmf"), "this");
+    EXPECT_EQ(pictures.sweep(), 2); // Gone, and wall: a layer's old spelling
+
+    EXPECT_EQ(layerFiles(), (QStringList{"Doors.wmf", "New.wmf", "SYS", "Walls.wmf"}));
+    EXPECT_EQ(readFile(work + QStringLiteral("/Walls.wmf")), QStringLiteral("this"));
+    EXPECT_EQ(inodeOf(work + QStringLiteral("/Walls.wmf")), inodeBefore);
+    // A second sweep finds nothing more to do, and the next refresh starts from these.
+    EXPECT_EQ(pictures.sweep(), 0);
+    {
+        WorkFolder::RefreshPictures next;
+        writeFile(work + QStringLiteral("/New.wmf"), "next");
+    } // a refresh that failed: what it did not write goes all the same
+    EXPECT_EQ(layerFiles(), (QStringList{"New.wmf", "SYS"}));
+}
+
+TEST_F(RefreshPicturesTest, NothingButPicturesIsKeptAndLinksAreNeverFollowed) {
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath(QStringLiteral("mine.wmf"));
+    writeFile(outside, "mine");
+    ASSERT_TRUE(QDir().mkpath(work + QStringLiteral("/SYS")));
+    ASSERT_TRUE(QDir().mkpath(work + QStringLiteral("/Folder.wmf")));
+    writeFile(work + QStringLiteral("/SYS/all.wmf"), "last overview");
+    writeFile(work + QStringLiteral("/notes.txt"), "x");
+    writeFile(work + QStringLiteral("/Kept.wmf"), "last");
+    ASSERT_TRUE(QFile::link(outside, work + QStringLiteral("/Linked.wmf")));
+    ASSERT_TRUE(QFile::link(elsewhere.path(), work + QStringLiteral("/Away")));
+
+    WorkFolder::RefreshPictures pictures;
+    // The host would refuse to write through a link; the overviews are made afresh.
+    EXPECT_EQ(layerFiles(), (QStringList{"Kept.wmf", "SYS"}));
+    EXPECT_TRUE(QDir(pictures.sysPath()).isEmpty());
+    writeFile(work + QStringLiteral("/Kept.wmf"), "this");
+    EXPECT_EQ(pictures.sweep(), 0);
+    EXPECT_EQ(readFile(outside), QStringLiteral("mine"));
+    EXPECT_TRUE(QFileInfo::exists(elsewhere.path()));
+}
+
+TEST_F(RefreshPicturesTest, AWorkFolderThatIsALinkIsReplacedByAFolderOfItsOwn) {
+    QTemporaryDir elsewhere;
+    writeFile(elsewhere.filePath(QStringLiteral("keep.wmf")), "mine");
+    ASSERT_TRUE(QFile::link(elsewhere.path(), work));
+    {
+        WorkFolder::RefreshPictures pictures;
+        EXPECT_FALSE(QFileInfo(work).isSymLink());
+        EXPECT_TRUE(QFileInfo(work).isDir());
+        pictures.sweep();
+    }
+    EXPECT_EQ(readFile(elsewhere.filePath(QStringLiteral("keep.wmf"))), QStringLiteral("mine"));
 }
 
 TEST_F(LoadTest, UnloadWithoutAWorkFolderIsFine) {

@@ -21,9 +21,11 @@
 #include "platform/VbPictureBox.h"
 #include "platform/VbTextBox.h"
 #include "tiles/clsDWF.h"
+#include "viewer/RefreshPhases.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -37,10 +39,17 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/stat.h>
 
 using platform::ControlGeometry;
 
 namespace {
+
+// Which file a path names: a picture rewritten in place keeps it.
+ino_t inodeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
 
 using viewertest::StateMap;
 
@@ -493,6 +502,115 @@ TEST_F(RefreshCadHostTest, AFailingMacroLeavesTheLayerStatesAsTheyWere) {
     EXPECT_EQ(doc->ActiveLayer().Name(), QStringLiteral("Cur"));
     EXPECT_FALSE(pu_bUpdateEnd);
     EXPECT_FALSE(window.state().prbShowEnd);
+}
+
+// The last refresh's pictures stay in LAYER for the host to rewrite in place; what it
+// did not rewrite this time goes, so that neither a tile nor an export ever takes the
+// last refresh's picture of a layer for the present one.
+TEST_F(RefreshCadHostTest, TheWorkFolderHoldsExactlyThePicturesOfTheLastRefresh) {
+    openPlan();
+    const QString work = folder.path() + QStringLiteral("/LAYER");
+    auto pictures = [&] {
+        QStringList files = QDir(work).entryList({QStringLiteral("*.wmf")}, QDir::Files);
+        files.sort();
+        return files;
+    };
+    auto filesOf = [](QStringList names) {
+        for (QString& name : names)
+            name += QStringLiteral(".wmf");
+        names.sort();
+        return names;
+    };
+    auto noBox = [&] {
+        for (const auto& b : boxes.boxes)
+            ADD_FAILURE() << b.prompt.toStdString();
+        boxes.boxes.clear();
+    };
+    window.pu_subCmdRefresh_Click();
+    noBox();
+    ASSERT_EQ(pictures(), filesOf(viewertest::kLayers));
+    const QString walls = work + QStringLiteral("/Walls.wmf");
+    const ino_t wallsFile = inodeOf(walls);
+
+    // A layer deleted and one added in the CAD between two refreshes.
+    auto hostDoc = std::dynamic_pointer_cast<acad::DBusDocumentBackend>(doc->backend());
+    ASSERT_TRUE(hostDoc);
+    hostDoc->deleteLayer(QStringLiteral("Empty"));
+    hostDoc->addLayer(QStringLiteral("Vacant"));
+    window.pu_subCmdRefresh_Click();
+    noBox();
+    QStringList layers = viewertest::kLayers;
+    layers.removeOne(QStringLiteral("Empty"));
+    layers.append(QStringLiteral("Vacant"));
+    EXPECT_EQ(pictures(), filesOf(layers));
+    EXPECT_EQ(inodeOf(walls), wallsFile);
+    EXPECT_TRUE(tile(tileOf(QStringLiteral("Vacant"))).ImgOne()->Picture() != nullptr);
+
+    // A list's macro writes only the layers that are on: the layer switched off had a
+    // picture a refresh ago and now has none, and its tile shows nothing.
+    refreshFromList({"Beta", "Hidden", "Walls"});
+    noBox();
+    ASSERT_EQ(tileNames(), (QStringList{"Beta", "Hidden", "Walls"}));
+    EXPECT_TRUE(tile(1).ImgOne()->Picture() != nullptr);
+    EXPECT_TRUE(tile(2).ImgOne()->Picture() == nullptr);
+    EXPECT_TRUE(tile(3).ImgOne()->Picture() != nullptr);
+    for (const char* off : {"Hidden.wmf", "Gone.wmf", "Cur.wmf"})
+        EXPECT_FALSE(pictures().contains(QLatin1String(off))) << off;
+    EXPECT_TRUE(pictures().contains(QStringLiteral("Doors.wmf"))); // frozen, but on
+
+    // A refresh whose layer macro fails leaves none of the last refresh's pictures.
+    QFile dvb(folder.path() + QStringLiteral("/TARNIX.dvb"));
+    ASSERT_TRUE(dvb.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    dvb.write("basWMF = {}\n"
+              "function basWMF.pu_subMakeWMF_All() Host.ExportVisible('LAYER/SYS/all.wmf') end\n"
+              "function basWMF.pu_subMakeWMF_AllLayer() error('disk full') end\n");
+    dvb.close();
+    window.pu_subCmdRefresh_Click();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    boxes.boxes.clear();
+    EXPECT_EQ(pictures(), QStringList());
+    EXPECT_TRUE(QFileInfo::exists(work + QStringLiteral("/SYS/all.wmf")));
+}
+
+// The whole drawing's picture is read and checked off the window's thread; a damaged
+// one still ends the refresh with the picture error, whether its headers or its
+// records are what is wrong, and the layers' states come back.
+TEST_F(RefreshCadHostTest, ADamagedWholeDrawingPictureEndsTheRefreshWithThePictureError) {
+    openPlan();
+    const QString all = folder.path() + QStringLiteral("/LAYER/SYS/all.wmf");
+    struct Damage {
+        const char* what;
+        qint64 at;
+        QByteArray bytes;
+    };
+    // A record's size pointing past the end; the metafile header's type.
+    for (const Damage& damage : {Damage{"records", 22 + 18, QByteArray("\xff\xff\xff\x7f", 4)},
+                                 Damage{"headers", 22, QByteArray("\x07\x00", 2)}}) {
+        SCOPED_TRACE(damage.what);
+        RefreshPhases::setObserver([&](const char* phase) {
+            if (qstrcmp(phase, "overview macro") != 0)
+                return;
+            QFile f(all);
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(f.seek(damage.at));
+            f.write(damage.bytes);
+        });
+        window.pu_subCmdRefresh_Click();
+        RefreshPhases::setObserver(nullptr);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_TRUE(boxes.boxes[0].prompt.contains(QStringLiteral("番号：481")))
+            << boxes.boxes[0].prompt.toStdString();
+        EXPECT_TRUE(boxes.boxes[0].prompt.contains(QStringLiteral("ピクチャが不正です。")))
+            << boxes.boxes[0].prompt.toStdString();
+        boxes.boxes.clear();
+        EXPECT_EQ(states(), before);
+        EXPECT_FALSE(pu_bUpdateEnd);
+    }
+    // Whole again, the next refresh shows it.
+    window.pu_subCmdRefresh_Click();
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(pu_bUpdateEnd);
+    EXPECT_TRUE(window.ImgALL->Picture() != nullptr);
 }
 
 TEST_F(RefreshCadHostTest, NoLayerToShowGivesAnEmptyGridAndTheFinishedStatus) {

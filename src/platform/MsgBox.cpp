@@ -47,7 +47,10 @@ int showQMessageBox(const QString& prompt, int buttons, const QString& title) {
         box.setStandardButtons(QMessageBox::Ok);
         break;
     }
-    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    // A message's frame: its title and the close button, nothing to minimise or
+    // maximise (the manager adds both to an ownerless window unless told).
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint |
+                       Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     switch (box.exec()) {
     case QMessageBox::Yes:
         return vbYes;

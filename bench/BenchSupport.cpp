@@ -1,8 +1,15 @@
 #include "BenchSupport.h"
 
 #include "DxfFixture.h"
+#include "acad/DBusBackend.h"
+#include "acad/DBusConnector.h"
+#include "acad/basAcadConnect.h"
 #include "platform/MsgBox.h"
 #include "platform/ProgramFolder.h"
+#include "viewer/frmWMF.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
 
 #include <QFile>
 #include <cstdio>
@@ -99,6 +106,26 @@ long peakRssKb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+std::shared_ptr<acad::DBusApplicationBackend>
+openInHost(const std::shared_ptr<acad::DBusConnector>& host, const QString& path,
+           std::shared_ptr<acad::Connector> viewer) {
+    acad::setConnector(viewer ? std::move(viewer) : host);
+    auto cad = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(host->create());
+    cad->open(path);
+    return cad;
+}
+
+qint64 showAndRefresh(frmWMF& window) {
+    window.show();
+    window.setWidth(5820);
+    window.setHeight(8625);
+    QApplication::processEvents();
+    QElapsedTimer clock;
+    clock.start();
+    window.pu_subCmdRefresh_Click();
+    return clock.elapsed();
 }
 
 } // namespace bench

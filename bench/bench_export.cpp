@@ -59,21 +59,13 @@ int main(int argc, char** argv) {
     setDesktopServiceForTesting(std::make_unique<NoDesktop>());
 
     const QString path = bench::writeGeneratedDrawing(folder.path(), layers, entities);
-    auto connector = std::make_shared<acad::DBusConnector>(bus.connection());
-    acad::setConnector(connector);
-    auto cad = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(connector->create());
-    cad->open(path);
+    const auto cad =
+        bench::openInHost(std::make_shared<acad::DBusConnector>(bus.connection()), path);
 
     frmWMF window;
-    window.show();
-    window.setWidth(5820);
-    window.setHeight(8625);
-    QApplication::processEvents();
-    QElapsedTimer clock;
-    clock.start();
-    window.pu_subCmdRefresh_Click();
+    const qint64 refreshed = bench::showAndRefresh(window);
     std::printf("refresh of %d layers, %d entities: %lld ms (%d tiles)\n", layers, entities,
-                clock.elapsed(), window.proDWFUBound());
+                refreshed, window.proDWFUBound());
 
     // The first layers of the list that have a picture, as a user would pick them.
     ExportChoices choices;
@@ -92,7 +84,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    clock.restart();
+    QElapsedTimer clock;
+    clock.start();
     const auto table = ExportRun::layerTable(*choices.oAcadDoc, choices.sLayers);
     const qint64 countMs = clock.elapsed();
 

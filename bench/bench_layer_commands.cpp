@@ -92,21 +92,13 @@ int main(int argc, char** argv) {
 
     auto dbus = std::make_shared<acad::DBusConnector>(bus.connection());
     auto counting = std::make_shared<korvel::test::CountingConnector>(dbus);
-    acad::setConnector(counting);
-    auto cad = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(dbus->create());
-    cad->open(path);
+    const auto cad = bench::openInHost(dbus, path, counting);
 
     frmWMF window;
-    window.show();
-    window.setWidth(5820);
-    window.setHeight(8625);
-    QApplication::processEvents();
-    QElapsedTimer clock;
-    clock.start();
-    window.pu_subCmdRefresh_Click();
+    const qint64 refreshed = bench::showAndRefresh(window);
     std::printf("drawing: %d layers, %d entities; refreshed in %lld ms, %d tiles, "
                 "the host reached over %s\n",
-                layers, entities, clock.elapsed(), window.proDWFUBound(),
+                layers, entities, refreshed, window.proDWFUBound(),
                 cad->channel().isDirect() ? "its private socket" : "the bus");
     // The drawing has its layer "0" besides the generated ones.
     if (!pu_bUpdateEnd || window.proDWFUBound() < layers) {

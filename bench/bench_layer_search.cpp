@@ -51,20 +51,12 @@ int main(int argc, char** argv) {
     bench::MessageBoxCounter boxes;
     bench::ScratchProgramFolder folder;
     const QString path = bench::writeGeneratedDrawing(folder.path(), layers, entities);
-    auto dbus = std::make_shared<acad::DBusConnector>(bus.connection());
-    acad::setConnector(dbus);
-    auto cad = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(dbus->create());
-    cad->open(path);
+    const auto cad =
+        bench::openInHost(std::make_shared<acad::DBusConnector>(bus.connection()), path);
 
     frmWMF window;
-    window.show();
-    window.setWidth(5820);
-    window.setHeight(8625);
-    QApplication::processEvents();
-    QElapsedTimer clock;
-    clock.start();
-    window.pu_subCmdRefresh_Click();
-    std::printf("drawing: %d layers; refreshed in %lld ms, %d tiles\n", layers, clock.elapsed(),
+    const qint64 refreshed = bench::showAndRefresh(window);
+    std::printf("drawing: %d layers; refreshed in %lld ms, %d tiles\n", layers, refreshed,
                 window.proDWFUBound());
     if (!pu_bUpdateEnd || window.proDWFUBound() < layers) {
         std::fprintf(stderr, "the refresh did not finish\n");

@@ -105,10 +105,8 @@ int main(int argc, char** argv) {
     // The drawing of bench_refresh: every layer on but every seventh.
     const QString path = bench::writeGeneratedDrawing(folder.path(), layers, entities);
 
-    auto connector = std::make_shared<acad::DBusConnector>(bus.connection());
-    acad::setConnector(connector);
-    auto cad = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(connector->create());
-    cad->open(path);
+    const auto cad =
+        bench::openInHost(std::make_shared<acad::DBusConnector>(bus.connection()), path);
 
     frmWMF window;
     window.Form_Load(QString());

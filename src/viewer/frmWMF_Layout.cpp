@@ -158,8 +158,14 @@ void frmWMF::pr_subPlaceTiles(int iTopScrol, bool bOnlyInView) {
     const ShownRows shown = pr_fun_shownRows(iTopScrol);
     const auto placeTile = [&](clsDWF& t) {
         t.pu_subUpdateLocation(lnWidth, iTopScrol);
-        if (t.FraOne() && columns > 0)
-            t.FraOne()->setVisible(t.iRow() >= shown.first && t.iRow() <= shown.last);
+        if (t.FraOne() && columns > 0) {
+            const bool wasHidden = t.FraOne()->isHidden();
+            const bool show = t.iRow() >= shown.first && t.iRow() <= shown.last;
+            t.FraOne()->setVisible(show);
+            // Hidden tiles were passed over by the overview's zoom and drag.
+            if (wasHidden && show && prbShowEnd)
+                t.pu_subImageUpdate();
+        }
     };
     if (partial) {
         // The shown rows before and after: the others were hidden and stay so.

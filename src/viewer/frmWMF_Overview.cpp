@@ -124,8 +124,10 @@ void frmWMF::pr_subPartImageUpdate() {
     ImgPart->setStretch(true);
     moveTo(ImgPart, overview);
     ImgPart->setVisible(true);
-    // A build still running has not made every tile yet: those are skipped.
+    // A build still running has not made every tile yet: those are skipped. Tiles of
+    // rows far out of view are hidden; they follow when they are shown (see
+    // pr_subPlaceTiles), so that a step costs the rows in view, not all of them.
     for (int i = 1; i <= proDWFUBound(); ++i)
-        if (clsDWF* t = tile(i))
+        if (clsDWF* t = tile(i); t && !(t->FraOne() && t->FraOne()->isHidden()))
             t->pu_subImageUpdate();
 }

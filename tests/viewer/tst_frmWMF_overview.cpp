@@ -242,13 +242,19 @@ protected:
         SCOPED_TRACE(when);
         const Box o = overview();
         EXPECT_EQ(boxOf(window.ImgPart), o);
+        // Tiles of rows far out of view are hidden and follow when shown.
+        int shown = 0;
         for (int i = 1; i <= window.proDWFUBound(); ++i) {
             clsDWF& t = *window.tile(i);
+            if (t.FraOne()->isHidden())
+                continue;
+            ++shown;
             const Box expected{o.left, o.top + ControlGeometry::Height(t.TxtOne()), o.width,
                                o.height};
             ASSERT_EQ(boxOf(t.ImgOne()), expected) << "tile " << i;
             ASSERT_TRUE(t.ImgOne()->Stretch()) << "tile " << i;
         }
+        EXPECT_GT(shown, 0);
     }
 
     void expectOneBox(const QString& prompt) {
@@ -476,6 +482,27 @@ TEST_F(OverviewTest, ATileFarDownTheGridFollowsAZoomAndADrag) {
               (Box{d.left, d.top + ControlGeometry::Height(last.TxtOne()), d.width, d.height}));
     EXPECT_TRUE(last.ImgOne()->isVisible());
     expectAllFollow("every tile");
+}
+
+// A zoom costs the rows in view: tiles far down a long grid are hidden and follow the
+// overview when they are scrolled into view.
+TEST_F(OverviewTest, TilesOutOfViewFollowWhenScrolledIntoView) {
+    refresh(150, 100, 70);
+    clsDWF& last = *window.tile(window.proDWFUBound());
+    ASSERT_TRUE(last.FraOne()->isHidden()) << "the grid is long enough to hide its end";
+
+    zoomIn();
+    drag(100, 100, 450, -300);
+    expectAllFollow("the rows in view");
+
+    window.ScrBarV->setValue(window.ScrBarV->maximum());
+    QApplication::processEvents();
+    ASSERT_FALSE(last.FraOne()->isHidden());
+    const Box o = overview();
+    EXPECT_EQ(boxOf(last.ImgOne()),
+              (Box{o.left, o.top + ControlGeometry::Height(last.TxtOne()), o.width, o.height}));
+    EXPECT_TRUE(last.ImgOne()->Stretch());
+    expectAllFollow("after scrolling to the end");
 }
 
 TEST_F(OverviewTest, EachStepShowsTheOverviewOnceAndPaintsIt) {

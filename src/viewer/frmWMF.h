@@ -277,6 +277,11 @@ private:
     // Named layer-state sets (frmWMF_LayerStates.cpp).
     void pr_subCreateLayerStateMenu();
     QString pr_fun_sLayerStateDrawing();
+    std::optional<QString> pr_fun_AskLayerStateName(const QString& sDrawing,
+                                                    const QString& sCaption,
+                                                    const QString& sSuggested);
+    void pr_subLayerStateKeep(const QString& sDrawing, const QString& sName,
+                              const LayerStateSet& set);
     void pr_subLayerStateSave();
     void pr_subLayerStateRestore();
     std::optional<LayerStateSet> pr_fun_ChooseSavedLayerState(const QString& sCaption,

@@ -71,28 +71,45 @@ QString frmWMF::pr_fun_sLayerStateDrawing() {
     return sFullName;
 }
 
+// A name for a set of `sDrawing` asked under `sCaption`; a set of that name is only
+// replaced when the user agrees. Nothing when the user cancels.
+std::optional<QString> frmWMF::pr_fun_AskLayerStateName(const QString& sDrawing,
+                                                        const QString& sCaption,
+                                                        const QString& sSuggested) {
+    const std::optional<QString> name =
+        LayerStateDialogs::instance().askName(this, sCaption, sSuggested);
+    if (!name || name->isEmpty())
+        return std::nullopt;
+    if (LayerStateStore().names(sDrawing).contains(*name) &&
+        platform::MsgBox(QStringLiteral("『 ") + *name +
+                             QStringLiteral(" 』は既に保存されています。上書きしますか？"),
+                         platform::vbYesNo | platform::vbExclamation,
+                         ErrorReport::kTitle) != platform::vbYes)
+        return std::nullopt;
+    return name;
+}
+
+void frmWMF::pr_subLayerStateKeep(const QString& sDrawing, const QString& sName,
+                                  const LayerStateSet& set) {
+    const LayerStateStore store;
+    if (!store.save(sDrawing, sName, set))
+        showNotice(QStringLiteral("画層状態を保存できませんでした。\r\n") +
+                   store.fileFor(sDrawing, sName));
+}
+
 void frmWMF::pr_subLayerStateSave() {
     const QString sDrawing = pr_fun_sLayerStateDrawing();
     if (sDrawing.isEmpty())
         return;
     const std::optional<QString> name =
-        LayerStateDialogs::instance().askName(this, QStringLiteral("画層状態の保存"), QString());
-    if (!name || name->isEmpty())
-        return;
-    const LayerStateStore store;
-    if (store.names(sDrawing).contains(*name) &&
-        platform::MsgBox(QStringLiteral("『 ") + *name +
-                             QStringLiteral(" 』は既に保存されています。上書きしますか？"),
-                         platform::vbYesNo | platform::vbExclamation,
-                         ErrorReport::kTitle) != platform::vbYes)
+        pr_fun_AskLayerStateName(sDrawing, QStringLiteral("画層状態の保存"), QString());
+    if (!name)
         return;
     LayerStateSet set;
     if (!ErrorTrap::trapLayerCommand(QStringLiteral("pr_subLayerStateSave"),
                                      [&] { set = LayerStateSet::capture(*proAcadDoc); }))
         return;
-    if (!store.save(sDrawing, *name, set))
-        showNotice(QStringLiteral("画層状態を保存できませんでした。\r\n") +
-                   store.fileFor(sDrawing, *name));
+    pr_subLayerStateKeep(sDrawing, *name, set);
 }
 
 // A set saved for this drawing, chosen by the user under `sCaption`; nothing when
@@ -167,18 +184,9 @@ void frmWMF::pr_subLayerStateImport() {
         showNotice(QStringLiteral("画層状態のファイルとして読み込めませんでした。\r\n") + path);
         return;
     }
-    const std::optional<QString> name = LayerStateDialogs::instance().askName(
-        this, QStringLiteral("画層状態の読み込み"), QFileInfo(path).completeBaseName());
-    if (!name || name->isEmpty())
+    const std::optional<QString> name = pr_fun_AskLayerStateName(
+        sDrawing, QStringLiteral("画層状態の読み込み"), QFileInfo(path).completeBaseName());
+    if (!name)
         return;
-    const LayerStateStore store;
-    if (store.names(sDrawing).contains(*name) &&
-        platform::MsgBox(QStringLiteral("『 ") + *name +
-                             QStringLiteral(" 』は既に保存されています。上書きしますか？"),
-                         platform::vbYesNo | platform::vbExclamation,
-                         ErrorReport::kTitle) != platform::vbYes)
-        return;
-    if (!store.save(sDrawing, *name, *set))
-        showNotice(QStringLiteral("画層状態を保存できませんでした。\r\n") +
-                   store.fileFor(sDrawing, *name));
+    pr_subLayerStateKeep(sDrawing, *name, *set);
 }

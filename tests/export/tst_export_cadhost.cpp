@@ -40,6 +40,15 @@ private:
     QStringList* m_asked;
 };
 
+// The dialog's selected layers, top to bottom.
+QStringList selectedIn(const frmExportExcel& form) {
+    QStringList chosen;
+    for (int i = 0; i < form.LstLayer->ListCount(); ++i)
+        if (form.LstLayer->Selected(i))
+            chosen << form.LstLayer->List(i);
+    return chosen;
+}
+
 QJsonObject readBack(const QString& path) {
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
@@ -86,10 +95,7 @@ TEST_F(ExportCadHostTest, ChosenLayersBecomeAWorkbookFile) {
         auto* form = qobject_cast<frmExportExcel*>(QApplication::activeModalWidget());
         ASSERT_TRUE(form);
         shown = true;
-        QStringList chosen;
-        for (int i = 0; i < form->LstLayer->ListCount(); ++i)
-            if (form->LstLayer->Selected(i))
-                chosen << form->LstLayer->List(i);
+        const QStringList chosen = selectedIn(*form);
         // The window's choice arrives, in the dialog's own (sorted) order.
         EXPECT_EQ(chosen, QStringList({QStringLiteral("Beta"), QStringLiteral("Empty"),
                                        QStringLiteral("Walls")}));
@@ -183,10 +189,7 @@ TEST_F(ExportCadHostTest, LayersPickedByNameAreTheOnesExported) {
         auto* form = qobject_cast<frmExportExcel*>(QApplication::activeModalWidget());
         ASSERT_TRUE(form);
         shown = true;
-        QStringList chosen;
-        for (int i = 0; i < form->LstLayer->ListCount(); ++i)
-            if (form->LstLayer->Selected(i))
-                chosen << form->LstLayer->List(i);
+        const QStringList chosen = selectedIn(*form);
         EXPECT_EQ(chosen, QStringList({QStringLiteral("alpha"), QStringLiteral("Beta"),
                                        QStringLiteral("gamma")}));
         QTest::mouseClick(form->CmdOK, Qt::LeftButton);

@@ -119,6 +119,7 @@ int heldButtons(Qt::MouseButtons buttons) {
 
 void VbImage::mousePressEvent(QMouseEvent* e) {
     m_pressed = true;
+    m_pressedButton = e->button();
     // The second press of a double click is no press of its own in VB's order (Down, Up,
     // Click, DblClick, Up): Qt sends it before the double click it makes.
     if (e->flags() & Qt::MouseEventCreatedDoubleClick)
@@ -134,8 +135,10 @@ void VbImage::mouseReleaseEvent(QMouseEvent* e) {
     const bool wasPressed = m_pressed;
     m_pressed = false;
     emit MouseUp(vbButton(e->button()), vbShift(e->modifiers()), twipsX(e), twipsY(e));
-    // A click is a press and release on the control, as VB counts it.
-    if (wasPressed && rect().contains(e->position().toPoint()))
+    // A click is a press and release of one clicking button on the control, as VB
+    // counts it.
+    if (wasPressed && e->button() == m_pressedButton && (m_clickButtons & e->button()) &&
+        rect().contains(e->position().toPoint()))
         emit Click();
 }
 

@@ -31,6 +31,12 @@ public:
     // (see LegibleColours.h); an invalid colour paints the picture as it is.
     void setLegibleOn(const QColor& background);
 
+    // The buttons whose press and release make a Click. VB's Image clicks with any
+    // button; an image that serves as a push button clicks with the left one alone, as
+    // every push button does.
+    Qt::MouseButtons ClickButtons() const { return m_clickButtons; }
+    void setClickButtons(Qt::MouseButtons buttons) { m_clickButtons = buttons; }
+
     static int vbButton(Qt::MouseButton button);
     static int vbShift(Qt::KeyboardModifiers modifiers);
 
@@ -56,6 +62,8 @@ private:
     bool m_stretch = false;
     QColor m_legibleOn;
     bool m_pressed = false;
+    Qt::MouseButton m_pressedButton = Qt::NoButton;
+    Qt::MouseButtons m_clickButtons = Qt::AllButtons;
 };
 
 } // namespace platform

@@ -48,6 +48,11 @@ void VbListBox::setSelected(int index, bool selected) {
         it->setSelected(selected);
 }
 
+void VbListBox::selectOnly(int index) {
+    selectionModel()->setCurrentIndex(model()->index(index, 0),
+                                      QItemSelectionModel::ClearAndSelect);
+}
+
 void VbListBox::RemoveItem(int index) {
     delete takeItem(index);
 }

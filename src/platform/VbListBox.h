@@ -32,6 +32,10 @@ public:
     void Clear() { clear(); }
     bool Selected(int index) const;
     void setSelected(int index, bool selected);
+    // The item as the current one and the only one selected, in one change. Deselecting
+    // item by item and then setting the current row would not do: the view's current row
+    // undoes the last deselection, leaving that item selected as well.
+    void selectOnly(int index);
     void RemoveItem(int index);
 
 signals:

@@ -3,11 +3,13 @@
 #include "platform/VbColor.h"
 
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <algorithm>
 
 namespace platform {
 
@@ -55,6 +57,45 @@ void VbTextBox::setText(const QString& text) {
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     m_multi->setPlainText(shown);
+    fitFont();
+}
+
+void VbTextBox::setFitText(bool fit) {
+    m_fitText = fit;
+    fitFont();
+}
+
+void VbTextBox::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitFont();
+}
+
+void VbTextBox::fitFont() {
+    if (!m_multiLine || !m_fitText)
+        return;
+    // Smaller than this no text is read anyway.
+    constexpr qreal kLeastPoints = 5;
+    // What the editor leaves the text: its margins, its frame, the document's margin and
+    // the cursor's width at a line's end.
+    const QMargins margins = layout()->contentsMargins();
+    const qreal inset = 2 * (m_multi->frameWidth() + m_multi->document()->documentMargin()) + 2;
+    const qreal width = this->width() - margins.left() - margins.right() - inset;
+    const qreal height = this->height() - margins.top() - margins.bottom() - inset;
+    const QStringList lines = m_multi->toPlainText().split(QLatin1Char('\n'));
+
+    QFont font = QWidget::font();
+    qreal points = font.pointSizeF() > 0 ? font.pointSizeF() : 9;
+    for (; points > kLeastPoints; points -= 0.5) {
+        font.setPointSizeF(points);
+        const QFontMetricsF metrics(font);
+        qreal widest = 0;
+        for (const QString& line : lines)
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        if (widest <= width && metrics.lineSpacing() * qreal(lines.size()) <= height)
+            break;
+    }
+    font.setPointSizeF(std::max(points, kLeastPoints));
+    m_multi->setFont(font);
 }
 
 void VbTextBox::setBackColor(quint32 value) {

@@ -32,6 +32,9 @@ public:
     void setAppearance(int appearance);
     bool Locked() const;
     void setLocked(bool locked);
+    // A multi-line box whose text must be read whole, without scrolling: its font gets
+    // smaller, down to a least size, until every line fits the box.
+    void setFitText(bool fit);
 
     QWidget* editor() const;
 
@@ -40,11 +43,13 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void applyColors();
     void applyBorder();
+    void fitFont();
 
     bool m_multiLine;
     QLineEdit* m_line = nullptr;
@@ -53,6 +58,7 @@ private:
     quint32 m_foreColor;
     int m_borderStyle = 1;
     int m_appearance = 1;
+    bool m_fitText = false;
 };
 
 } // namespace platform

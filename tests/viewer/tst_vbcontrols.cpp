@@ -4,18 +4,25 @@
 
 #include "platform/ControlGeometry.h"
 #include "platform/VbColor.h"
+#include "platform/VbComboBox.h"
 #include "platform/VbImage.h"
 #include "platform/VbListBox.h"
 #include "platform/VbPicture.h"
 #include "platform/VbPictureBox.h"
 #include "platform/VbTextBox.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QFontMetricsF>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QStyleHints>
 #include <QTest>
+#include <QWheelEvent>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -170,6 +177,85 @@ TEST(VbImage, MouseEventsCarryTwipsAndVbButtonNumbers) {
         send(type);
     EXPECT_EQ(dbl.count(), 1);
     EXPECT_EQ(click.count(), 2);
+
+    // An image that serves as a push button clicks with the left button alone.
+    image.setClickButtons(Qt::LeftButton);
+    for (const Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+        QTest::mousePress(&image, button, Qt::NoModifier, QPoint(10, 20));
+        QTest::mouseRelease(&image, button, Qt::NoModifier, QPoint(10, 20));
+    }
+    EXPECT_EQ(click.count(), 2);
+    QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 20);
+    QTest::mouseClick(&image, Qt::LeftButton, Qt::NoModifier, QPoint(10, 20));
+    EXPECT_EQ(click.count(), 3);
+}
+
+TEST(VbComboBox, OnlyAChoiceFromTheListOrTheArrowKeysIsAClick) {
+    for (const auto style :
+         {platform::VbComboBox::Style::DropDownCombo, platform::VbComboBox::Style::DropDownList}) {
+        QWidget parent;
+        auto* box = new platform::VbComboBox(style, &parent);
+        box->addItems(
+            {QStringLiteral("Continuous"), QStringLiteral("DASHED"), QStringLiteral("CENTER")});
+        box->setCurrentIndex(0);
+        box->setGeometry(0, 0, 120, 24);
+        parent.resize(200, 100);
+        parent.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+        QSignalSpy click(box, &platform::VbComboBox::Click);
+
+        // The wheel is left to what scrolls around the box (the platform passes an
+        // ignored wheel on to the parents).
+        QWheelEvent wheel(QPointF(10, 10), box->mapToGlobal(QPointF(10, 10)), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(box, &wheel);
+        EXPECT_EQ(box->currentIndex(), 0);
+        EXPECT_FALSE(wheel.isAccepted());
+
+        if (style == platform::VbComboBox::Style::DropDownCombo) {
+            // Typed text matching an item, and one matching none: neither chosen nor added.
+            for (const QString& text : {QStringLiteral("center"), QStringLiteral("FOO")}) {
+                box->lineEdit()->selectAll();
+                QTest::keyClicks(box, text);
+                QTest::keyClick(box, Qt::Key_Return);
+                EXPECT_EQ(box->count(), 3);
+                EXPECT_EQ(box->currentIndex(), 0);
+            }
+        }
+        EXPECT_EQ(click.count(), 0);
+
+        box->showPopup();
+        QAbstractItemView* list = box->view();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          list->visualRect(list->model()->index(2, 0)).center());
+        EXPECT_EQ(click.count(), 1);
+        EXPECT_EQ(box->currentText(), QStringLiteral("CENTER"));
+        // A list opened and closed without a choice leaves nothing to report.
+        box->showPopup();
+        box->hidePopup();
+        QTest::qWait(20);
+        QTest::keyClick(box, Qt::Key_Up);
+        EXPECT_EQ(click.count(), 2);
+        EXPECT_EQ(box->currentText(), QStringLiteral("DASHED"));
+    }
+}
+
+TEST(VbTextBox, AFittingBoxShowsItsWholeTextWhateverItsNumbers) {
+    platform::VbTextBox box(true);
+    box.resize(171, 29); // the overview's count box
+    box.setFitText(true);
+    box.setText(QStringLiteral("全ての画層\r\n画層数:1002 ｵﾌﾞｼﾞｪｸﾄ数:200000000"));
+    box.show();
+    const auto* editor = static_cast<const QPlainTextEdit*>(box.editor());
+    const QFontMetricsF metrics(editor->font());
+    const qreal room = editor->viewport()->width() - 2 * editor->document()->documentMargin();
+    EXPECT_LE(metrics.horizontalAdvance(QStringLiteral("画層数:1002 ｵﾌﾞｼﾞｪｸﾄ数:200000000")), room);
+    EXPECT_LE(2 * metrics.lineSpacing(), editor->viewport()->height());
+    // A shorter text is shown larger again.
+    const qreal small = editor->font().pointSizeF();
+    box.setText(QStringLiteral("全ての画層\r\n画層数:12"));
+    EXPECT_GT(editor->font().pointSizeF(), small);
 }
 
 TEST(VbTextBox, MultiLineTextKeepsCrLfAndSingleLineKeepsItsText) {

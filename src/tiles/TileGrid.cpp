@@ -1,16 +1,12 @@
 #include "TileGrid.h"
 
+#include "platform/VbComboBox.h"
 #include "platform/VbError.h"
 #include "platform/VbErrorText.h"
 #include "platform/VbFrame.h"
 #include "platform/VbImage.h"
 #include "platform/VbPictureBox.h"
 #include "platform/VbTextBox.h"
-
-#include <QComboBox>
-#include <QCompleter>
-#include <QEvent>
-#include <QLineEdit>
 
 namespace {
 
@@ -26,34 +22,11 @@ template <class T> T* made(T* control, const char* base, int i) {
     return control;
 }
 
-// Gives an editable linetype box the completer the platform gives one, when its line
-// edit first takes the focus, and then leaves it alone.
-class CompleterOnFocus : public QObject {
-public:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::FocusIn) {
-            auto* edit = qobject_cast<QLineEdit*>(watched);
-            auto* box = edit ? qobject_cast<QComboBox*>(edit->parentWidget()) : nullptr;
-            if (box && !box->completer()) {
-                auto* completer = new QCompleter(box->model(), box);
-                completer->setCaseSensitivity(Qt::CaseInsensitive);
-                completer->setCompletionMode(QCompleter::InlineCompletion);
-                completer->setCompletionColumn(box->modelColumn());
-                box->setCompleter(completer);
-            }
-            watched->removeEventFilter(this);
-        }
-        return false;
-    }
-};
-
 } // namespace
 
 TileGrid::~TileGrid() = default;
 
-TileGrid::TileGrid(platform::VbPictureBox* picMain)
-    : m_picMain(picMain), m_noCompleter(std::make_unique<QCompleter>()),
-      m_completerOnFocus(std::make_unique<CompleterOnFocus>()) {
+TileGrid::TileGrid(platform::VbPictureBox* picMain) : m_picMain(picMain) {
     // The templates of tile 1 lie somewhere inside PicMain; find them once.
     for (const char* base : kNames)
         if (auto* w = picMain->findChild<QWidget*>(nameOf(base, 1)))
@@ -77,7 +50,7 @@ TileControls TileGrid::tileControls(int i) const {
     c.CmdFreeze = control<platform::VbImage>(nameOf("CmdFreeze", i));
     c.CmdLock = control<platform::VbImage>(nameOf("CmdLock", i));
     c.CmdColor = control<platform::VbPictureBox>(nameOf("CmdColor", i));
-    c.CboLineType = control<QComboBox>(nameOf("CboLineType", i));
+    c.CboLineType = control<platform::VbComboBox>(nameOf("CboLineType", i));
     c.TxtOne = control<platform::VbTextBox>(nameOf("TxtOne", i));
     return c;
 }
@@ -121,16 +94,9 @@ TileControls TileGrid::addTileControls(int i) {
     c.CmdLock = made(new platform::VbImage(c.FraBar), "CmdLock", i);
     c.CmdColor = made(new platform::VbPictureBox(c.FraBar), "CmdColor", i);
     // Made at run time, the box keeps the control's default kind: editable.
-    c.CboLineType = made(new QComboBox(c.FraBar), "CboLineType", i);
-    // Editable through its own line edit: setEditable would also build the drop-down's
-    // popup at once, which for a thousand tiles costs more than the rest of the box;
-    // the popup is built when first opened instead.
-    auto* edit = new QLineEdit(c.CboLineType);
-    edit->setPalette(c.CboLineType->palette());
-    edit->setCompleter(m_noCompleter.get());
-    c.CboLineType->setLineEdit(edit);
-    edit->setCompleter(nullptr);
-    edit->installEventFilter(m_completerOnFocus.get());
+    c.CboLineType =
+        made(new platform::VbComboBox(platform::VbComboBox::Style::DropDownCombo, c.FraBar),
+             "CboLineType", i);
     c.TxtOne = made(new platform::VbTextBox(false, c.FraOne), "TxtOne", i);
     for (QWidget* w :
          std::initializer_list<QWidget*>{c.FraOne, c.FraBar, c.ImgOne, c.CmdView, c.CmdFreeze,

@@ -8,10 +8,8 @@
 #include <functional>
 #include <memory>
 
-class QComboBox;
-class QCompleter;
-
 namespace platform {
+class VbComboBox;
 class VbFrame;
 class VbImage;
 class VbPictureBox;
@@ -27,7 +25,7 @@ struct TileControls {
     platform::VbImage* CmdFreeze = nullptr;
     platform::VbImage* CmdLock = nullptr;
     platform::VbPictureBox* CmdColor = nullptr;
-    QComboBox* CboLineType = nullptr;
+    platform::VbComboBox* CboLineType = nullptr;
     platform::VbTextBox* TxtOne = nullptr;
 };
 
@@ -71,9 +69,4 @@ private:
 
     QPointer<platform::VbPictureBox> m_picMain;
     QHash<QString, QPointer<QWidget>> m_controls;
-    // A linetype box completes what is typed into it, but a completer for each of
-    // thousands of boxes cost more than the rest of the grid: it is made when a box
-    // is first typed into. The stand-in keeps the box from making its own meanwhile.
-    std::unique_ptr<QCompleter> m_noCompleter;
-    std::unique_ptr<QObject> m_completerOnFocus;
 };

@@ -94,7 +94,7 @@ void clsDWF::InitialSettingAutoCAD(const QString& sLayerName,
 void clsDWF::InitialSetting(qint32 iIndex, platform::VbFrame* oFraOne, platform::VbFrame* oFraBar,
                             platform::VbImage* oImgOne, platform::VbImage* oCmdView,
                             platform::VbImage* oCmdFreeze, platform::VbImage* oCmdLock,
-                            platform::VbPictureBox* oCmdColor, QComboBox* oCboLineType,
+                            platform::VbPictureBox* oCmdColor, platform::VbComboBox* oCboLineType,
                             platform::VbTextBox* oTxtOne, qint32 iPicMainWidth, TileHost* oHost) {
     ErrorTrap::trap(QStringLiteral("InitialSetting"), [&] {
         prlnIndex = iIndex;
@@ -157,6 +157,8 @@ void clsDWF::pr_subApplyControlSettings() {
         platform::VbImage& image = ctl(button.control);
         inFrame(image, fraBar);
         move(image, button.place);
+        // A right or middle click on a state button must not switch the layer.
+        image.setClickButtons(Qt::LeftButton);
         image.setVisible(true);
     }
 
@@ -178,6 +180,9 @@ void clsDWF::pr_subApplyControlSettings() {
     txtOne.setAppearance(0);
     txtOne.setBorderStyle(1);
     txtOne.setVisible(true);
+    // Marks end with the refresh: tile 1's title box is the template's, which would
+    // otherwise keep the last refresh's mark.
+    ResetSelect();
 
     // The picture may reach under the title and the bar once it follows the overview:
     // both lie on top of it, whatever order the controls were made in.

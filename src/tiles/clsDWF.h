@@ -1,12 +1,12 @@
 #pragma once
 
 #include "LayerStateRecorder.h"
+#include "platform/VbComboBox.h"
 #include "platform/VbFrame.h"
 #include "platform/VbImage.h"
 #include "platform/VbPictureBox.h"
 #include "platform/VbTextBox.h"
 
-#include <QComboBox>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -58,7 +58,7 @@ public:
     void InitialSetting(qint32 iIndex, platform::VbFrame* oFraOne, platform::VbFrame* oFraBar,
                         platform::VbImage* oImgOne, platform::VbImage* oCmdView,
                         platform::VbImage* oCmdFreeze, platform::VbImage* oCmdLock,
-                        platform::VbPictureBox* oCmdColor, QComboBox* oCboLineType,
+                        platform::VbPictureBox* oCmdColor, platform::VbComboBox* oCboLineType,
                         platform::VbTextBox* oTxtOne, qint32 iPicMainWidth, TileHost* oHost);
     void pu_subUpdateLocation(qint32 iPicMainWidth, qint32 iTopScrol);
     void pu_subActiveLayerCheck();
@@ -90,7 +90,7 @@ public:
     platform::VbImage* CmdFreeze() const { return pr_oCmdFreeze; }
     platform::VbImage* CmdLock() const { return pr_oCmdLock; }
     platform::VbPictureBox* CmdColor() const { return pr_oCmdColor; }
-    QComboBox* CboLineType() const { return pr_oCboLineType; }
+    platform::VbComboBox* CboLineType() const { return pr_oCboLineType; }
     platform::VbTextBox* TxtOne() const { return pr_oTxtOne; }
 
 private:
@@ -133,7 +133,7 @@ private:
     QPointer<platform::VbImage> pr_oCmdFreeze;
     QPointer<platform::VbImage> pr_oCmdLock;
     QPointer<platform::VbPictureBox> pr_oCmdColor;
-    QPointer<QComboBox> pr_oCboLineType;
+    QPointer<platform::VbComboBox> pr_oCboLineType;
     QPointer<platform::VbTextBox> pr_oTxtOne;
     TileHost* m_host = nullptr;
     // Owns the connections of the controls' events: they end with the tile, while the

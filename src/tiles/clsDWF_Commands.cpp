@@ -31,9 +31,9 @@ TileHost& window(TileHost* host) {
 }
 
 void showFrozenLayerMessage() {
-    platform::MsgBox(QStringLiteral("フリーズされた画層をアクティブにすることはできません") +
-                         QLatin1Char('\r'),
-                     platform::vbOKOnly | platform::vbExclamation, ErrorReport::kTitle);
+    ErrorReport::show(QStringLiteral("フリーズされた画層をアクティブにすることはできません") +
+                          QLatin1Char('\r'),
+                      platform::vbOKOnly | platform::vbExclamation);
 }
 
 } // namespace
@@ -82,9 +82,10 @@ void clsDWF::pr_subConnectEvents() {
     if (pr_oCmdColor)
         QObject::connect(pr_oCmdColor, &platform::VbPictureBox::Click, owner,
                          [this] { pr_oCmdColor_Click(); });
-    // Chosen by the user only: a text set by the tile itself runs no command.
+    // Chosen by the user from the list only: a text set by the tile itself, typed text
+    // and the wheel run no command.
     if (pr_oCboLineType)
-        QObject::connect(pr_oCboLineType, &QComboBox::activated, owner,
+        QObject::connect(pr_oCboLineType, &platform::VbComboBox::Click, owner,
                          [this] { pr_oCboLineType_Click(); });
 }
 

@@ -7,11 +7,13 @@
 #include "platform/ManySiblings.h"
 #include "platform/Twips.h"
 #include "platform/VbColor.h"
+#include "platform/VbComboBox.h"
 #include "platform/VbFrame.h"
 #include "platform/VbImage.h"
 #include "platform/VbListBox.h"
 #include "platform/VbPictureBox.h"
 #include "platform/VbTextBox.h"
+#include "platform/WheelScroll.h"
 #include "tiles/TileLayout.h"
 
 #include <QCheckBox>
@@ -64,9 +66,13 @@ frmWMF::frmWMF(QWidget* parent) : QWidget(parent) {
 frmWMF::~frmWMF() = default;
 
 void frmWMF::pr_subCreateControls() {
-    // Created first so that it lies behind FraALL: it only sorts, nobody sees it.
+    // It only sorts: lying behind FraALL is not enough, since the overview's picture box
+    // is transparent and hidden while it is fitted, so the list would show through and,
+    // shown, take the keyboard from the real list.
     LstLayersSort = named(new platform::VbListBox(true, this), "LstLayersSort");
     place(LstLayersSort, 90, 450, 1005, 1260);
+    LstLayersSort->setFocusPolicy(Qt::NoFocus);
+    LstLayersSort->hide();
 
     auto makeOverview = [this](const char* fra, const char* img, const char* txt, double left,
                                platform::VbFrame*& frame, platform::VbImage*& image,
@@ -78,6 +84,8 @@ void frmWMF::pr_subCreateControls() {
         text = named(new platform::VbTextBox(true, frame), txt);
         place(text, 0, 2460, 2565, 435);
         text->setBackColor(0xFFFFFF);
+        // The layer and object counts, which may run to six figures and more.
+        text->setFitText(true);
     };
     makeOverview("FraALL", "ImgALL", "TxtALL", 60, FraALL, ImgALL, TxtALL);
     TxtALL->setText(QStringLiteral("更新ボタンをクリックしてください\r\n"));
@@ -118,6 +126,7 @@ void frmWMF::pr_subCreateControls() {
     place(ScrBarV, 5400, 3510, 255, 4395);
     ScrBarV->setRange(1, 1);
     connect(ScrBarV, &QScrollBar::valueChanged, this, [this] { ScrBarV_Change(); });
+    new platform::WheelScroll(PicMain, ScrBarV);
 
     StatusMain = named(new QStatusBar(this), "StatusMain");
     StatusMain->setSizeGripEnabled(false);
@@ -168,8 +177,9 @@ void frmWMF::pr_subCreateTileTemplate() {
     CmdColor1->setAppearance(0);
 
     // A drop-down list: its text can only be one of its items.
-    CboLineType1 = named(new QComboBox(FraBar1), "CboLineType1");
-    CboLineType1->setEditable(false);
+    CboLineType1 =
+        named(new platform::VbComboBox(platform::VbComboBox::Style::DropDownList, FraBar1),
+              "CboLineType1");
     const TileLayout::Rect& cboPlace = TileLayout::kCboLineType;
     ControlGeometry::Move(CboLineType1, cboPlace.left, cboPlace.top, cboPlace.width,
                           platform::pixelsToTwips(CboLineType1->sizeHint().height()));

@@ -6,6 +6,7 @@
 #include "acad/AcadDocument.h"
 #include "acad/basAcadConnect.h"
 #include "app/basWindowAPI.h"
+#include "platform/ErrorReport.h"
 #include "platform/VbError.h"
 #include "platform/VbListBox.h"
 #include "tiles/clsDWF.h"
@@ -35,16 +36,22 @@ void frmWMF::pu_subActiveLayerUpdate() {
         } catch (const platform::VbError&) {
         }
     }
-    for (int i = 1; i <= proDWFUBound(); ++i)
-        if (clsDWF* t = tile(i))
+    const ErrorReport::Batch oneBox;
+    for (int i = 1; i <= proDWFUBound(); ++i) {
+        if (clsDWF* t = tile(i)) {
+            const ErrorReport::AboutLayer about(t->sLayerName());
             t->pu_subActiveLayerCheck();
+        }
+    }
     m_knownCurrentLayer.reset();
 }
 
 void frmWMF::pu_subCtrlViewUpdate() {
     // With its events off a tile's switches can be set without starting its commands.
+    const ErrorReport::Batch oneBox;
     for (int i = 1; i <= proDWFUBound(); ++i) {
         if (clsDWF* t = tile(i)) {
+            const ErrorReport::AboutLayer about(t->sLayerName());
             t->SetEnableEvent(false);
             t->SetLayerState();
             t->SetEnableEvent(true);
@@ -53,10 +60,7 @@ void frmWMF::pu_subCtrlViewUpdate() {
 }
 
 void frmWMF::selectOnlyListItem(qint32 iListIndex) {
-    for (int i = 0; i < LstLayers->ListCount(); ++i)
-        LstLayers->setSelected(i, false);
-    LstLayers->setCurrentRow(iListIndex);
-    LstLayers->setSelected(iListIndex, true);
+    LstLayers->selectOnly(iListIndex);
     // Setting the list's index raises its Click, as a click of the user's does: the grid
     // scrolls to the tile and the tiles mark the list's selection.
     LstLayers_Click();

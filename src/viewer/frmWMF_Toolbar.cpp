@@ -4,6 +4,7 @@
 #include "app/basWindowAPI.h"
 #include "basFormShow.h"
 #include "platform/ControlGeometry.h"
+#include "platform/ErrorReport.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -93,6 +94,10 @@ void frmWMF::pr_subCreateToolbar() {
 }
 
 void frmWMF::Toolbar1_ButtonClick(int index) {
+    const ErrorReport::Batch oneBox;
+    // The refresh makes the offer itself, before it reads the drawing's states.
+    if (index != 7 && proAcadDoc)
+        m_unrestored.offer(*proAcadDoc);
     switch (index) {
     case 7:
         // No second command can start while the refresh runs and lets messages through.

@@ -17,6 +17,7 @@
 #include "platform/MsgBox.h"
 #include "platform/Twips.h"
 #include "platform/VbColor.h"
+#include "platform/VbComboBox.h"
 #include "platform/VbError.h"
 
 #include <QApplication>
@@ -119,9 +120,9 @@ public:
         named(new platform::VbImage(fraBar), "CmdFreeze1");
         named(new platform::VbImage(fraBar), "CmdLock1");
         named(new platform::VbPictureBox(fraBar), "CmdColor1");
-        auto* cbo = new QComboBox(fraBar);
-        cbo->setEditable(false); // tile 1's box is a drop-down list
-        named(cbo, "CboLineType1");
+        // Tile 1's box is a drop-down list.
+        named(new platform::VbComboBox(platform::VbComboBox::Style::DropDownList, fraBar),
+              "CboLineType1");
         named(new platform::VbTextBox(false, fraOne), "TxtOne1");
         fraOne->hide();
 
@@ -709,7 +710,7 @@ TEST(TileGridControls, ClearRemovesTheLastBuildsFramesAndNamesCanBeMadeAgain) {
     ASSERT_NE(c4.CboLineType->lineEdit(), nullptr);
     EXPECT_EQ(c4.CboLineType->completer(), nullptr);
     QFocusEvent focusIn(QEvent::FocusIn, Qt::MouseFocusReason);
-    QCoreApplication::sendEvent(c4.CboLineType->lineEdit(), &focusIn);
+    QCoreApplication::sendEvent(c4.CboLineType, &focusIn);
     ASSERT_NE(c4.CboLineType->completer(), nullptr);
     EXPECT_EQ(c4.CboLineType->completer()->caseSensitivity(), Qt::CaseInsensitive);
     EXPECT_EQ(c4.CboLineType->completer()->model(), c4.CboLineType->model());

@@ -6,6 +6,7 @@
 #include "ViewerTestSupport.h"
 #include "platform/ControlGeometry.h"
 #include "platform/Twips.h"
+#include "platform/VbComboBox.h"
 #include "platform/VbFrame.h"
 #include "platform/VbImage.h"
 #include "platform/VbListBox.h"

@@ -381,6 +381,41 @@ TEST_F(LayerListTest, AListNameNoLongerALayerChangesNothingAndTheRestGoesOn) {
     EXPECT_FALSE(tile(kSorted.indexOf("Walls") + 1).bLayerOn());
 }
 
+TEST_F(LayerListTest, ACommandOverLayersTheDrawingLostShowsOneBoxNamingThem) {
+    openPlan();
+    auto backend = std::dynamic_pointer_cast<acad::DBusDocumentBackend>(doc->backend());
+    ASSERT_TRUE(backend);
+    const QStringList lost = {"Lost1", "Lost2", "Lost3", "Lost4", "Lost5", "Lost6", "Lost7"};
+    for (const QString& name : lost)
+        backend->addLayer(name);
+    window.pu_subCmdRefresh_Click();
+    ASSERT_TRUE(boxes.boxes.empty()) << boxes.boxes[0].prompt.toStdString();
+    for (const QString& name : lost)
+        backend->deleteLayer(name);
+
+    button(kAllOff);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    const QString box = boxes.boxes[0].prompt;
+    EXPECT_TRUE(box.contains(QStringLiteral("SetLayerState"))) << box.toStdString();
+    EXPECT_TRUE(box.contains(QStringLiteral("失敗した画層は 7 画層です：Lost1、Lost2、Lost3、"
+                                            "Lost4、Lost5 ほか 2 画層")))
+        << box.toStdString();
+    // The command did the rest.
+    for (const auto& [name, state] : states())
+        EXPECT_FALSE(state.on) << name.toStdString();
+
+    // A list of thousands of names the drawing lacks: one box for the whole refresh.
+    boxes.boxes.clear();
+    QStringList missing;
+    for (int i = 0; i < 1500; ++i)
+        missing << QStringLiteral("Missing%1").arg(i, 4, 10, QLatin1Char('0'));
+    refreshFromList(missing);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].prompt.contains(QStringLiteral("失敗した画層は 1500 画層です")))
+        << boxes.boxes[0].prompt.toStdString();
+    EXPECT_EQ(window.proDWFUBound(), 1500);
+}
+
 TEST_F(LayerListTest, BeforeTheFirstRefreshTheButtonsDoNothingAndSayNothing) {
     openPlan();
     for (const int b : {kSelectedOn, kSelectedOff, kRemove, kAllOn, kAllOff}) {

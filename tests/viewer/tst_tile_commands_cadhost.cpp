@@ -12,6 +12,7 @@
 #include "platform/VbTextBox.h"
 #include "platform/WindowSystem.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QRadioButton>
@@ -107,8 +108,12 @@ TEST_F(TileCommandsTest, ALinetypeChosenInTheBoxBecomesTheLayers) {
     QComboBox* box = tile(1).CboLineType(); // Beta, on the template's drop-down list
     const int dashed = box->findText(QStringLiteral("DASHED"), Qt::MatchFixedString);
     ASSERT_GE(dashed, 0);
-    box->setCurrentIndex(dashed);
-    emit box->activated(dashed); // as the user's choice in the list does
+    // Chosen as a user chooses: the list opened, the item clicked.
+    box->showPopup();
+    QAbstractItemView* list = box->view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      list->visualRect(list->model()->index(dashed, 0)).center());
     EXPECT_EQ(doc->Layers().Item(QStringLiteral("Beta")).Linetype().toUpper(),
               QStringLiteral("DASHED"));
     EXPECT_EQ(regens(), 1);

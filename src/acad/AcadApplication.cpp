@@ -23,4 +23,8 @@ void AcadApplication::RunMacro(const QString& sMacroName) {
     m_backend->runMacro(sMacroName);
 }
 
+std::shared_ptr<AcadDocument> AcadApplication::Open(const QString& sPath) {
+    return std::make_shared<AcadDocument>(m_backend->open(sPath));
+}
+
 } // namespace acad

@@ -20,6 +20,8 @@ public:
     void LoadDVB(const QString& sPath);
     // Returns when the macro has finished.
     void RunMacro(const QString& sMacroName);
+    // The drawing file opened (or activated when open already) as the active document.
+    std::shared_ptr<AcadDocument> Open(const QString& sPath);
     // Raises the connection's failure once the CAD stopped answering.
     void CheckConnection() const { m_backend->checkConnection(); }
 

@@ -51,6 +51,9 @@ public:
     virtual std::shared_ptr<DocumentBackend> activeDocument() = 0;
     virtual void loadDVB(const QString& path) = 0;
     virtual void runMacro(const QString& name) = 0;
+    // Opens the drawing file, or activates it when it is open already, and makes it the
+    // active document.
+    virtual std::shared_ptr<DocumentBackend> open(const QString& path) = 0;
     // Raises the connection's failure once the CAD stopped answering, so a long task
     // can end at once instead of asking again and again; nothing while it answers.
     virtual void checkConnection() const {}

@@ -59,8 +59,8 @@ public:
     void runMacro(const QString& name) override;
     void checkConnection() const override { m_channel->throwIfFailed(); }
 
+    std::shared_ptr<DocumentBackend> open(const QString& path) override;
     // Not used by the viewer; for tests and tools.
-    std::shared_ptr<DocumentBackend> open(const QString& path);
     std::shared_ptr<DocumentBackend> add();
     // The bus, or the host's private socket when it offered one.
     const AutomationChannel& channel() const { return *m_channel; }

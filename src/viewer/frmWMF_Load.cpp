@@ -4,6 +4,7 @@
 #include "WindowPlacement.h"
 #include "app/basAPIini.h"
 #include "app/basWindowAPI.h"
+#include "platform/DxfSignature.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Twips.h"
 
@@ -88,9 +89,17 @@ void frmWMF::Form_Load(const QString& sCommand) {
     if (frameGeometry().size() != size())
         applyPosition();
 
-    // The whole argument text is the list file's name, quotes and all; a name that is
-    // no file is dropped without a word.
-    prsCsvPath = QFileInfo(sCommand).isFile() ? sCommand : QString();
+    // The whole argument text names a file, quotes and all; a name that is no file is
+    // dropped without a word. A drawing (the desktop's "Open with" hands one over) is
+    // opened in the CAD and shown whole; any other file is the layer list.
+    prsCsvPath.clear();
+    m_sDrawingToOpen.clear();
+    if (QFileInfo(sCommand).isFile()) {
+        if (DxfSignature::isDxfFile(sCommand))
+            m_sDrawingToOpen = QFileInfo(sCommand).absoluteFilePath();
+        else
+            prsCsvPath = sCommand;
+    }
 
     pr_subZoomListSet();
 
@@ -98,7 +107,7 @@ void frmWMF::Form_Load(const QString& sCommand) {
     QCoreApplication::processEvents();
     basWindowAPI::pu_subSetForeground(hWnd());
 
-    if (!prsCsvPath.isEmpty())
+    if (!prsCsvPath.isEmpty() || !m_sDrawingToOpen.isEmpty())
         CmdRefresh_Click();
 }
 

@@ -101,6 +101,9 @@ void ApplicationBackend::loadDVB(const QString& path) {
 void ApplicationBackend::runMacro(const QString& name) {
     a().runMacro(name);
 }
+std::shared_ptr<acad::DocumentBackend> ApplicationBackend::open(const QString& path) {
+    return std::make_shared<DocumentBackend>(a().open(path));
+}
 
 std::shared_ptr<acad::ApplicationBackend> Connector::attach() {
     ++attachCalls;

@@ -60,6 +60,7 @@ public:
     std::shared_ptr<acad::DocumentBackend> activeDocument() override;
     void loadDVB(const QString& path) override;
     void runMacro(const QString& name) override;
+    std::shared_ptr<acad::DocumentBackend> open(const QString& path) override;
 
     cadhost::CadApplication* application() const { return m_app; }
 

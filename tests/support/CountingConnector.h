@@ -120,6 +120,10 @@ public:
     }
     void loadDVB(const QString& path) override { m_inner->loadDVB(path); }
     void runMacro(const QString& name) override { m_inner->runMacro(name); }
+    std::shared_ptr<acad::DocumentBackend> open(const QString& path) override {
+        ++m_counts->byMember[QStringLiteral("Open")];
+        return std::make_shared<CountingDocument>(m_inner->open(path), m_counts);
+    }
     void checkConnection() const override { m_inner->checkConnection(); }
 
 private:

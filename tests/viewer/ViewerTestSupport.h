@@ -84,6 +84,10 @@ public:
                                             QStringLiteral("Project file not found"));
     }
     void runMacro(const QString& name) override { macros << name; }
+    std::shared_ptr<acad::DocumentBackend> open(const QString& path) override {
+        opened << path;
+        return std::make_shared<StubDocument>();
+    }
 
     bool isVisible = true;
     bool noDrawing = false;
@@ -92,6 +96,7 @@ public:
     int captionCalls = 0;
     QStringList loadedProjects;
     QStringList macros;
+    QStringList opened;
 };
 
 // running == nullptr: nothing runs. canStart: create() succeeds with `started`.

@@ -1,6 +1,8 @@
 #include "TerminationSignals.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QSet>
 #include <QSocketNotifier>
 #include <QWidget>
 #include <csignal>
@@ -39,17 +41,33 @@ TerminationSignals::TerminationSignals() : QObject(QCoreApplication::instance())
         ::sigaction(signalNumber, &action, nullptr);
 }
 
-void TerminationSignals::closeAll(QWidget* mainWindow) {
+void TerminationSignals::closeAll(QWidget* mainWindow, const std::function<void()>& endProgram) {
+    // Each window once: one that refuses to go, or stays on the modal stack until its own
+    // loop has returned, must not stop the windows below it from closing.
+    QSet<QWidget*> tried;
     while (QWidget* modal = QApplication::activeModalWidget()) {
-        if (modal == mainWindow || !modal->close())
+        if (modal == mainWindow || tried.contains(modal))
             break;
-        // Closed windows leave the modal stack once hidden; one that is still on top
-        // refused to go and is left alone.
-        if (QApplication::activeModalWidget() == modal)
-            break;
+        tried.insert(modal);
+        // A dialog's way out is its rejection (Esc); its close may be refused.
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        modal->hide();
     }
-    if (mainWindow)
-        mainWindow->close();
+    if (!mainWindow) {
+        endProgram();
+        return;
+    }
+    // A refresh that runs refuses the close until it has put the layers back; it closes
+    // the window itself then, and the program ends with the window (see main).
+    if (mainWindow->close())
+        endProgram();
+}
+
+void TerminationSignals::endProgram() {
+    QCoreApplication::exit(0);
 }
 
 void TerminationSignals::readPending() {

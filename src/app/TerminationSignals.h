@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 class QSocketNotifier;
 class QWidget;
@@ -17,10 +18,15 @@ public:
     // Installs the handlers once for the process; later calls return the same object.
     static TerminationSignals& install();
 
-    // Ends the program as a close of `mainWindow` does. A message box or dialog the user
-    // left open would keep the program running after its main window closed: such
-    // windows are closed first, innermost first.
-    static void closeAll(QWidget* mainWindow);
+    // Ends the program as a close of `mainWindow` does. Message boxes and dialogs the
+    // user left open are closed first, innermost first. Once the main window has closed,
+    // every event loop is left through `endProgram`: a command that was waiting in a box
+    // of its own would otherwise go on and keep the program running without its window.
+    // A window that refuses the close (a refresh putting the drawing's layers back)
+    // closes itself later; its owner ends the program with it.
+    static void closeAll(QWidget* mainWindow,
+                         const std::function<void()>& endProgram = &TerminationSignals::endProgram);
+    static void endProgram();
 
 signals:
     void received(int signalNumber);

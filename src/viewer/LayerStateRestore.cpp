@@ -22,15 +22,15 @@ void LayerStateRestore::all() {
             restore(k);
 }
 
-QStringList LayerStateRestore::rest() {
-    QStringList failed;
+std::vector<typLayerState> LayerStateRestore::rest() {
+    std::vector<typLayerState> failed;
     for (std::size_t k = 1; k < m_done.size(); ++k) {
         if (m_done[k] || pu_typLayerState[k].sName == m_activeLayer)
             continue;
         try {
             restore(k);
         } catch (const std::exception&) {
-            failed << pu_typLayerState[k].sName;
+            failed.push_back(pu_typLayerState[k]);
         }
     }
     return failed;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "acad/basAcadUse.h"
+
 #include <QString>
-#include <QStringList>
 #include <vector>
 
 namespace acad {
@@ -18,8 +19,9 @@ public:
 
     // Every layer not yet back, in the snapshot's order; the first failure passes on.
     void all();
-    // Every layer not yet back, each on its own; the names of those that failed.
-    QStringList rest();
+    // Every layer not yet back, each on its own; the snapshot's records of those that
+    // failed.
+    std::vector<typLayerState> rest();
 
 private:
     // Raises when the layer's states could not be written.

@@ -3,6 +3,7 @@
 #include "export/ExportHost.h"
 #include "tiles/LayerStateRecorder.h"
 #include "tiles/TileHost.h"
+#include "viewer/UnrestoredLayerStates.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -30,6 +31,7 @@ class LayerHistory;
 class LayerStateSet;
 
 namespace platform {
+class VbComboBox;
 class VbFrame;
 class VbImage;
 class VbListBox;
@@ -141,7 +143,7 @@ public:
     platform::VbImage* CmdFreeze1 = nullptr;
     platform::VbImage* CmdLock1 = nullptr;
     platform::VbPictureBox* CmdColor1 = nullptr;
-    QComboBox* CboLineType1 = nullptr;
+    platform::VbComboBox* CboLineType1 = nullptr;
     platform::VbTextBox* TxtOne1 = nullptr;
 
     // Upper bound of proDWF as VB reports it: 0 before any tile exists.
@@ -152,6 +154,9 @@ public:
     // The layer-list file the next refresh reads; Form_Load takes it from the command
     // line, and the refresh forgets it once read.
     void setLayerListFile(const QString& sPath) { prsCsvPath = sPath; }
+    // The drawing the next refresh opens in the CAD before it reads the active one;
+    // Form_Load takes it from the command line.
+    QString drawingToOpen() const { return m_sDrawingToOpen; }
 
     // The window's own state, read-only, for tests and diagnostics.
     struct StateView {
@@ -209,6 +214,10 @@ private:
     // Window state the refresh, the grid and the list commands share.
     QString prsIniFile;
     QString prsCsvPath;
+    QString m_sDrawingToOpen;
+    // The file of the drawing the refresh that runs reads.
+    QString m_sRefreshedDrawing;
+    UnrestoredLayerStates m_unrestored;
     std::shared_ptr<acad::AcadDocument> proAcadDoc;
     // Tiles 1..n; element 0 stays empty so that proDWF[i] is tile i.
     std::vector<std::shared_ptr<clsDWF>> proDWF;
@@ -237,6 +246,7 @@ private:
     void pr_subRefreshLayers();
     void pr_subSortNames(QStringList& sNames);
     bool pr_fun_bTooManyLayers(qint32 lnCount);
+    void pr_subReportTooLongNames(qint32 lnCount);
     void pr_subLayerListFill(const QStringList& sOnLayerArray);
     void pr_subTileClear();
     void pr_subProgressStep();

@@ -56,9 +56,7 @@ constexpr qint64 kMessageMaxWaitMs = 50;
 // them switched on and thawed, and only the user can set them right.
 void reportLayersNotRestored(const QStringList& names) {
     constexpr qsizetype kNamesShown = 20;
-    QString list = names.mid(0, kNamesShown).join(QStringLiteral("、"));
-    if (names.size() > kNamesShown)
-        list += QStringLiteral(" ほか %1 画層").arg(names.size() - kNamesShown);
+    const QString list = ErrorReport::layerNamesText(names, kNamesShown);
     platform::MsgBox(
         QStringLiteral("次の画層の表示・フリーズの状態を元に戻せなかった可能性があります。"
                        "AutoCADで確認してください。") +
@@ -252,6 +250,7 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
                 c.ImgOne->setPicture(platform::VbPicturePtr());
             auto tile = std::make_shared<clsDWF>();
             proDWF[std::size_t(i)] = tile;
+            const ErrorReport::AboutLayer about(sOnLayerArray[i]);
             tile->InitialSettingAutoCAD(sOnLayerArray[i], oAcadDoc);
             tile->InitialSetting(i, c.FraOne, c.FraBar, c.ImgOne, c.CmdView, c.CmdFreeze, c.CmdLock,
                                  c.CmdColor, c.CboLineType, c.TxtOne,
@@ -304,19 +303,25 @@ void frmWMF::pu_subFormShow(std::shared_ptr<acad::AcadDocument> oAcadDoc,
         }
     } catch (...) {
         if (bStatesChanged) {
-            const QStringList notRestored = states.rest();
+            std::vector<typLayerState> notRestored = states.rest();
             try {
                 oAcadDoc->Regen(acad::acAllViewports);
             } catch (const std::exception&) {
             }
-            if (!notRestored.isEmpty())
-                reportLayersNotRestored(notRestored);
+            if (!notRestored.empty()) {
+                QStringList names;
+                for (const typLayerState& rec : notRestored)
+                    names << rec.sName;
+                reportLayersNotRestored(names);
+                m_unrestored.keep(m_sRefreshedDrawing, std::move(notRestored));
+            }
         }
         throw;
     }
 
     for (qint32 i = 1; i <= m; ++i) {
         pr_subProgressStep();
+        const ErrorReport::AboutLayer about(sOnLayerArray[i]);
         proDWF[std::size_t(i)]->SetLayerState();
     }
 

@@ -8,12 +8,15 @@
 #include "platform/MsgBox.h"
 #include "platform/ProgramFolder.h"
 #include "platform/VbError.h"
+#include "platform/VbListBox.h"
+#include "tiles/clsDWF.h"
 
 #include "acad/CallWait.h"
 #include "acad/basAcadConnect.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <utility>
 
 void frmWMF::pu_subCmdRefresh_Click() {
     CmdRefresh_Click();
@@ -31,6 +34,14 @@ public:
 
 private:
     bool& m_running;
+};
+
+class StatusWindowDown {
+public:
+    StatusWindowDown() = default;
+    ~StatusWindowDown() { frmSplash::Unload(); }
+    StatusWindowDown(const StatusWindowDown&) = delete;
+    StatusWindowDown& operator=(const StatusWindowDown&) = delete;
 };
 
 } // namespace
@@ -67,6 +78,12 @@ void frmWMF::CmdRefresh_Click() {
     if (m_refreshRunning)
         return;
     {
+        // A refresh that fails for every layer (a list of names the drawing lacks) says
+        // so once.
+        ErrorReport::Batch oneBox;
+        // Whichever way the refresh ends, the status window goes with it: left on
+        // screen, it kept the program alive after its main window had closed.
+        const StatusWindowDown statusDown;
         RefreshRun run(m_refreshRunning);
         m_refreshStopping = false;
         // While the CAD takes long to answer (a macro, a CAD that stopped), the window
@@ -76,9 +93,21 @@ void frmWMF::CmdRefresh_Click() {
             pr_subStopIfClosing();
         });
         pr_subRefreshOnce();
+        if (m_closeRequested)
+            oneBox.dropHeld();
     }
-    if (m_closeRequested)
+    if (m_closeRequested) {
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        return;
+    }
+    // The keyboard goes to the list of the layers just read, where their commands are,
+    // once the toolbar has given the window back: left to the window, it went to the
+    // first box that takes it, the overview's count text, with its caret blinking there.
+    if (pu_bUpdateEnd) {
+        QWidget* list = LstLayers;
+        QMetaObject::invokeMethod(
+            list, [list] { list->setFocus(Qt::OtherFocusReason); }, Qt::QueuedConnection);
+    }
 }
 
 void frmWMF::pr_subRefreshOnce() {
@@ -96,6 +125,9 @@ void frmWMF::pr_subRefreshOnce() {
             return;
         }
 
+        // A drawing named on the command line is opened once, by the first refresh.
+        if (!m_sDrawingToOpen.isEmpty())
+            pu_oAcadApp->Open(std::exchange(m_sDrawingToOpen, QString()));
         pu_subGetAcadDocument();
         pu_oAcadApp->LoadDVB(WorkFolder::macroProject());
 

@@ -32,6 +32,19 @@ void frmWMF::pr_subLayerListFill(const QStringList& sOnLayerArray) {
         LstLayers->AddItem(sOnLayerArray[i]);
 }
 
+// No CAD names a layer with more characters than this; a longer name in a list file is
+// no layer of any drawing, and laying out megabytes of it in a tile and the list stopped
+// the window for minutes.
+constexpr qsizetype kMaxLayerName = 255;
+
+void frmWMF::pr_subReportTooLongNames(qint32 lnCount) {
+    platform::MsgBox(QStringLiteral("画層一覧ファイルに %1 文字を超える画層名が %2 件あります。\r\n"
+                                    "これらの画層は表示しません。")
+                         .arg(kMaxLayerName)
+                         .arg(lnCount),
+                     platform::vbOKOnly | platform::vbExclamation, ErrorReport::kTitle);
+}
+
 // A tile per layer, each with its controls and picture: beyond kMaxTiles the grid would
 // take gigabytes and minutes. Checked before the names are sorted, which alone would
 // take long for hundreds of thousands.
@@ -60,6 +73,10 @@ void frmWMF::pr_subRefreshLayers() {
     }
     // The way back is kept by layer name for the same drawing and forgotten for another.
     pr_subHistoryFollowDrawing(sFullName);
+    // Before the snapshot, which would take them for the drawing's own: the states a
+    // failed refresh left on and thawed.
+    m_unrestored.offer(*oAcadDoc);
+    m_sRefreshedDrawing = sFullName;
 
     acad::AcadLayers layers = oAcadDoc->Layers();
     const qint32 n = layers.Count();
@@ -87,8 +104,17 @@ void frmWMF::pr_subRefreshLayers() {
                 prsCsvPath.clear();
                 return;
             }
-            for (qint32 row = vCSV_Array.lbound(2); row <= vCSV_Array.ubound(2); ++row)
-                sOnLayerArray.append(platform::vb::CStr(vCSV_Array(col, row)));
+            qint32 lnTooLong = 0;
+            for (qint32 row = vCSV_Array.lbound(2); row <= vCSV_Array.ubound(2); ++row) {
+                QString sName = platform::vb::CStr(vCSV_Array(col, row));
+                if (sName.size() > kMaxLayerName) {
+                    ++lnTooLong;
+                    continue;
+                }
+                sOnLayerArray.append(std::move(sName));
+            }
+            if (lnTooLong > 0)
+                pr_subReportTooLongNames(lnTooLong);
         }
         pr_subSortNames(sOnLayerArray);
         bCsvRead = true;

@@ -5,11 +5,13 @@
 #include "ViewerProcess.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QThread>
 #include <QTimer>
@@ -43,12 +45,44 @@ TEST(TerminationSignals, ADialogLeftOpenDoesNotKeepTheProgramRunning) {
     QWidget mainWindow;
     mainWindow.show();
     QDialog about(&mainWindow);
+    int ended = 0;
     // The signal arrives while the dialog's own loop runs, as a logout finds it open.
-    QTimer::singleShot(50, &about, [&] { TerminationSignals::closeAll(&mainWindow); });
+    QTimer::singleShot(50, &about,
+                       [&] { TerminationSignals::closeAll(&mainWindow, [&] { ++ended; }); });
     QTimer::singleShot(5000, &about, [&] { about.done(42); }); // the test's own way out
     EXPECT_NE(about.exec(), 42);
     EXPECT_FALSE(about.isVisible());
     EXPECT_FALSE(mainWindow.isVisible());
+    EXPECT_EQ(ended, 1);
+}
+
+TEST(TerminationSignals, AnErrorBoxInsideADialogEndsWithItAndTheProgramEnds) {
+    QWidget mainWindow;
+    mainWindow.show();
+    // A dialog that refuses to close, as one does while its command runs, with the
+    // command's error box open inside it.
+    class BusyDialog : public QDialog {
+    public:
+        using QDialog::QDialog;
+        void closeEvent(QCloseEvent* event) override { event->ignore(); }
+    } dialog(&mainWindow);
+    int ended = 0;
+    bool boxReturned = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        QTimer::singleShot(100, &dialog,
+                           [&] { TerminationSignals::closeAll(&mainWindow, [&] { ++ended; }); });
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("KORVEL Ver4.00"),
+                        QStringLiteral("番号：75"), QMessageBox::Ok, &dialog);
+        QTimer::singleShot(5000, &box, [&] { box.done(42); }); // the test's own way out
+        EXPECT_NE(box.exec(), 42);
+        boxReturned = true;
+    });
+    QTimer::singleShot(6000, &dialog, [&] { dialog.done(42); });
+    EXPECT_NE(dialog.exec(), 42);
+    EXPECT_TRUE(boxReturned);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(mainWindow.isVisible());
+    EXPECT_EQ(ended, 1);
 }
 
 // The built viewer in a program folder of its own, ended as a logout ends it.

@@ -120,6 +120,50 @@ TEST_F(RefreshCadHostTest, AllLayersGiveOneTileEachInSortedOrderAndTheStatesCome
                   tile(i).sLayerName() == QStringLiteral("Cur"));
 }
 
+TEST_F(RefreshCadHostTest, ADrawingOnTheCommandLineIsOpenedInTheCadAndShownWhole) {
+    openPlan();
+    // Told by its content, not its name: a drawing named like a list, a list named like a
+    // drawing.
+    korvel::test::DxfFixture site;
+    site.addLayer(QStringLiteral("0"));
+    site.addLayer(QStringLiteral("Site"), 3);
+    site.addLine(QStringLiteral("Site"), 0, 0, 10, 10);
+    const QString sitePath = drawings.filePath(QStringLiteral("site.csv"));
+    ASSERT_TRUE(site.write(sitePath));
+    window.Form_Load(sitePath);
+    for (const auto& b : boxes.boxes)
+        ADD_FAILURE() << b.prompt.toStdString();
+    EXPECT_EQ(tileNames(), QStringList({"0", "Site"}));
+    EXPECT_EQ(connector->attach()->activeDocument()->fullName(), sitePath);
+    EXPECT_TRUE(window.drawingToOpen().isEmpty());
+
+    const QString listPath = drawings.filePath(QStringLiteral("layers.dxf"));
+    QFile list(listPath);
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("Walls\nDoors\n");
+    list.close();
+    std::dynamic_pointer_cast<acad::DBusApplicationBackend>(host)->open(path);
+    window.Form_Load(listPath);
+    for (const auto& b : boxes.boxes)
+        ADD_FAILURE() << b.prompt.toStdString();
+    EXPECT_EQ(tileNames(), QStringList({"Doors", "Walls"}));
+    EXPECT_EQ(connector->attach()->activeDocument()->fullName(), path);
+}
+
+TEST_F(RefreshCadHostTest, NamesLongerThanACadTakesAreLeftOutOfAListWithOneMessage) {
+    openPlan();
+    refreshFromList({QStringLiteral("Walls"), QString(256, QLatin1Char('x')),
+                     QString(1'000'000, QLatin1Char('y')), QString(255, QLatin1Char('z'))});
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[0].prompt,
+              QStringLiteral("画層一覧ファイルに 255 文字を超える画層名が 2 件あります。\r\n"
+                             "これらの画層は表示しません。"));
+    // The name of 255 characters is taken, and is no layer of the plan.
+    EXPECT_TRUE(boxes.boxes[1].prompt.contains(QStringLiteral("SetLayerState")))
+        << boxes.boxes[1].prompt.toStdString();
+    EXPECT_EQ(tileNames(), QStringList({"Walls", QString(255, QLatin1Char('z'))}));
+}
+
 TEST_F(RefreshCadHostTest, TheWindowAnswersItsTilesForEveryTileAtOnce) {
     openPlan();
     window.pu_subCmdRefresh_Click();
@@ -270,6 +314,9 @@ TEST_F(RefreshCadHostTest, ACadStoppedDuringARefreshEndsItAtOnceAndSaysWhatMayNo
         qApp->removeEventFilter(&painted);
         QObject::disconnect(watch);
         ::kill(pid_t(pid), SIGCONT);
+        // The status window went with the refresh: left up, it kept the program running
+        // after its window was closed.
+        EXPECT_FALSE(frmSplash::isLoaded());
 
         ASSERT_GE(stoppedAt, 0);
         // Ended within the call timeout (2 s) and some, not after a wait per layer.
@@ -312,12 +359,21 @@ TEST_F(RefreshCadHostTest, ACadStoppedDuringARefreshEndsItAtOnceAndSaysWhatMayNo
                 EXPECT_EQ(now.at(name), state) << name.toStdString();
             }
         }
-        // The next refresh reaches the CAD again, and leaves the states as it found them.
+        // The next refresh reaches the CAD again: it first offers to put back what the
+        // failed one could not, and does so, before it takes its own snapshot.
         boxes.boxes.clear();
+        boxes.answers = {platform::vbYes};
         window.pu_subCmdRefresh_Click();
+        if (!notBack.isEmpty()) {
+            ASSERT_FALSE(boxes.boxes.empty());
+            EXPECT_EQ(boxes.boxes[0].buttons, platform::vbYesNo | platform::vbQuestion);
+            EXPECT_TRUE(boxes.boxes[0].prompt.contains(notBack[0])) << notBack[0].toStdString();
+            boxes.boxes.erase(boxes.boxes.begin());
+        }
         for (const auto& b : boxes.boxes)
             ADD_FAILURE() << b.prompt.toStdString();
-        EXPECT_EQ(states(), now);
+        EXPECT_EQ(states(), before);
+        boxes.answers.clear();
     }
     // And the window closes as usual.
     window.close();

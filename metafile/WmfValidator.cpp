@@ -127,6 +127,18 @@ bool paramsFit(uint16_t function, const uint8_t* p, uint32_t words) {
     case 0x081A: // PIE
     case 0x0830: // CHORD
         return need(8);
+    // The bitmap records: the player reads their fixed words before it looks at the
+    // bitmap's size, and takes the rest of the record for the bitmap.
+    case 0x0142: // DIBCREATEPATTERNBRUSH
+        return need(2);
+    case 0x0940: // DIBBITBLT
+        return need(8);
+    case 0x0B41: // DIBSTRETCHBLT
+        return need(10);
+    case 0x0F43: // STRETCHDIB
+        return need(11);
+    case 0x0D33: // SETDIBTODEV
+        return need(9);
     default:
         return true;
     }

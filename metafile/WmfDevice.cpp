@@ -183,7 +183,9 @@ WmfDevice::PenSource penSource(wmfDC* dc) {
     if (!pen)
         return s;
     s.none = false;
-    s.style = pen->lopnStyle;
+    // The player sets only these bits of a new pen's style, over a table it never
+    // cleared: the rest is whatever its memory held, and must not tell pens apart.
+    s.style = pen->lopnStyle & (PS_STYLE_MASK | PS_ENDCAP_MASK | PS_JOIN_MASK);
     s.width = WMF_PEN_WIDTH(pen) + 0.0; // no negative zero: it would hash apart from zero
     s.unit = std::abs(dc->pixel_width);
     s.color = *WMF_PEN_COLOR(pen);

@@ -35,6 +35,10 @@ namespace metafile::detail {
 // Text is laid out at this pixel size and scaled: small sizes are not rounded.
 inline constexpr int kTextDesignSize = 100;
 
+// What one picture's bitmaps may take together, decoded: 256 MiB. A layer's picture
+// holds an image's frame, not the image; a pixel beyond this is a damaged file's.
+inline constexpr qint64 kBitmapPixelsPerPicture = qint64(1) << 26;
+
 struct WmfDevice {
     DisplayList list;
     bool anyDrawn = false;
@@ -121,6 +125,8 @@ struct WmfDevice {
     }
 
     int primitives = 0;
+    // Pixels of the bitmaps decoded so far (see bmpRead).
+    qint64 bitmapPixels = 0;
     QElapsedTimer clock;
     unsigned statusCalls = 0;
     // Window origin and unit size of the first drawing call: how libwmf maps

@@ -1,46 +1,32 @@
-// The device layer's bitmaps (decoded by Qt, drawn as images) and clipping and
+// The device layer's bitmaps (decoded in DibImage, drawn as images) and clipping and
 // filled regions.
+#include "metafile/DibImage.h"
 #include "metafile/WmfDeviceCallbacks.h"
 
 #include <QImage>
 #include <QPainterPath>
-#include <QtEndian>
 
 #include <algorithm>
 
 namespace metafile::detail {
 
-void bmpRead(wmfAPI*, wmfBMP_Read_t* read) {
+void bmpRead(wmfAPI* api, wmfBMP_Read_t* read) {
     read->bmp.data = nullptr;
     read->bmp.width = 0;
     read->bmp.height = 0;
-    if (!read->buffer || read->length < 40 || read->length > (1 << 28))
+    if (!read->buffer || read->length <= 0)
         return;
-    // The record holds a device-independent bitmap without its file header;
-    // put one in front and let Qt's reader (which bounds its allocations) decode it.
-    const uint32_t headerSize = qFromLittleEndian<uint32_t>(read->buffer);
-    const uint16_t bitCount = qFromLittleEndian<uint16_t>(read->buffer + 14);
-    uint32_t colors = headerSize >= 40 ? qFromLittleEndian<uint32_t>(read->buffer + 32) : 0;
-    if (colors == 0 && bitCount <= 8)
-        colors = 1u << bitCount;
-    const uint32_t compression =
-        headerSize >= 40 ? qFromLittleEndian<uint32_t>(read->buffer + 16) : 0;
-    const uint32_t masks = (compression == 3 && headerSize == 40) ? 12 : 0;
-    const uint32_t offset = 14 + headerSize + masks + colors * (headerSize == 12 ? 3 : 4);
-    QByteArray file(14, '\0');
-    file[0] = 'B';
-    file[1] = 'M';
-    qToLittleEndian<uint32_t>(static_cast<uint32_t>(14 + read->length), file.data() + 2);
-    qToLittleEndian<uint32_t>(offset, file.data() + 10);
-    file.append(reinterpret_cast<const char*>(read->buffer), read->length);
-    auto* image = new QImage;
-    if (!image->loadFromData(file, "BMP") || image->isNull()) {
-        delete image;
+    // Every bitmap of the picture is kept decoded, and a few bytes of runs may claim
+    // any size: the picture's bitmaps share one budget of pixels.
+    WmfDevice* d = device(api);
+    const qint64 left = kBitmapPixelsPerPicture - d->bitmapPixels;
+    QImage decoded = decodeDib(read->buffer, std::size_t(read->length), std::max<qint64>(0, left));
+    if (decoded.isNull())
         return;
-    }
-    read->bmp.data = image;
-    read->bmp.width = static_cast<U16>(std::min(image->width(), 65535));
-    read->bmp.height = static_cast<U16>(std::min(image->height(), 65535));
+    d->bitmapPixels += qint64(decoded.width()) * decoded.height();
+    read->bmp.width = static_cast<U16>(decoded.width());
+    read->bmp.height = static_cast<U16>(decoded.height());
+    read->bmp.data = new QImage(std::move(decoded));
 }
 
 void bmpFree(wmfAPI*, wmfBMP* bmp) {

@@ -127,6 +127,18 @@ bool paramsFit(uint16_t function, const uint8_t* p, uint32_t words) {
     case 0x081A: // PIE
     case 0x0830: // CHORD
         return need(8);
+    // The bitmap records: the player reads their fixed words before it looks at the
+    // bitmap's size, and takes the rest of the record for the bitmap.
+    case 0x0142: // DIBCREATEPATTERNBRUSH
+        return need(2);
+    case 0x0940: // DIBBITBLT
+        return need(8);
+    case 0x0B41: // DIBSTRETCHBLT
+        return need(10);
+    case 0x0F43: // STRETCHDIB
+        return need(11);
+    case 0x0D33: // SETDIBTODEV
+        return need(9);
     default:
         return true;
     }
@@ -160,81 +172,165 @@ ObjectKind kindCreated(uint16_t function) {
 // the new object's bytes as the old one's (a pen's colour as a font's face-name
 // pointer). Deleting an object the context may still use is therefore skipped, as if
 // GDI had refused it; the object lives on and the slot is not reused.
+//
+// Saved contexts are never copied: a file of thousands of fonts and thousands of saves
+// once took seconds and gigabytes here. A slot knows instead since when it is in the
+// context, and, once it has left, the lowest and the highest saved context that still
+// hold it; a saved context lists the slots whose highest it is, so that taking it off
+// the stack puts exactly those back. Every record then costs a bounded number of steps
+// (`work` counts them), the search of the stack aside, whose depth is capped, and but
+// for a restore that puts back what its context held: at most the live objects, once
+// per saved context taken off.
 class ObjectTable {
 public:
     // The slot the new object takes; -1 past the table's limit.
     int create(ObjectKind kind) {
-        int slot = int(m_kinds.size());
+        int slot = int(m_slots.size());
         if (!m_free.empty()) {
             slot = *m_free.begin();
             m_free.erase(m_free.begin());
         } else if (slot > 0xFFFF) {
             return -1;
         } else {
-            m_kinds.push_back(ObjectKind::None);
-            m_pins.push_back(0);
+            m_slots.emplace_back();
         }
-        m_kinds[std::size_t(slot)] = kind;
+        ++m_work;
+        m_slots[std::size_t(slot)] = Slot{};
+        m_slots[std::size_t(slot)].kind = kind;
         // The player hands a font to the context as it is made, selected or not: text
         // drawn later may read it from its slot.
         if (kind == ObjectKind::Font)
-            m_current[std::size_t(kind)].insert(uint16_t(slot));
+            enter(uint16_t(slot));
         return slot;
     }
-    int size() const { return int(m_kinds.size()); }
+    int size() const { return int(m_slots.size()); }
 
     void select(uint16_t slot) {
-        if (slot < m_kinds.size() && m_kinds[slot] != ObjectKind::None)
-            m_current[std::size_t(m_kinds[slot])] = {slot};
+        if (slot >= m_slots.size() || m_slots[slot].kind == ObjectKind::None)
+            return;
+        std::vector<uint16_t>& chosen = m_current[std::size_t(m_slots[slot].kind)];
+        bool held = false;
+        for (const uint16_t other : chosen) {
+            ++m_work;
+            if (other == slot)
+                held = true;
+            else
+                leave(other);
+        }
+        chosen.clear();
+        if (held)
+            chosen.push_back(slot);
+        else
+            enter(slot);
     }
-    void save() {
-        m_saved.push_back(m_current);
-        pin(m_current, +1);
+    // False past the depth a file may nest saved contexts (see WmfValidator.h).
+    bool save() {
+        if (m_saved.size() >= WmfValidator::kMaxSavedContexts)
+            return false;
+        ++m_work;
+        m_saved.push_back(Saved{++m_saves, {}});
+        return true;
     }
     // GDI counts a negative level back from the newest saved context and a positive
     // one from the oldest; a player may count otherwise or ignore the record. So the
     // context may afterwards hold what it held before or anything of the contexts
-    // taken off the stack, and the contexts left on it stay pinned.
+    // taken off the stack, and the contexts left on it stay as they were.
     void restore(int16_t level) {
         const qsizetype saved = qsizetype(m_saved.size());
         qsizetype pops = level < 0 ? -qsizetype(level) : saved - qsizetype(level) + 1;
         if (level == 0 || pops <= 0 || pops > saved)
-            pops = 0; // GDI refuses it: nothing is taken off
+            return; // GDI refuses it: nothing is taken off
         for (; pops > 0; --pops) {
-            Selection popped = std::move(m_saved.back());
+            const uint32_t depth = uint32_t(m_saved.size());
+            const Saved popped = std::move(m_saved.back());
             m_saved.pop_back();
-            pin(popped, -1);
-            for (std::size_t k = 0; k < popped.size(); ++k)
-                m_current[k].insert(popped[k].begin(), popped[k].end());
+            for (const uint16_t slot : popped.highestOf) {
+                ++m_work;
+                Slot& s = m_slots[slot];
+                if (s.inContext || s.highDepth != depth || s.highSeq != popped.seq)
+                    continue; // back in the context since, or held higher up
+                // It may have been in every context from its lowest on: as far as
+                // the stack left tells, it was.
+                enter(slot, s.lowDepth && holds(s.lowDepth, s.lowSeq) ? s.lowSeq - 1 : m_saves);
+            }
         }
     }
     // False when the delete must not reach the player.
     bool remove(uint16_t slot) {
-        if (slot >= m_kinds.size() || m_kinds[slot] == ObjectKind::None)
+        if (slot >= m_slots.size() || m_slots[slot].kind == ObjectKind::None)
             return true; // the player refuses it on its own
-        if (m_pins[slot] > 0 || m_current[std::size_t(m_kinds[slot])].count(slot))
+        ++m_work;
+        const Slot& s = m_slots[slot];
+        if (s.inContext || (s.lowDepth && holds(s.lowDepth, s.lowSeq)))
             return false;
-        m_kinds[slot] = ObjectKind::None;
+        m_slots[slot].kind = ObjectKind::None;
         m_free.insert(slot);
         return true;
     }
+    qint64 work() const { return m_work; }
 
 private:
-    // Per kind, the slots the context may have selected.
-    using Selection = std::array<std::set<uint16_t>, 6>;
+    struct Slot {
+        ObjectKind kind = ObjectKind::None;
+        bool inContext = false;
+        // In the context: every saved context numbered above this holds it.
+        uint32_t since = 0;
+        // Out of it: the lowest and highest saved contexts that hold it (depth on the
+        // stack from 1, and number), valid while that depth still holds that number.
+        uint32_t lowDepth = 0, lowSeq = 0;
+        uint32_t highDepth = 0, highSeq = 0;
+    };
+    struct Saved {
+        uint32_t seq;                    // saves are numbered in the order made
+        std::vector<uint16_t> highestOf; // slots that left the context while it was on top
+    };
 
-    void pin(const Selection& selection, int delta) {
-        for (const auto& chosen : selection)
-            for (uint16_t slot : chosen)
-                m_pins[slot] += delta;
+    bool holds(uint32_t depth, uint32_t seq) const {
+        return depth <= m_saved.size() && m_saved[depth - 1].seq == seq;
+    }
+    void enter(uint16_t slot, uint32_t since) {
+        Slot& s = m_slots[slot];
+        s.inContext = true;
+        s.since = since;
+        m_current[std::size_t(s.kind)].push_back(slot);
+        ++m_work;
+    }
+    void enter(uint16_t slot) { enter(slot, m_saves); }
+    void leave(uint16_t slot) {
+        Slot& s = m_slots[slot];
+        s.inContext = false;
+        ++m_work;
+        // The contexts saved while it was in this one hold it: those numbered above
+        // `since`, the newest ones on the stack. Contexts saved during an earlier stay
+        // may hold it too, from its lowest on.
+        const bool savedSince = !m_saved.empty() && m_saved.back().seq > s.since;
+        const bool heldBefore = s.lowDepth && holds(s.lowDepth, s.lowSeq);
+        if (!savedSince && !heldBefore)
+            return;
+        if (!heldBefore) {
+            const auto first =
+                std::upper_bound(m_saved.begin(), m_saved.end(), s.since,
+                                 [](uint32_t since, const Saved& c) { return since < c.seq; });
+            s.lowDepth = uint32_t(first - m_saved.begin()) + 1;
+            s.lowSeq = first->seq;
+        }
+        const uint32_t top = uint32_t(m_saved.size());
+        if (s.highDepth && holds(s.highDepth, s.highSeq) && (!savedSince || s.highDepth == top))
+            return; // its highest is listed already
+        // Held by the newest context, or by one of an earlier stay whose highest has
+        // gone since: the newest then stands for it, which at worst keeps it longer.
+        s.highDepth = top;
+        s.highSeq = m_saved.back().seq;
+        m_saved.back().highestOf.push_back(slot);
     }
 
-    std::vector<ObjectKind> m_kinds;
+    std::vector<Slot> m_slots;
     std::set<int> m_free;
-    // How many saved contexts hold each slot.
-    std::vector<int> m_pins;
-    Selection m_current;
-    std::vector<Selection> m_saved;
+    // Per kind, the slots the context may have selected.
+    std::array<std::vector<uint16_t>, 6> m_current;
+    std::vector<Saved> m_saved;
+    uint32_t m_saves = 0;
+    qint64 m_work = 0;
 };
 
 // What a skipped delete is turned into: a record of the same size that every player
@@ -267,6 +363,11 @@ bool readHeaders(const uint8_t* data, qsizetype size, WmfValidator::Result& r, q
     return (type == 1 || type == 2) && headerWords == 9;
 }
 
+WmfValidator::Result& refuse(WmfValidator::Result& r, const char* why) {
+    r.refusal = why;
+    return r;
+}
+
 } // namespace
 
 WmfValidator::Result WmfValidator::headers(const QByteArray& start) {
@@ -283,8 +384,10 @@ WmfValidator::Result WmfValidator::check(QByteArray bytes, const RecordVisitor& 
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
     const qsizetype size = bytes.size();
     qsizetype pos = 0;
-    if (!readHeaders(data, size, r, pos))
+    if (!readHeaders(data, size, r, pos)) {
+        r.refusal = "no metafile header";
         return r;
+    }
     const qsizetype headerPos = pos;
     pos += 18;
 
@@ -302,7 +405,7 @@ WmfValidator::Result WmfValidator::check(QByteArray bytes, const RecordVisitor& 
         const uint32_t words = u32(data + pos);
         const uint16_t function = u16(data + pos + 4);
         if (words < 3 || static_cast<qsizetype>(words) > (size - pos) / 2)
-            return r; // truncated or a size pointing past the end
+            return refuse(r, "a record's size is shorter than its header or runs past the end");
         if (function == META_EOF) {
             pos += static_cast<qsizetype>(words) * 2;
             sawEnd = true;
@@ -312,26 +415,27 @@ WmfValidator::Result WmfValidator::check(QByteArray bytes, const RecordVisitor& 
         const uint8_t* params = data + pos + 6;
         const uint32_t paramWords = words - 3;
         if (!paramsFit(function, params, paramWords))
-            return r;
+            return refuse(r, "a record is too short for what it holds");
         if (function == META_CREATEFONTINDIRECT) {
             // The player reads the face name after the fixed part as a C string: it
             // must end inside the record, and within the 32 bytes a face name has.
             const qsizetype nameBytes =
                 std::min<qsizetype>(kFaceNameBytes, qsizetype(paramWords - kLogFontWords) * 2);
             if (nameBytes <= 0)
-                return r;
+                return refuse(r, "a font record has no room for its name");
             const uint8_t* name = params + kLogFontWords * 2;
             if (!std::memchr(name, 0, std::size_t(nameBytes)))
                 unterminatedNames.push_back((name - data) + nameBytes - 1);
         }
         if (const ObjectKind kind = kindCreated(function); kind != ObjectKind::None) {
             if (table.create(kind) < 0)
-                return r;
+                return refuse(r, "more objects than the object table can hold");
             maxSlots = std::max(maxSlots, table.size());
         } else if (function == META_SELECTOBJECT || function == 0x0234 /* SELECTPALETTE */) {
             table.select(u16(params));
         } else if (function == 0x001E) { // SAVEDC
-            table.save();
+            if (!table.save())
+                return refuse(r, "device contexts saved more than 1024 deep");
         } else if (function == 0x0127) { // RESTOREDC
             table.restore(static_cast<int16_t>(u16(params)));
         } else if (function == META_DELETEOBJECT && !table.remove(u16(params))) {
@@ -350,8 +454,9 @@ WmfValidator::Result WmfValidator::check(QByteArray bytes, const RecordVisitor& 
             visit(function, params, paramWords);
         pos += static_cast<qsizetype>(words) * 2;
     }
+    r.work = table.work();
     if (!sawEnd)
-        return r;
+        return refuse(r, "no end record");
 
     bytes.truncate(pos);
     r.playable = std::move(bytes);

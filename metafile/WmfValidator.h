@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -19,9 +20,13 @@ namespace metafile {
 // fields slightly wrong still shows.
 //
 // There is no limit on a file's size or its number of records: every record is
-// checked against the bytes that are there, so the work is linear in the file, and a
-// whole drawing of a million entities is a picture like any other. What a file may
-// cost is bounded by memory, which the loader checks before reading it.
+// checked against the bytes that are there, and each costs a bounded number of steps
+// (`work` counts them), so the work is linear in the file, and a whole drawing of a
+// million entities is a picture like any other. What a file may cost is bounded by
+// memory, which the loader checks before reading it. The one limit on what records may
+// do is the depth of saved device contexts: the player copies the whole context, its
+// clipping included, at every save and keeps every copy, and no writer nests them
+// anywhere near 1024 deep; a file that goes deeper is refused, with that reason.
 class WmfValidator {
 public:
     struct Result {
@@ -36,6 +41,11 @@ public:
         qint64 drawingRecords = 0;
         qint64 polyPoints = 0;
         QByteArray playable;
+        // Why the file is no picture, when `ok` is false: a fixed English text, for logs
+        // and tests.
+        const char* refusal = nullptr;
+        // Steps taken following the object table and the saved contexts.
+        qint64 work = 0;
     };
 
     // Called for every record before the end record: function, parameter
@@ -51,6 +61,9 @@ public:
     // one): `ok` says they are well formed, the box is the placeable header's. What a
     // loader knows before it reads the records.
     static constexpr qsizetype kHeaderBytes = 22 + 18;
+
+    // How deep a file may nest saved device contexts (see the class comment).
+    static constexpr std::size_t kMaxSavedContexts = 1024;
     static Result headers(const QByteArray& start);
 };
 

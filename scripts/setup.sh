@@ -15,6 +15,7 @@ KORVEL_PACKAGES=(
   dbus dbus-x11 xvfb x11-utils xdotool imagemagick openbox
   fonts-ipafont-gothic fonts-ipafont-mincho
   python3 python3-openpyxl python3-ezdxf
+  clang libclang-rt-14-dev
 )
 
 korvel_install_packages() {
@@ -39,6 +40,14 @@ korvel_check_format() {
       \( -name '*.cpp' -o -name '*.h' \) -type f | sort)
   [ ${#files[@]} -eq 0 ] && { echo "no C++ sources found under $KORVEL_ROOT" >&2; return 1; }
   (cd "$KORVEL_ROOT" && clang-format --style=file --dry-run --Werror "${files[@]}")
+}
+
+# The fuzz targets (fuzz/, a project of its own for clang's libFuzzer) are built so that
+# they cannot rot, never run here: after the main build, as they share its sources.
+korvel_build_fuzz() {
+  local dir="${KORVEL_BUILD}-fuzz"
+  CC=clang CXX=clang++ cmake -S "$KORVEL_ROOT/fuzz" -B "$dir" -G Ninja
+  cmake --build "$dir" -j 2
 }
 
 korvel_build() {

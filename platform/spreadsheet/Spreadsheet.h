@@ -311,8 +311,9 @@ private:
 bool isAcceptedSheetName(const QString& name, const QStringList& others);
 
 // A name the spreadsheet accepts, as close to `wanted` as can be: refused characters
-// replaced by "_", apostrophes at either end dropped, cut to 31 characters, and " (2)",
-// " (3)", ... added against a name another sheet has; `fallback` when nothing is left.
+// (control characters too) replaced by "_", apostrophes at either end dropped, cut to
+// 31 characters, and " (2)", " (3)", ... added against a name another sheet has and
+// against "History"; `fallback` when nothing is left.
 QString acceptedSheetName(const QString& wanted, const QStringList& others,
                           const QString& fallback = QStringLiteral("Sheet"));
 

@@ -13,6 +13,10 @@ namespace {
 
 // A file name is at most 255 bytes on the usual file systems.
 constexpr qsizetype kMaxFileNameBytes = 255;
+// "plan (9999).xlsx" is the last name tried: a folder that holds all before it is not
+// one to search further, and a folder that says every name is taken would be searched
+// for ever.
+constexpr int kLastNumber = 9999;
 
 bool isWritableFolder(const QString& folder) {
     if (folder.isEmpty())
@@ -83,11 +87,12 @@ QString unusedWorkbookPath(const QString& folder, const QString& baseName) {
     const QString first = dir.filePath(fitted(base, QStringLiteral(".xlsx")));
     if (!isTaken(first))
         return first;
-    for (int n = 2;; ++n) {
+    for (int n = 2; n <= kLastNumber; ++n) {
         const QString path = dir.filePath(fitted(base, QStringLiteral(" (%1).xlsx").arg(n)));
         if (!isTaken(path))
             return path;
     }
+    return {};
 }
 
 } // namespace spreadsheet

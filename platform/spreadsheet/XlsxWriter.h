@@ -17,8 +17,8 @@ bool writeXlsx(const Workbook& workbook, const QString& path, QString* error = n
 // there is none; empty when neither can be written.
 QString workbookFolder();
 // A path in `folder` for a workbook called `baseName` that names no existing file:
-// "baseName.xlsx", then "baseName (2).xlsx", ... Characters a file name cannot hold
-// are replaced.
+// "baseName.xlsx", then "baseName (2).xlsx", ... up to " (9999)"; empty when all are
+// taken. Characters a file name cannot hold are replaced.
 QString unusedWorkbookPath(const QString& folder, const QString& baseName);
 
 } // namespace spreadsheet

@@ -36,8 +36,6 @@ constexpr double kCaptionGap = 2;
 constexpr double kCaptionHeight = 30;
 constexpr double kCaptionFontSize = 9;
 
-constexpr int kMaxSheetName = 31;
-
 acad::AcadDocument& drawing(const ExportChoices& choices) {
     if (!choices.oAcadDoc)
         throw platform::vbError(platform::vberr::ObjectNotSet);
@@ -53,14 +51,6 @@ void reportUnexpected(const std::exception& error) {
         return;
     }
     ErrorReport::showUnexpectedError(kProcedure, error);
-}
-
-// A name cut between the two halves of a character would not be a name at all.
-QString cutTo(const QString& name, qsizetype length) {
-    QString cut = name.left(length);
-    if (!cut.isEmpty() && cut.back().isHighSurrogate())
-        cut.chop(1);
-    return cut;
 }
 
 } // namespace
@@ -180,34 +170,7 @@ void ExportRun::pr_subNameLayerSheet(spreadsheet::Worksheet& oSheet, const QStri
         // A layer name the spreadsheet refuses for a sheet ("A/B", a long name, one that
         // differs from another only in case) still gets its sheet; the table and the
         // caption keep the layer's own name.
-        QStringList others;
-        for (int i = 1; i <= m_oBook->worksheetCount(); ++i)
-            if (&m_oBook->worksheet(i) != &oSheet)
-                others << m_oBook->worksheet(i).Name();
-        oSheet.setName(acceptedSheetName(sLayerName, others));
-    }
-}
-
-QString ExportRun::acceptedSheetName(const QString& sName, const QStringList& others) {
-    static const QString kForbidden = QStringLiteral(":\\/?*[]");
-    QString name = sName;
-    for (QChar& ch : name)
-        if (kForbidden.contains(ch))
-            ch = QLatin1Char('_');
-    name = cutTo(name, kMaxSheetName);
-    if (name.startsWith(QLatin1Char('\'')))
-        name[0] = QLatin1Char('_');
-    if (name.endsWith(QLatin1Char('\'')))
-        name[name.size() - 1] = QLatin1Char('_');
-    if (name.isEmpty())
-        name = QStringLiteral("_");
-    if (spreadsheet::isAcceptedSheetName(name, others))
-        return name;
-    for (int n = 2;; ++n) {
-        const QString suffix = QStringLiteral(" (%1)").arg(n);
-        const QString numbered = cutTo(name, kMaxSheetName - suffix.size()) + suffix;
-        if (spreadsheet::isAcceptedSheetName(numbered, others))
-            return numbered;
+        oSheet.setName(spreadsheet::acceptedSheetName(sLayerName, m_oBook->sheetNames(&oSheet)));
     }
 }
 

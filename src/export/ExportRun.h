@@ -45,11 +45,6 @@ public:
                                   const QString& sFile, float snWidth, float snOffset, bool bFrame,
                                   float snFrame, qint32 lnRow, qint32 lnCol);
 
-    // A sheet name the spreadsheet accepts beside `others`, made from a layer name it
-    // refused: its forbidden characters replaced, cut to 31 characters, and a number
-    // added when a sheet of that name exists already.
-    static QString acceptedSheetName(const QString& sName, const QStringList& others);
-
     // The table of the first sheet: a heading row, then number, name and object count of
     // each layer in the order given.
     static QList<QList<QVariant>> layerTable(acad::AcadDocument& oAcadDoc,

@@ -1,7 +1,6 @@
 // The export run: the spreadsheet reached, a new workbook with the layer table, the
-// pictures of the layers that have objects placed on numbered sheets or one sheet a
-// layer, the workbook written to a new file and handed to the desktop.
-
+// pictures of the layers that have objects and a picture placed on numbered sheets or
+// one sheet a layer, the workbook written to a new file and handed to the desktop.
 #include "ExportRun.h"
 
 #include "ExportHost.h"
@@ -14,11 +13,13 @@
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"
 #include "platform/VbErrorText.h"
+#include "platform/spreadsheet/PictureFile.h"
 #include "platform/spreadsheet/Spreadsheet.h"
 #include "platform/spreadsheet/XlsxWriter.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <optional>
 
 namespace {
 
@@ -141,8 +142,20 @@ void ExportRun::pr_subPlaceImages(const ExportChoices& choices,
         const qint32 lnCount = vTable[r][2].toInt();
         if (lnCount <= 0)
             continue;
-        ++k;
+        // A layer the refresh drew no picture of (the macro failed on it, or its name
+        // cannot be a file name) keeps its row in the table and is left out here, as a
+        // layer without objects is: one missing picture must not cost the others.
         const QString sFile = m_host.layerPicturePath(sName);
+        std::optional<spreadsheet::PictureFile> oFile;
+        if (!sFile.isEmpty()) {
+            try {
+                oFile = spreadsheet::readPictureFile(sFile);
+            } catch (const spreadsheet::SpreadsheetError&) {
+            }
+        }
+        if (!oFile)
+            continue;
+        ++k;
         if (choices.bSeparateSheet) {
             oSheet = &m_oBook->addWorksheetAfter(*oSheet);
             pr_subNameLayerSheet(*oSheet, sName);
@@ -158,8 +171,8 @@ void ExportRun::pr_subPlaceImages(const ExportChoices& choices,
             lnCol = 1;
         }
         pr_subInsertImage(*m_oExcel, *oSheet, sName, QString::number(lnCount), sFile,
-                          choices.snWidth, choices.snOffset, choices.bFrame, choices.snFrame, lnRow,
-                          lnCol);
+                          std::move(*oFile), choices.snWidth, choices.snOffset, choices.bFrame,
+                          choices.snFrame, lnRow, lnCol);
     }
 }
 
@@ -193,10 +206,11 @@ qint32 ExportRun::pr_fun_iImageCol(qint32 iNo, qint32 /*iRowNum*/, qint32 iColNu
 
 void ExportRun::pr_subInsertImage(spreadsheet::Application& oExcel, spreadsheet::Worksheet& oSheet,
                                   const QString& sLayerName, const QString& sCount,
-                                  const QString& sFile, float snWidth, float snOffset, bool bFrame,
-                                  float snFrame, qint32 lnRow, qint32 lnCol) {
+                                  const QString& sFile, spreadsheet::PictureFile oFile,
+                                  float snWidth, float snOffset, bool bFrame, float snFrame,
+                                  qint32 lnRow, qint32 lnCol) {
     using namespace spreadsheet;
-    Picture& oPicture = oSheet.insertPicture(sFile);
+    Picture& oPicture = oSheet.insertPicture(sFile, std::move(oFile));
     const double w0 = oPicture.Width();
     const double h0 = oPicture.Height();
     if (w0 == 0)

@@ -12,6 +12,7 @@
 class ExportHost;
 
 namespace spreadsheet {
+struct PictureFile;
 class Application;
 class Workbook;
 class Worksheet;
@@ -38,12 +39,13 @@ public:
     // Pictures are numbered from 1 across all sheets and fill each sheet row by row.
     static qint32 pr_fun_iImageRow(qint32 iNo, qint32 iRowNum, qint32 iColNum, qint32 iSheetNo);
     static qint32 pr_fun_iImageCol(qint32 iNo, qint32 iRowNum, qint32 iColNum, qint32 iSheetNo);
-    // One picture at its place in the grid, scaled to snWidth centimetres, with its
-    // caption box below it.
+    // One picture (oFile, read from sFile) at its place in the grid, scaled to snWidth
+    // centimetres, with its caption box below it.
     static void pr_subInsertImage(spreadsheet::Application& oExcel, spreadsheet::Worksheet& oSheet,
                                   const QString& sLayerName, const QString& sCount,
-                                  const QString& sFile, float snWidth, float snOffset, bool bFrame,
-                                  float snFrame, qint32 lnRow, qint32 lnCol);
+                                  const QString& sFile, spreadsheet::PictureFile oFile,
+                                  float snWidth, float snOffset, bool bFrame, float snFrame,
+                                  qint32 lnRow, qint32 lnCol);
 
     // The table of the first sheet: a heading row, then number, name and object count of
     // each layer in the order given.

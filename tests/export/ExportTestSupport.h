@@ -54,7 +54,10 @@ private:
 // Pictures in a LAYER folder of its own; the desktop answers as the test says.
 class RecordingHost : public ExportHost {
 public:
+    // As the work folder has it, a name with "/" cannot be a picture's file name.
     QString layerPicturePath(const QString& sLayerName) override {
+        if (sLayerName.contains(QLatin1Char('/')))
+            return {};
         return pictures.filePath(QStringLiteral("LAYER/") + sLayerName + QStringLiteral(".wmf"));
     }
     bool openWorkbook(const QString& sPath) override {

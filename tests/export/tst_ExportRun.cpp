@@ -1,8 +1,7 @@
 // The export run against the spreadsheet's object model: the layer table, which layers
 // get pictures and where, the numbered sheets, the one-sheet-a-layer layout, the
-// messages, the workbook file, and the two faults the run mends (a layer name refused
-// as a sheet name, a failure half-way through).
-
+// messages, the workbook file, and the faults the run mends (a layer name refused as a
+// sheet name, a layer without a picture, a failure half-way through).
 #include "export/ExportRun.h"
 
 #include "ExportTestSupport.h"
@@ -48,10 +47,10 @@ class ExportRunTest : public ::testing::Test {
 protected:
     void SetUp() override { drawing.setName(QStringLiteral("plan.dwg")); }
 
-    // A layer with `objects` lines, and its picture when it has any.
+    // A layer with `objects` lines, and its picture when it has any and `picture` says so.
     // Put as a drawing file has it: a file's layer names may hold what the CAD's
     // commands refuse ("/", a TAB).
-    void layer(const QString& name, int objects) {
+    void layer(const QString& name, int objects, bool picture = true) {
         cadhost::Layer file;
         file.name = name;
         drawing.putLayer(file);
@@ -61,7 +60,7 @@ protected:
             line.layer = name;
             drawing.addEntity(line);
         }
-        if (objects > 0)
+        if (objects > 0 && picture)
             host.writePicture(name);
     }
 
@@ -353,13 +352,60 @@ TEST_F(ExportRunTest, OnePicturePerSheetGivesRefusedLayerNamesAnAcceptedSheetNam
     EXPECT_EQ(prompts(), QStringList{kDone});
 }
 
+// Mended: one layer without a picture (the refresh did not draw it, its name cannot be
+// a file name, its file is damaged) used to cost the whole workbook.
+TEST_F(ExportRunTest, ALayerWithoutAPictureKeepsItsRowAndTheOthersTheirPictures) {
+    layer(QStringLiteral("Walls"), 1);
+    layer(QStringLiteral("Undrawn"), 3, false);
+    layer(QStringLiteral("A/B"), 2, false);
+    layer(QStringLiteral("Damaged"), 1, false);
+    QFile damaged(host.layerPicturePath(QStringLiteral("Damaged")));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("not a metafile");
+    damaged.close();
+    layer(QStringLiteral("Doors"), 2);
+    const QStringList names = {QStringLiteral("Walls"), QStringLiteral("Undrawn"),
+                               QStringLiteral("A/B"), QStringLiteral("Damaged"),
+                               QStringLiteral("Doors")};
+    for (const bool separate : {false, true}) {
+        SCOPED_TRACE(separate ? "one picture a sheet" : "grid");
+        boxes.boxes.clear();
+        ExportChoices c = choices(names);
+        c.bSeparateSheet = separate;
+        ASSERT_TRUE(run(c));
+        EXPECT_EQ(prompts(), QStringList{kDone});
+        for (int r = 0; r < names.size(); ++r)
+            EXPECT_EQ(book().worksheet(1).cellValue(r + 2, 2).toString(), names[r]);
+        EXPECT_EQ(book().worksheet(1).cellValue(3, 3).toInt(), 3);
+        const QString walls = QStringLiteral("Walls\nｵﾌﾞｼﾞｪｸﾄ数：1");
+        const QString doors = QStringLiteral("Doors\nｵﾌﾞｼﾞｪｸﾄ数：2");
+        if (separate) {
+            EXPECT_EQ(sheetNames(),
+                      QStringList({QStringLiteral("plan.dwg"), QStringLiteral("Walls"),
+                                   QStringLiteral("Doors")}));
+            EXPECT_EQ(captions(3), QStringList{doors});
+        } else {
+            // The next picture takes the place the missing ones would have had.
+            EXPECT_EQ(sheetNames(), QStringList({QStringLiteral("plan.dwg"), QStringLiteral("1")}));
+            EXPECT_EQ(captions(2), QStringList({walls, doors}));
+            ASSERT_EQ(pictures(2).size(), 2u);
+            EXPECT_NEAR(pictures(2)[1].left, 293.5, 0.05);
+            EXPECT_DOUBLE_EQ(pictures(2)[1].top, 10);
+        }
+        EXPECT_TRUE(QFileInfo(exportRun->workbookPath()).isFile());
+    }
+}
+
 // Mended: a failure after the table used to end the run with the spreadsheet's screen
 // switched off and nothing said.
 TEST_F(ExportRunTest, FailureAfterTheTableIsReportedAndTheScreenComesBackOn) {
     layer(QStringLiteral("Walls"), 1);
     layer(QStringLiteral("Doors"), 1);
-    QFile::remove(host.layerPicturePath(QStringLiteral("Doors")));
-    EXPECT_FALSE(run(choices({QStringLiteral("Doors"), QStringLiteral("Walls")})));
+    // A strip a hundred times as high as wide, a metre wide: higher than a sheet holds.
+    host.writePicture(QStringLiteral("Doors"), 10, 1000);
+    ExportChoices strip = choices({QStringLiteral("Doors"), QStringLiteral("Walls")});
+    strip.snWidth = 100;
+    EXPECT_FALSE(run(strip));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_TRUE(boxes.boxes[0].prompt.startsWith(
         QStringLiteral("予期せぬエラーが CmdOK_Click で発生しました。\r番号：")))

@@ -1,6 +1,8 @@
 // The export run: the spreadsheet reached, a new workbook with the layer table, the
 // pictures of the layers that have objects and a picture placed on numbered sheets or
-// one sheet a layer, the workbook written to a new file and handed to the desktop.
+// one sheet a layer, the workbook written to a new file, read back, and handed to the
+// desktop.
+
 #include "ExportRun.h"
 
 #include "ExportHost.h"
@@ -19,6 +21,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
 #include <optional>
 
 namespace {
@@ -27,6 +30,12 @@ const QString kProcedure = QStringLiteral("CmdOK_Click");
 const QString kNoExcel = QStringLiteral("Excelが見つかりません。");
 const QString kTableFailed = QStringLiteral("Excelシート出力に失敗しました。");
 const QString kDone = QStringLiteral("画層イメージのExcelシート出力が完了しました。");
+const QString kDiskFull =
+    QStringLiteral("ディスクの空き容量が足りないため、Excelシートを保存できませんでした。");
+const QString kFolderNotWritable =
+    QStringLiteral("フォルダに書き込めないため、Excelシートを保存できませんでした。");
+const QString kNotSaved = QStringLiteral("Excelシートを保存できませんでした。");
+const QString kNoUnusedName = QStringLiteral("同じ名前のExcelシートが多すぎます。");
 const QString kListSheetName = QStringLiteral("画層一覧");
 const QString kCountLabel = QStringLiteral("ｵﾌﾞｼﾞｪｸﾄ数：");
 
@@ -52,6 +61,28 @@ void reportUnexpected(const std::exception& error) {
         return;
     }
     ErrorReport::showUnexpectedError(kProcedure, error);
+}
+
+// What went wrong in the words of the user's situation, then where and the system's
+// own reason: a full disk is not a program error.
+void showNotSaved(const QString& sPath, const platform::SafeFile::Failure& failure) {
+    QString sText = kNotSaved;
+    switch (failure.errnum) {
+    case ENOSPC:
+    case EDQUOT:
+        sText = kDiskFull;
+        break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        sText = kFolderNotWritable;
+        break;
+    default:
+        break;
+    }
+    sText += QStringLiteral("\r保存先：") + QDir::toNativeSeparators(sPath) +
+             QStringLiteral("\r理由：") + failure.reason;
+    platform::MsgBox(sText, platform::vbOKOnly | platform::vbCritical, ErrorReport::kTitle);
 }
 
 } // namespace
@@ -101,10 +132,10 @@ bool ExportRun::run(const ExportChoices& choices) {
             pr_subPlaceImages(choices, vTable, oSheet);
             m_oBook->worksheet(1).Activate();
             oExcel.setScreenUpdating(true);
-            pr_subSaveWorkbook(sDrawingName);
-            bWritten = true;
-            platform::MsgBox(kDone, platform::vbOKOnly | platform::vbInformation,
-                             ErrorReport::kTitle);
+            bWritten = pr_fun_bSaveWorkbook(sDrawingName);
+            if (bWritten)
+                platform::MsgBox(kDone, platform::vbOKOnly | platform::vbInformation,
+                                 ErrorReport::kTitle);
         }
     } catch (const std::exception& error) {
         reportUnexpected(error);
@@ -241,7 +272,7 @@ void ExportRun::pr_subInsertImage(spreadsheet::Application& oExcel, spreadsheet:
     oCaption.setPlacement(xlMove);
 }
 
-void ExportRun::pr_subSaveWorkbook(const QString& sDrawingName) {
+bool ExportRun::pr_fun_bSaveWorkbook(const QString& sDrawingName) {
     const QString sFolder = spreadsheet::workbookFolder();
     if (sFolder.isEmpty())
         throw platform::vbError(platform::vberr::PathNotFound);
@@ -249,12 +280,19 @@ void ExportRun::pr_subSaveWorkbook(const QString& sDrawingName) {
     if (sBase.isEmpty())
         sBase = kListSheetName;
     const QString sPath = spreadsheet::unusedWorkbookPath(sFolder, sBase);
-    QString sError;
-    if (!spreadsheet::writeXlsx(*m_oBook, sPath, &sError))
-        throw platform::VbError(platform::vberr::PathFileAccess, sError);
+    if (sPath.isEmpty()) {
+        showNotSaved(sFolder, {0, kNoUnusedName});
+        return false;
+    }
+    platform::SafeFile::Failure failure;
+    if (!spreadsheet::writeXlsx(*m_oBook, sPath, &failure)) {
+        showNotSaved(sPath, failure);
+        return false;
+    }
     m_sWorkbookPath = sPath;
     // Without a program for it the workbook is still there; the window says where.
     if (!m_host.openWorkbook(sPath))
         m_host.showStatusText(QStringLiteral("Excelシートを保存しました：") +
                               QDir::toNativeSeparators(sPath));
+    return true;
 }

@@ -29,7 +29,7 @@ public:
     ExportRun(std::uint32_t lnDialogHwnd, ExportHost& host);
     ~ExportRun();
 
-    // True when the workbook was written.
+    // True when the workbook was written and read back whole.
     bool run(const ExportChoices& choices);
 
     const spreadsheet::Application* application() const { return m_oExcel.get(); }
@@ -56,7 +56,8 @@ private:
     void pr_subPlaceImages(const ExportChoices& choices, const QList<QList<QVariant>>& vTable,
                            spreadsheet::Worksheet* oSheet);
     void pr_subNameLayerSheet(spreadsheet::Worksheet& oSheet, const QString& sLayerName);
-    void pr_subSaveWorkbook(const QString& sDrawingName);
+    // False, the user told why, when the workbook could not be written whole.
+    bool pr_fun_bSaveWorkbook(const QString& sDrawingName);
 
     std::uint32_t m_lnDialogHwnd;
     ExportHost& m_host;

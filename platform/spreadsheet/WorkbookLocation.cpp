@@ -71,13 +71,28 @@ bool isTaken(const QString& path) {
 
 } // namespace
 
+QStringList workbookFolderCandidates() {
+    QStringList folders;
+    const auto add = [&](const QString& folder) {
+        // A relative folder would depend on where the program was started from.
+        if (folder.isEmpty() || QDir::isRelativePath(folder))
+            return;
+        const QString absolute = QDir(folder).absolutePath();
+        if (!folders.contains(absolute))
+            folders << absolute;
+    };
+    // The environment's word first: Qt reads only user-dirs.dirs.
+    add(qEnvironmentVariable("XDG_DOCUMENTS_DIR"));
+    add(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    add(QDir::homePath());
+    return folders;
+}
+
 QString workbookFolder() {
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (isWritableFolder(documents))
-        return QDir(documents).absolutePath();
-    const QString home = QDir::homePath();
-    if (isWritableFolder(home))
-        return QDir(home).absolutePath();
+    for (const QString& folder : workbookFolderCandidates()) {
+        if (isWritableFolder(folder))
+            return folder;
+    }
     return {};
 }
 

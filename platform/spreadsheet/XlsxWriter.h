@@ -4,6 +4,7 @@
 #include "platform/spreadsheet/Spreadsheet.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace spreadsheet {
 
@@ -17,8 +18,10 @@ bool writeXlsx(const Workbook& workbook, const QString& path, QString* error = n
 // The same, with the system's error number of a refused write (ENOSPC: the disk is full).
 bool writeXlsx(const Workbook& workbook, const QString& path, platform::SafeFile::Failure* failure);
 
-// Where a new workbook goes: the user's documents folder (XDG), the home folder when
-// there is none; empty when neither can be written.
+// The folders a new workbook may go to, in the order they are tried: $XDG_DOCUMENTS_DIR,
+// the documents folder of the user's user-dirs.dirs, the home folder.
+QStringList workbookFolderCandidates();
+// Where a new workbook goes: the first of those that can be written; empty when none can.
 QString workbookFolder();
 // A path in `folder` for a workbook called `baseName` that names no existing file:
 // "baseName.xlsx", then "baseName (2).xlsx", ... up to " (9999)"; empty when all are

@@ -30,6 +30,8 @@ const QString kProcedure = QStringLiteral("CmdOK_Click");
 const QString kNoExcel = QStringLiteral("Excelが見つかりません。");
 const QString kTableFailed = QStringLiteral("Excelシート出力に失敗しました。");
 const QString kDone = QStringLiteral("画層イメージのExcelシート出力が完了しました。");
+const QString kNoFolder = QStringLiteral(
+    "Excelシートを保存できるフォルダが見つかりません。次のフォルダには書き込めません：");
 const QString kDiskFull =
     QStringLiteral("ディスクの空き容量が足りないため、Excelシートを保存できませんでした。");
 const QString kFolderNotWritable =
@@ -63,6 +65,13 @@ void reportUnexpected(const std::exception& error) {
     ErrorReport::showUnexpectedError(kProcedure, error);
 }
 
+void showNoFolder() {
+    QString sText = kNoFolder;
+    for (const QString& folder : spreadsheet::workbookFolderCandidates())
+        sText += QLatin1Char('\r') + QDir::toNativeSeparators(folder);
+    platform::MsgBox(sText, platform::vbOKOnly | platform::vbCritical, ErrorReport::kTitle);
+}
+
 // What went wrong in the words of the user's situation, then where and the system's
 // own reason: a full disk is not a program error.
 void showNotSaved(const QString& sPath, const platform::SafeFile::Failure& failure) {
@@ -94,6 +103,13 @@ ExportRun::~ExportRun() = default;
 
 bool ExportRun::run(const ExportChoices& choices) {
     using namespace spreadsheet;
+    // Here the spreadsheet's workbook is a file: without a folder to put it in, nothing
+    // the run makes could reach the user.
+    if (workbookFolder().isEmpty()) {
+        basWindowAPI::pu_subSetForeground(m_lnDialogHwnd);
+        showNoFolder();
+        return false;
+    }
     if (!basExcel::pu_fun_bGetExcel(m_oExcel)) {
         basWindowAPI::pu_subSetForeground(m_lnDialogHwnd);
         platform::MsgBox(kNoExcel, platform::vbOKOnly | platform::vbCritical, ErrorReport::kTitle);
@@ -274,8 +290,10 @@ void ExportRun::pr_subInsertImage(spreadsheet::Application& oExcel, spreadsheet:
 
 bool ExportRun::pr_fun_bSaveWorkbook(const QString& sDrawingName) {
     const QString sFolder = spreadsheet::workbookFolder();
-    if (sFolder.isEmpty())
-        throw platform::vbError(platform::vberr::PathNotFound);
+    if (sFolder.isEmpty()) {
+        showNoFolder();
+        return false;
+    }
     QString sBase = QFileInfo(sDrawingName).completeBaseName();
     if (sBase.isEmpty())
         sBase = kListSheetName;

@@ -31,8 +31,9 @@ public:
         m_env.set("XDG_DOCUMENTS_DIR", documents());
         m_env.set("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")));
     }
-    // No folder anywhere can take a workbook: every candidate lies under a plain file.
-    void makeUnwritable() {
+    // No folder anywhere can take a workbook: every candidate lies under a plain file,
+    // the returned path.
+    QString makeUnwritable() {
         QFile file(m_dir.filePath(QStringLiteral("plain")));
         if (file.open(QIODevice::WriteOnly))
             file.write("x");
@@ -40,6 +41,7 @@ public:
         const QString under = m_dir.filePath(QStringLiteral("plain/sub"));
         for (const char* name : {"HOME", "XDG_DOCUMENTS_DIR", "XDG_CONFIG_HOME"})
             m_env.set(name, under);
+        return under;
     }
     QString documents() const { return m_dir.filePath(QStringLiteral("Documents")); }
     QStringList workbooks() const {

@@ -1,7 +1,9 @@
 // The export run against the spreadsheet's object model: the layer table, which layers
 // get pictures and where, the numbered sheets, the one-sheet-a-layer layout, the
 // messages, the workbook file, and the faults the run mends (a layer name refused as a
-// sheet name, a layer without a picture, a failure half-way through, a full disk).
+// sheet name, a layer without a picture, a failure half-way through, a full disk, no
+// folder for the workbook).
+
 #include "export/ExportRun.h"
 
 #include "ExportTestSupport.h"
@@ -435,12 +437,18 @@ TEST_F(ExportRunTest, FailureAfterTheTableIsReportedAndTheScreenComesBackOn) {
     EXPECT_TRUE(exportRun->application()->ScreenUpdating());
 }
 
-TEST_F(ExportRunTest, NoFolderForTheWorkbookIsNoSpreadsheet) {
+// Mended: this was "Excelが見つかりません。", which told nobody what was missing.
+TEST_F(ExportRunTest, NoFolderForTheWorkbookNamesTheFoldersTried) {
     layer(QStringLiteral("Walls"), 1);
-    documents.makeUnwritable();
+    const QString under = documents.makeUnwritable();
     EXPECT_FALSE(run(choices({QStringLiteral("Walls")})));
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].prompt, QStringLiteral("Excelが見つかりません。"));
+    // $XDG_DOCUMENTS_DIR and home are one folder here; Documents under home is what
+    // user-dirs.dirs gives when it names none.
+    EXPECT_EQ(boxes.boxes[0].prompt,
+              QStringLiteral("Excelシートを保存できるフォルダが見つかりません。"
+                             "次のフォルダには書き込めません：\r") +
+                  under + QStringLiteral("\r") + under + QStringLiteral("/Documents"));
     EXPECT_EQ(boxes.boxes[0].buttons, platform::vbCritical);
     EXPECT_EQ(boxes.boxes[0].title, kTitle);
     EXPECT_EQ(exportRun->application(), nullptr);

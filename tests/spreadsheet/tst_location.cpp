@@ -58,6 +58,21 @@ TEST(WorkbookFolder, DocumentsWhenThereElseHome) {
     ASSERT_TRUE(QDir(home.path(QStringLiteral("書類"))).removeRecursively());
     touch(home.path(QStringLiteral("書類")));
     EXPECT_EQ(workbookFolder(), home.path());
+
+    // $XDG_DOCUMENTS_DIR from the environment comes before user-dirs.dirs.
+    ASSERT_TRUE(QFile::remove(home.path(QStringLiteral("書類"))));
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("書類")));
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("docs")));
+    home.env.set("XDG_DOCUMENTS_DIR", home.path(QStringLiteral("docs")));
+    EXPECT_EQ(workbookFolder(), home.path(QStringLiteral("docs")));
+    EXPECT_EQ(spreadsheet::workbookFolderCandidates(),
+              QStringList({home.path(QStringLiteral("docs")), home.path(QStringLiteral("書類")),
+                           home.path()}));
+    // One that is not there, or relative, is passed over.
+    home.env.set("XDG_DOCUMENTS_DIR", home.path(QStringLiteral("gone")));
+    EXPECT_EQ(workbookFolder(), home.path(QStringLiteral("書類")));
+    home.env.set("XDG_DOCUMENTS_DIR", QStringLiteral("docs"));
+    EXPECT_EQ(spreadsheet::workbookFolderCandidates().size(), 2);
 }
 
 TEST(WorkbookFolder, NothingWhenNoFolderCanBeWritten) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 // Every file the programs write is written whole or not at all: the new bytes go to a
 // file beside the target, which then takes the target's place in one rename. A reader
@@ -10,17 +11,35 @@
 namespace platform::SafeFile {
 
 enum class Sync {
-    // Flushed to disk before the rename: settings, drawings, tables a user keeps.
+    // Flushed to disk, and the size the file system then reports checked, before the
+    // rename: settings, drawings, tables and workbooks a user keeps.
     ToDisk,
     // Left to the system: pictures of the work folder, which every refresh makes anew by
     // the thousand, where a flush per file would cost seconds.
     NotToDisk,
 };
 
-// Writes `bytes` as the whole of `path`. False, with the reason in `error` when given,
-// when the target keeps what it held before.
+// Why a write failed.
+struct Failure {
+    // The system's error number when it refused a step (ENOSPC: the disk is full,
+    // EACCES or EROFS: the folder cannot be written), 0 when the file was written but
+    // found wanting.
+    int errnum = 0;
+    QString reason;
+};
+
+// Looks at the new file under its temporary name before it takes the target's place;
+// false, with the reason, keeps the old file and removes the new one.
+using Check = std::function<bool(const QString& writtenFile, QString* reason)>;
+
+// Writes `bytes` as the whole of `path` (a link's target when `path` is a link). False,
+// with the reason in `error` when given, when the target keeps what it held before.
 bool write(const QString& path, const QByteArray& bytes, Sync sync = Sync::ToDisk,
            QString* error = nullptr);
+// The same, saying why in a way a caller can tell a full disk from other failures, and
+// checking the new file before it replaces the old.
+bool write(const QString& path, const QByteArray& bytes, Sync sync, Failure* failure,
+           const Check& check = {});
 
 // The same through a temporary file of the caller's choosing, for callers that tell
 // their users where the new data is when the last step fails: the temporary file then

@@ -78,8 +78,6 @@ QString mended(const QString& wanted) {
     name = cut(name, kMaxSheetName);
     while (name.endsWith(QLatin1Char('\'')))
         name.chop(1);
-    if (name.compare(QLatin1String("History"), Qt::CaseInsensitive) == 0)
-        return {};
     return name;
 }
 
@@ -94,12 +92,17 @@ QString acceptedSheetName(const QString& wanted, const QStringList& others,
         name = QStringLiteral("Sheet");
     if (isAcceptedSheetName(name, others))
         return name;
-    for (int n = 2;; ++n) {
+    // "History" is refused whatever the other sheets are called; a numbered name only
+    // when another sheet has it. So among one number more than there are other sheets,
+    // one is free.
+    for (qsizetype n = 2; n <= others.size() + 2; ++n) {
         const QString suffix = QStringLiteral(" (%1)").arg(n);
         const QString numbered = cut(name, kMaxSheetName - suffix.size()) + suffix;
         if (isAcceptedSheetName(numbered, others))
             return numbered;
     }
+    throw SpreadsheetError(errRefusedValue,
+                           QStringLiteral("No sheet name can be made of %1.").arg(wanted));
 }
 
 } // namespace spreadsheet

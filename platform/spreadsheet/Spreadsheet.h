@@ -76,6 +76,7 @@ struct Borders {
 };
 
 class Worksheet;
+struct PictureFile;
 
 // A picture inserted from a file, kept as the bytes it was inserted from (a metafile
 // stays a metafile in the workbook). Sizes and places in points.
@@ -203,6 +204,9 @@ public:
     // size), top left at the active cell (A1). Throws SpreadsheetError when the file
     // cannot be read or is not a picture.
     Picture& insertPicture(const QString& path);
+    // The same with the picture already read from `path` (readPictureFile), for a caller
+    // that first finds out whether there is a picture to place at all.
+    Picture& insertPicture(const QString& path, PictureFile file);
     // Shapes.AddTextbox
     Shape& addTextbox(int orientation, double left, double top, double width, double height);
 
@@ -311,8 +315,9 @@ private:
 bool isAcceptedSheetName(const QString& name, const QStringList& others);
 
 // A name the spreadsheet accepts, as close to `wanted` as can be: refused characters
-// replaced by "_", apostrophes at either end dropped, cut to 31 characters, and " (2)",
-// " (3)", ... added against a name another sheet has; `fallback` when nothing is left.
+// (control characters too) replaced by "_", apostrophes at either end dropped, cut to
+// 31 characters, and " (2)", " (3)", ... added against a name another sheet has and
+// against "History"; `fallback` when nothing is left.
 QString acceptedSheetName(const QString& wanted, const QStringList& others,
                           const QString& fallback = QStringLiteral("Sheet"));
 

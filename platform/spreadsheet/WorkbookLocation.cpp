@@ -13,6 +13,10 @@ namespace {
 
 // A file name is at most 255 bytes on the usual file systems.
 constexpr qsizetype kMaxFileNameBytes = 255;
+// "plan (9999).xlsx" is the last name tried: a folder that holds all before it is not
+// one to search further, and a folder that says every name is taken would be searched
+// for ever.
+constexpr int kLastNumber = 9999;
 
 bool isWritableFolder(const QString& folder) {
     if (folder.isEmpty())
@@ -67,13 +71,28 @@ bool isTaken(const QString& path) {
 
 } // namespace
 
+QStringList workbookFolderCandidates() {
+    QStringList folders;
+    const auto add = [&](const QString& folder) {
+        // A relative folder would depend on where the program was started from.
+        if (folder.isEmpty() || QDir::isRelativePath(folder))
+            return;
+        const QString absolute = QDir(folder).absolutePath();
+        if (!folders.contains(absolute))
+            folders << absolute;
+    };
+    // The environment's word first: Qt reads only user-dirs.dirs.
+    add(qEnvironmentVariable("XDG_DOCUMENTS_DIR"));
+    add(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    add(QDir::homePath());
+    return folders;
+}
+
 QString workbookFolder() {
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (isWritableFolder(documents))
-        return QDir(documents).absolutePath();
-    const QString home = QDir::homePath();
-    if (isWritableFolder(home))
-        return QDir(home).absolutePath();
+    for (const QString& folder : workbookFolderCandidates()) {
+        if (isWritableFolder(folder))
+            return folder;
+    }
     return {};
 }
 
@@ -83,11 +102,12 @@ QString unusedWorkbookPath(const QString& folder, const QString& baseName) {
     const QString first = dir.filePath(fitted(base, QStringLiteral(".xlsx")));
     if (!isTaken(first))
         return first;
-    for (int n = 2;; ++n) {
+    for (int n = 2; n <= kLastNumber; ++n) {
         const QString path = dir.filePath(fitted(base, QStringLiteral(" (%1).xlsx").arg(n)));
         if (!isTaken(path))
             return path;
     }
+    return {};
 }
 
 } // namespace spreadsheet

@@ -82,7 +82,10 @@ Range Worksheet::RangeOf(const Range& corner1, const Range& corner2) {
 }
 
 Picture& Worksheet::insertPicture(const QString& path) {
-    PictureFile file = readPictureFile(path);
+    return insertPicture(path, readPictureFile(path));
+}
+
+Picture& Worksheet::insertPicture(const QString& path, PictureFile file) {
     m_pictures.push_back(std::unique_ptr<Picture>(new Picture(
         path, std::move(file.bytes), file.format, file.widthPoints, file.heightPoints)));
     m_drawing.push_back({m_pictures.back().get(), nullptr});

@@ -3,6 +3,7 @@
 #include "platform/SafeFile.h"
 #include "platform/spreadsheet/XlsxParts.h"
 
+#include <QFile>
 #include <QSet>
 
 #include <zip.h>
@@ -134,14 +135,71 @@ std::vector<xlsx::Part> packageParts(const Workbook& workbook) {
     return parts;
 }
 
+// The package as it lies on disk: it opens, holds every part, and every part reads to
+// its end with its checksum right. A disk that took fewer bytes than it said, or other
+// ones, gives a file no reader opens; it must not be the one handed to the user.
+bool readsBack(const QString& file, zip_int64_t parts, QString* reason) {
+    int code = 0;
+    zip_t* archive =
+        zip_open(QFile::encodeName(file).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+    if (!archive) {
+        zip_error_t zipError;
+        zip_error_init_with_code(&zipError, code);
+        *reason = zipErrorText(&zipError);
+        zip_error_fini(&zipError);
+        return false;
+    }
+    bool whole = zip_get_num_entries(archive, 0) == parts;
+    if (!whole)
+        *reason = QStringLiteral("The workbook lacks parts.");
+    QByteArray buffer(64 * 1024, Qt::Uninitialized);
+    for (zip_int64_t i = 0; whole && i < parts; ++i) {
+        zip_file_t* part = zip_fopen_index(archive, zip_uint64_t(i), 0);
+        if (!part) {
+            *reason = QString::fromLocal8Bit(zip_strerror(archive));
+            whole = false;
+            break;
+        }
+        // Each read takes the part further or ends it; a wrong checksum fails the last.
+        zip_int64_t read = 0;
+        do
+            read = zip_fread(part, buffer.data(), zip_uint64_t(buffer.size()));
+        while (read > 0);
+        if (read < 0) {
+            *reason = QString::fromLocal8Bit(zip_file_strerror(part));
+            whole = false;
+        }
+        zip_fclose(part);
+    }
+    zip_discard(archive);
+    return whole;
+}
+
 } // namespace
 
 bool writeXlsx(const Workbook& workbook, const QString& path, QString* error) {
+    platform::SafeFile::Failure failure;
+    const bool written = writeXlsx(workbook, path, &failure);
+    if (!written && error)
+        *error = failure.reason;
+    return written;
+}
+
+bool writeXlsx(const Workbook& workbook, const QString& path,
+               platform::SafeFile::Failure* failure) {
     const std::vector<xlsx::Part> parts = packageParts(workbook);
-    const QByteArray bytes = zipped(parts, error);
-    if (bytes.isEmpty())
+    QString why;
+    const QByteArray bytes = zipped(parts, &why);
+    if (bytes.isEmpty()) {
+        if (failure)
+            *failure = {0, why};
         return false;
-    return platform::SafeFile::write(path, bytes, platform::SafeFile::Sync::ToDisk, error);
+    }
+    return platform::SafeFile::write(path, bytes, platform::SafeFile::Sync::ToDisk, failure,
+                                     [&](const QString& written, QString* reason) {
+                                         return readsBack(written, zip_int64_t(parts.size()),
+                                                          reason);
+                                     });
 }
 
 } // namespace spreadsheet

@@ -1,6 +1,7 @@
 // The export run: the spreadsheet reached, a new workbook with the layer table, the
-// pictures of the layers that have objects placed on numbered sheets or one sheet a
-// layer, the workbook written to a new file and handed to the desktop.
+// pictures of the layers that have objects and a picture placed on numbered sheets or
+// one sheet a layer, the workbook written to a new file, read back, and handed to the
+// desktop.
 
 #include "ExportRun.h"
 
@@ -14,11 +15,14 @@
 #include "platform/MsgBox.h"
 #include "platform/VbError.h"
 #include "platform/VbErrorText.h"
+#include "platform/spreadsheet/PictureFile.h"
 #include "platform/spreadsheet/Spreadsheet.h"
 #include "platform/spreadsheet/XlsxWriter.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
+#include <optional>
 
 namespace {
 
@@ -26,6 +30,14 @@ const QString kProcedure = QStringLiteral("CmdOK_Click");
 const QString kNoExcel = QStringLiteral("Excelが見つかりません。");
 const QString kTableFailed = QStringLiteral("Excelシート出力に失敗しました。");
 const QString kDone = QStringLiteral("画層イメージのExcelシート出力が完了しました。");
+const QString kNoFolder = QStringLiteral(
+    "Excelシートを保存できるフォルダが見つかりません。次のフォルダには書き込めません：");
+const QString kDiskFull =
+    QStringLiteral("ディスクの空き容量が足りないため、Excelシートを保存できませんでした。");
+const QString kFolderNotWritable =
+    QStringLiteral("フォルダに書き込めないため、Excelシートを保存できませんでした。");
+const QString kNotSaved = QStringLiteral("Excelシートを保存できませんでした。");
+const QString kNoUnusedName = QStringLiteral("同じ名前のExcelシートが多すぎます。");
 const QString kListSheetName = QStringLiteral("画層一覧");
 const QString kCountLabel = QStringLiteral("ｵﾌﾞｼﾞｪｸﾄ数：");
 
@@ -35,8 +47,6 @@ constexpr double kMargin = 10;
 constexpr double kCaptionGap = 2;
 constexpr double kCaptionHeight = 30;
 constexpr double kCaptionFontSize = 9;
-
-constexpr int kMaxSheetName = 31;
 
 acad::AcadDocument& drawing(const ExportChoices& choices) {
     if (!choices.oAcadDoc)
@@ -55,12 +65,33 @@ void reportUnexpected(const std::exception& error) {
     ErrorReport::showUnexpectedError(kProcedure, error);
 }
 
-// A name cut between the two halves of a character would not be a name at all.
-QString cutTo(const QString& name, qsizetype length) {
-    QString cut = name.left(length);
-    if (!cut.isEmpty() && cut.back().isHighSurrogate())
-        cut.chop(1);
-    return cut;
+void showNoFolder() {
+    QString sText = kNoFolder;
+    for (const QString& folder : spreadsheet::workbookFolderCandidates())
+        sText += QLatin1Char('\r') + QDir::toNativeSeparators(folder);
+    platform::MsgBox(sText, platform::vbOKOnly | platform::vbCritical, ErrorReport::kTitle);
+}
+
+// What went wrong in the words of the user's situation, then where and the system's
+// own reason: a full disk is not a program error.
+void showNotSaved(const QString& sPath, const platform::SafeFile::Failure& failure) {
+    QString sText = kNotSaved;
+    switch (failure.errnum) {
+    case ENOSPC:
+    case EDQUOT:
+        sText = kDiskFull;
+        break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        sText = kFolderNotWritable;
+        break;
+    default:
+        break;
+    }
+    sText += QStringLiteral("\r保存先：") + QDir::toNativeSeparators(sPath) +
+             QStringLiteral("\r理由：") + failure.reason;
+    platform::MsgBox(sText, platform::vbOKOnly | platform::vbCritical, ErrorReport::kTitle);
 }
 
 } // namespace
@@ -72,6 +103,13 @@ ExportRun::~ExportRun() = default;
 
 bool ExportRun::run(const ExportChoices& choices) {
     using namespace spreadsheet;
+    // Here the spreadsheet's workbook is a file: without a folder to put it in, nothing
+    // the run makes could reach the user.
+    if (workbookFolder().isEmpty()) {
+        basWindowAPI::pu_subSetForeground(m_lnDialogHwnd);
+        showNoFolder();
+        return false;
+    }
     if (!basExcel::pu_fun_bGetExcel(m_oExcel)) {
         basWindowAPI::pu_subSetForeground(m_lnDialogHwnd);
         platform::MsgBox(kNoExcel, platform::vbOKOnly | platform::vbCritical, ErrorReport::kTitle);
@@ -110,10 +148,10 @@ bool ExportRun::run(const ExportChoices& choices) {
             pr_subPlaceImages(choices, vTable, oSheet);
             m_oBook->worksheet(1).Activate();
             oExcel.setScreenUpdating(true);
-            pr_subSaveWorkbook(sDrawingName);
-            bWritten = true;
-            platform::MsgBox(kDone, platform::vbOKOnly | platform::vbInformation,
-                             ErrorReport::kTitle);
+            bWritten = pr_fun_bSaveWorkbook(sDrawingName);
+            if (bWritten)
+                platform::MsgBox(kDone, platform::vbOKOnly | platform::vbInformation,
+                                 ErrorReport::kTitle);
         }
     } catch (const std::exception& error) {
         reportUnexpected(error);
@@ -151,8 +189,20 @@ void ExportRun::pr_subPlaceImages(const ExportChoices& choices,
         const qint32 lnCount = vTable[r][2].toInt();
         if (lnCount <= 0)
             continue;
-        ++k;
+        // A layer the refresh drew no picture of (the macro failed on it, or its name
+        // cannot be a file name) keeps its row in the table and is left out here, as a
+        // layer without objects is: one missing picture must not cost the others.
         const QString sFile = m_host.layerPicturePath(sName);
+        std::optional<spreadsheet::PictureFile> oFile;
+        if (!sFile.isEmpty()) {
+            try {
+                oFile = spreadsheet::readPictureFile(sFile);
+            } catch (const spreadsheet::SpreadsheetError&) {
+            }
+        }
+        if (!oFile)
+            continue;
+        ++k;
         if (choices.bSeparateSheet) {
             oSheet = &m_oBook->addWorksheetAfter(*oSheet);
             pr_subNameLayerSheet(*oSheet, sName);
@@ -168,8 +218,8 @@ void ExportRun::pr_subPlaceImages(const ExportChoices& choices,
             lnCol = 1;
         }
         pr_subInsertImage(*m_oExcel, *oSheet, sName, QString::number(lnCount), sFile,
-                          choices.snWidth, choices.snOffset, choices.bFrame, choices.snFrame, lnRow,
-                          lnCol);
+                          std::move(*oFile), choices.snWidth, choices.snOffset, choices.bFrame,
+                          choices.snFrame, lnRow, lnCol);
     }
 }
 
@@ -180,34 +230,7 @@ void ExportRun::pr_subNameLayerSheet(spreadsheet::Worksheet& oSheet, const QStri
         // A layer name the spreadsheet refuses for a sheet ("A/B", a long name, one that
         // differs from another only in case) still gets its sheet; the table and the
         // caption keep the layer's own name.
-        QStringList others;
-        for (int i = 1; i <= m_oBook->worksheetCount(); ++i)
-            if (&m_oBook->worksheet(i) != &oSheet)
-                others << m_oBook->worksheet(i).Name();
-        oSheet.setName(acceptedSheetName(sLayerName, others));
-    }
-}
-
-QString ExportRun::acceptedSheetName(const QString& sName, const QStringList& others) {
-    static const QString kForbidden = QStringLiteral(":\\/?*[]");
-    QString name = sName;
-    for (QChar& ch : name)
-        if (kForbidden.contains(ch))
-            ch = QLatin1Char('_');
-    name = cutTo(name, kMaxSheetName);
-    if (name.startsWith(QLatin1Char('\'')))
-        name[0] = QLatin1Char('_');
-    if (name.endsWith(QLatin1Char('\'')))
-        name[name.size() - 1] = QLatin1Char('_');
-    if (name.isEmpty())
-        name = QStringLiteral("_");
-    if (spreadsheet::isAcceptedSheetName(name, others))
-        return name;
-    for (int n = 2;; ++n) {
-        const QString suffix = QStringLiteral(" (%1)").arg(n);
-        const QString numbered = cutTo(name, kMaxSheetName - suffix.size()) + suffix;
-        if (spreadsheet::isAcceptedSheetName(numbered, others))
-            return numbered;
+        oSheet.setName(spreadsheet::acceptedSheetName(sLayerName, m_oBook->sheetNames(&oSheet)));
     }
 }
 
@@ -230,10 +253,11 @@ qint32 ExportRun::pr_fun_iImageCol(qint32 iNo, qint32 /*iRowNum*/, qint32 iColNu
 
 void ExportRun::pr_subInsertImage(spreadsheet::Application& oExcel, spreadsheet::Worksheet& oSheet,
                                   const QString& sLayerName, const QString& sCount,
-                                  const QString& sFile, float snWidth, float snOffset, bool bFrame,
-                                  float snFrame, qint32 lnRow, qint32 lnCol) {
+                                  const QString& sFile, spreadsheet::PictureFile oFile,
+                                  float snWidth, float snOffset, bool bFrame, float snFrame,
+                                  qint32 lnRow, qint32 lnCol) {
     using namespace spreadsheet;
-    Picture& oPicture = oSheet.insertPicture(sFile);
+    Picture& oPicture = oSheet.insertPicture(sFile, std::move(oFile));
     const double w0 = oPicture.Width();
     const double h0 = oPicture.Height();
     if (w0 == 0)
@@ -264,20 +288,29 @@ void ExportRun::pr_subInsertImage(spreadsheet::Application& oExcel, spreadsheet:
     oCaption.setPlacement(xlMove);
 }
 
-void ExportRun::pr_subSaveWorkbook(const QString& sDrawingName) {
+bool ExportRun::pr_fun_bSaveWorkbook(const QString& sDrawingName) {
     const QString sFolder = spreadsheet::workbookFolder();
-    if (sFolder.isEmpty())
-        throw platform::vbError(platform::vberr::PathNotFound);
+    if (sFolder.isEmpty()) {
+        showNoFolder();
+        return false;
+    }
     QString sBase = QFileInfo(sDrawingName).completeBaseName();
     if (sBase.isEmpty())
         sBase = kListSheetName;
     const QString sPath = spreadsheet::unusedWorkbookPath(sFolder, sBase);
-    QString sError;
-    if (!spreadsheet::writeXlsx(*m_oBook, sPath, &sError))
-        throw platform::VbError(platform::vberr::PathFileAccess, sError);
+    if (sPath.isEmpty()) {
+        showNotSaved(sFolder, {0, kNoUnusedName});
+        return false;
+    }
+    platform::SafeFile::Failure failure;
+    if (!spreadsheet::writeXlsx(*m_oBook, sPath, &failure)) {
+        showNotSaved(sPath, failure);
+        return false;
+    }
     m_sWorkbookPath = sPath;
     // Without a program for it the workbook is still there; the window says where.
     if (!m_host.openWorkbook(sPath))
         m_host.showStatusText(QStringLiteral("Excelシートを保存しました：") +
                               QDir::toNativeSeparators(sPath));
+    return true;
 }

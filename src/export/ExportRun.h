@@ -12,6 +12,7 @@
 class ExportHost;
 
 namespace spreadsheet {
+struct PictureFile;
 class Application;
 class Workbook;
 class Worksheet;
@@ -28,7 +29,7 @@ public:
     ExportRun(std::uint32_t lnDialogHwnd, ExportHost& host);
     ~ExportRun();
 
-    // True when the workbook was written.
+    // True when the workbook was written and read back whole.
     bool run(const ExportChoices& choices);
 
     const spreadsheet::Application* application() const { return m_oExcel.get(); }
@@ -38,17 +39,13 @@ public:
     // Pictures are numbered from 1 across all sheets and fill each sheet row by row.
     static qint32 pr_fun_iImageRow(qint32 iNo, qint32 iRowNum, qint32 iColNum, qint32 iSheetNo);
     static qint32 pr_fun_iImageCol(qint32 iNo, qint32 iRowNum, qint32 iColNum, qint32 iSheetNo);
-    // One picture at its place in the grid, scaled to snWidth centimetres, with its
-    // caption box below it.
+    // One picture (oFile, read from sFile) at its place in the grid, scaled to snWidth
+    // centimetres, with its caption box below it.
     static void pr_subInsertImage(spreadsheet::Application& oExcel, spreadsheet::Worksheet& oSheet,
                                   const QString& sLayerName, const QString& sCount,
-                                  const QString& sFile, float snWidth, float snOffset, bool bFrame,
-                                  float snFrame, qint32 lnRow, qint32 lnCol);
-
-    // A sheet name the spreadsheet accepts beside `others`, made from a layer name it
-    // refused: its forbidden characters replaced, cut to 31 characters, and a number
-    // added when a sheet of that name exists already.
-    static QString acceptedSheetName(const QString& sName, const QStringList& others);
+                                  const QString& sFile, spreadsheet::PictureFile oFile,
+                                  float snWidth, float snOffset, bool bFrame, float snFrame,
+                                  qint32 lnRow, qint32 lnCol);
 
     // The table of the first sheet: a heading row, then number, name and object count of
     // each layer in the order given.
@@ -59,7 +56,8 @@ private:
     void pr_subPlaceImages(const ExportChoices& choices, const QList<QList<QVariant>>& vTable,
                            spreadsheet::Worksheet* oSheet);
     void pr_subNameLayerSheet(spreadsheet::Worksheet& oSheet, const QString& sLayerName);
-    void pr_subSaveWorkbook(const QString& sDrawingName);
+    // False, the user told why, when the workbook could not be written whole.
+    bool pr_fun_bSaveWorkbook(const QString& sDrawingName);
 
     std::uint32_t m_lnDialogHwnd;
     ExportHost& m_host;

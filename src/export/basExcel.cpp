@@ -1,7 +1,6 @@
 #include "basExcel.h"
 
 #include "platform/spreadsheet/Spreadsheet.h"
-#include "platform/spreadsheet/XlsxWriter.h"
 
 #include <exception>
 
@@ -10,8 +9,6 @@ namespace basExcel {
 bool pu_fun_bGetExcel(std::unique_ptr<spreadsheet::Application>& oExcel) {
     oExcel.reset();
     try {
-        if (spreadsheet::workbookFolder().isEmpty())
-            return false;
         oExcel = std::make_unique<spreadsheet::Application>();
         oExcel->setVisible(true);
         return true;

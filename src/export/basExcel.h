@@ -12,9 +12,8 @@ class Worksheet;
 // Reaching the spreadsheet and writing a table into one of its sheets.
 namespace basExcel {
 
-// A spreadsheet to write into. Here the spreadsheet lives in this process and its
-// workbook becomes a file, so it is only to be had when there is a folder the workbook
-// can be written to. False leaves oExcel empty.
+// A spreadsheet to write into; it lives in this process, and the caller sees to a
+// folder its workbook can be written to. False leaves oExcel empty.
 bool pu_fun_bGetExcel(std::unique_ptr<spreadsheet::Application>& oExcel);
 
 // vArray (rows of equal length, indices from 0) into oSheet with its top-left cell at

@@ -3,6 +3,7 @@
 // Shared by the export's tests: a documents folder of the test's own, a window that
 // records what the export asks of it, and layer pictures of a known natural size.
 
+#include "PlatformTestSupport.h"
 #include "export/ExportHost.h"
 #include "metafile/WmfWriter.h"
 
@@ -12,7 +13,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <optional>
 
 namespace exporttest {
 
@@ -21,38 +21,27 @@ namespace exporttest {
 class ScratchDocuments {
 public:
     ScratchDocuments() {
-        for (const char* name : {"HOME", "XDG_DOCUMENTS_DIR", "XDG_CONFIG_HOME"})
-            m_saved.push_back({name, qEnvironmentVariableIsSet(name)
-                                         ? std::optional<QByteArray>(qgetenv(name))
-                                         : std::nullopt});
         QDir(m_dir.path()).mkpath(QStringLiteral("Documents"));
         QDir(m_dir.path()).mkpath(QStringLiteral("config"));
         QFile dirs(m_dir.filePath(QStringLiteral("config/user-dirs.dirs")));
         if (dirs.open(QIODevice::WriteOnly))
             dirs.write("XDG_DOCUMENTS_DIR=\"" + documents().toUtf8() + "\"\n");
         dirs.close();
-        qputenv("HOME", m_dir.path().toUtf8());
-        qputenv("XDG_DOCUMENTS_DIR", documents().toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toUtf8());
+        m_env.set("HOME", m_dir.path());
+        m_env.set("XDG_DOCUMENTS_DIR", documents());
+        m_env.set("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")));
     }
-    ~ScratchDocuments() {
-        for (const auto& [name, value] : m_saved) {
-            if (value)
-                qputenv(name, *value);
-            else
-                qunsetenv(name);
-        }
-    }
-    // No folder anywhere can take a workbook: every candidate lies under a plain file.
-    void makeUnwritable() {
+    // No folder anywhere can take a workbook: every candidate lies under a plain file,
+    // the returned path.
+    QString makeUnwritable() {
         QFile file(m_dir.filePath(QStringLiteral("plain")));
         if (file.open(QIODevice::WriteOnly))
             file.write("x");
         file.close();
-        const QByteArray under = m_dir.filePath(QStringLiteral("plain/sub")).toUtf8();
-        qputenv("HOME", under);
-        qputenv("XDG_DOCUMENTS_DIR", under);
-        qputenv("XDG_CONFIG_HOME", under);
+        const QString under = m_dir.filePath(QStringLiteral("plain/sub"));
+        for (const char* name : {"HOME", "XDG_DOCUMENTS_DIR", "XDG_CONFIG_HOME"})
+            m_env.set(name, under);
+        return under;
     }
     QString documents() const { return m_dir.filePath(QStringLiteral("Documents")); }
     QStringList workbooks() const {
@@ -61,13 +50,16 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    std::vector<std::pair<const char*, std::optional<QByteArray>>> m_saved;
+    platformtest::EnvScope m_env;
 };
 
 // Pictures in a LAYER folder of its own; the desktop answers as the test says.
 class RecordingHost : public ExportHost {
 public:
+    // As the work folder has it, a name with "/" cannot be a picture's file name.
     QString layerPicturePath(const QString& sLayerName) override {
+        if (sLayerName.contains(QLatin1Char('/')))
+            return {};
         return pictures.filePath(QStringLiteral("LAYER/") + sLayerName + QStringLiteral(".wmf"));
     }
     bool openWorkbook(const QString& sPath) override {

@@ -1,17 +1,19 @@
 // The export dialog with real widgets: its design, the lists and their first values on
 // every opening, the layer list sorted and preselected, the enabling rule, ALL, OK with
-// and without a selection and what it hands over, Cancel and Esc; and the main
-// window's export command before the first refresh.
+// and without a selection and what it hands over, Cancel and Esc; the main window's
+// export command before the first refresh, and the desktop's program for the workbook.
 
 #include "export/frmExportExcel.h"
 
 #include "ExportTestSupport.h"
 #include "InProcessBackend.h"
+#include "PlatformTestSupport.h"
 #include "ViewerTestSupport.h"
 #include "acad/AcadDocument.h"
 #include "cadhost/model/Drawing.h"
 #include "platform/ControlGeometry.h"
 #include "platform/VbListBox.h"
+#include "viewer/DesktopService.h"
 #include "viewer/frmWMF.h"
 
 #include <QAction>
@@ -22,8 +24,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -393,6 +397,78 @@ TEST(ExportCommand, BeforeTheFirstRefreshAsksForOne) {
         QStringLiteral("図面更新ボタン（ビックリマーク）で図面を読み込んでから実行してください。"));
     EXPECT_EQ(boxes.boxes[0].buttons, platform::vbExclamation);
     EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("KORVEL Ver4.00"));
+}
+
+void writeFile(const QString& path, const QByteArray& text) {
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+// Mended: QDesktopServices says a workbook was opened as soon as xdg-open starts, also
+// when xdg-open then finds no program for it, so the status bar never named the file.
+// The desktop's associations decide now; the launcher here answers as xdg-open does.
+TEST(WorkbookProgram, OnlyWhatTheDesktopAssociatesWithWorkbooksIsStarted) {
+    // The system's MIME database, found before the folders are moved: it tells a
+    // workbook by its name.
+    const QString mime =
+        QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("mime"),
+                               QStandardPaths::LocateDirectory);
+    if (mime.isEmpty())
+        GTEST_SKIP() << "no MIME database on this machine";
+    QTemporaryDir xdg;
+    const QString share = xdg.filePath(QStringLiteral("share"));
+    ASSERT_TRUE(QDir().mkpath(share));
+    ASSERT_TRUE(QFile::link(mime, share + QStringLiteral("/mime")));
+    platformtest::EnvScope env;
+    env.set("XDG_CONFIG_HOME", xdg.filePath(QStringLiteral("config")));
+    env.set("XDG_CONFIG_DIRS", xdg.filePath(QStringLiteral("etc")));
+    env.set("XDG_DATA_HOME", xdg.filePath(QStringLiteral("data")));
+    env.set("XDG_DATA_DIRS", share);
+    env.set("XDG_CURRENT_DESKTOP", QStringLiteral("Test"));
+    const QString type =
+        QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
+    const QString book = xdg.filePath(QStringLiteral("plan.xlsx"));
+    writeFile(book, "PK");
+
+    QStringList launched;
+    const auto service = makeDesktopService([&](const QUrl& url) {
+        launched << url.toLocalFile();
+        return true;
+    });
+    const auto opens = [&] {
+        launched.clear();
+        const bool opened = service->openDocument(book);
+        EXPECT_EQ(launched, opened ? QStringList{book} : QStringList());
+        return opened;
+    };
+    EXPECT_FALSE(opens());
+
+    // A program of the system's that names the type in its entry.
+    const QString sheets = share + QStringLiteral("/applications/sheets.desktop");
+    writeFile(sheets, "[Desktop Entry]\nType=Application\nName=Sheets\nExec=sheets %f\n"
+                      "MimeType=text/csv;" +
+                          type.toUtf8() + ";\n");
+    EXPECT_TRUE(opens());
+    EXPECT_EQ(programsForType(type), QStringList{QStringLiteral("sheets.desktop")});
+    // The user took that association away, for this desktop only.
+    const QString userList = xdg.filePath(QStringLiteral("config/test-mimeapps.list"));
+    writeFile(userList, "[Removed Associations]\n" + type.toUtf8() + "=sheets.desktop;\n");
+    EXPECT_FALSE(opens());
+    // A default that names no installed program, or one the user hid, opens nothing.
+    writeFile(xdg.filePath(QStringLiteral("config/mimeapps.list")),
+              "[Default Applications]\n" + type.toUtf8() + "=gone.desktop;hidden.desktop\n");
+    writeFile(xdg.filePath(QStringLiteral("data/applications/hidden.desktop")),
+              "[Desktop Entry]\nType=Application\nExec=hidden %f\nHidden=true\n");
+    EXPECT_FALSE(opens());
+    // One the system added for workbooks, though its own entry does not name them.
+    writeFile(share + QStringLiteral("/applications/mimeapps.list"),
+              "[Added Associations]\n" + type.toUtf8() + "=viewer.desktop;\n");
+    writeFile(share + QStringLiteral("/applications/viewer.desktop"),
+              "[Desktop Entry]\nType=Application\nExec=viewer %u\n");
+    EXPECT_TRUE(opens());
+    EXPECT_EQ(programsForType(type), QStringList{QStringLiteral("viewer.desktop")});
 }
 
 } // namespace

@@ -1,9 +1,10 @@
 #include "platform/ProgramFolder.h"
 
+#include "PlatformTestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -12,29 +13,7 @@ using platform::fileLayoutFor;
 
 namespace {
 
-// Sets environment variables for one test and puts the old values back.
-class EnvScope {
-public:
-    void set(const char* name, const QString& value) {
-        if (!m_saved.contains(name))
-            m_saved.insert(name, qgetenv(name));
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value.toUtf8());
-    }
-    ~EnvScope() {
-        for (auto it = m_saved.begin(); it != m_saved.end(); ++it) {
-            if (it.value().isNull())
-                qunsetenv(it.key().constData());
-            else
-                qputenv(it.key().constData(), it.value());
-        }
-    }
-
-private:
-    QHash<QByteArray, QByteArray> m_saved;
-};
+using platformtest::EnvScope;
 
 void touch(const QString& path) {
     QFile f(path);

@@ -2,14 +2,24 @@
 
 #include "platform/SafeFile.h"
 
+#include "PlatformTestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
+using platform::SafeFile::Failure;
 using platform::SafeFile::Sync;
+
+QString systemText(int errnum) {
+    return QString::fromLocal8Bit(std::strerror(errnum));
+}
 
 QByteArray contents(const QString& path) {
     QFile f(path);
@@ -74,6 +84,79 @@ TEST(SafeFile, ThroughANamedTemporaryFileThatStaysWhenTheLastStepFails) {
     EXPECT_FALSE(platform::SafeFile::writeVia(temp, folder, "kept", &why));
     EXPECT_FALSE(why.isEmpty());
     EXPECT_EQ(contents(temp), QByteArray("kept"));
+}
+
+// A full disk takes a file's first bytes and refuses the rest. Qt's buffered writes
+// called a workbook below 16 KiB written (the 8 KiB that fitted were left as the file)
+// and one above it failed for "Unknown error".
+TEST(SafeFile, AFullDiskFailsWithItsReasonAndLeavesTheOldFileAlone) {
+    platformtest::SmallDisk disk(64);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot().toStdString();
+    const QString path = disk.filePath(QStringLiteral("plan.xlsx"));
+    ASSERT_TRUE(platform::SafeFile::write(path, "old"));
+    ASSERT_TRUE(disk.fillLeaving(8192));
+    for (const Sync sync : {Sync::ToDisk, Sync::NotToDisk}) {
+        for (const qsizetype size : {12000, 70000}) {
+            SCOPED_TRACE(testing::Message() << size << " bytes");
+            Failure failure;
+            EXPECT_FALSE(platform::SafeFile::write(path, QByteArray(size, 'x'), sync, &failure));
+            EXPECT_EQ(failure.errnum, ENOSPC);
+            EXPECT_EQ(failure.reason, systemText(ENOSPC));
+            EXPECT_EQ(contents(path), QByteArray("old"));
+            EXPECT_EQ(disk.entries(),
+                      QStringList({QStringLiteral("fill"), QStringLiteral("plan.xlsx")}));
+        }
+    }
+    QString why;
+    const QString temp = disk.filePath(QStringLiteral("buff_plan.xlsx"));
+    EXPECT_FALSE(platform::SafeFile::writeVia(temp, path, QByteArray(12000, 'x'), &why));
+    EXPECT_EQ(why, systemText(ENOSPC));
+    EXPECT_FALSE(QFile::exists(temp));
+    EXPECT_EQ(contents(path), QByteArray("old"));
+}
+
+// The same short write where no disk can be mounted: a limit on the size of files.
+TEST(SafeFile, AWriteStoppedHalfWayByTheFileSizeLimitIsAFailure) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("plan.xlsx"));
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    // Past the limit the system refuses with EFBIG instead of ending the process.
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = old;
+    limited.rlim_cur = 8192;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    Failure failure;
+    const bool written =
+        platform::SafeFile::write(path, QByteArray(12000, 'x'), Sync::ToDisk, &failure);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(failure.errnum, EFBIG);
+    EXPECT_EQ(failure.reason, systemText(EFBIG));
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+// What the check finds wanting never takes the old file's place; what it looks at is
+// the new file as written.
+TEST(SafeFile, ACheckOfTheNewFileCanRefuseIt) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("plan.xlsx"));
+    ASSERT_TRUE(platform::SafeFile::write(path, "old"));
+    QByteArray seen;
+    const auto refuse = [&](const QString& written, QString* reason) {
+        seen = contents(written);
+        *reason = QStringLiteral("not a package");
+        return false;
+    };
+    Failure failure;
+    EXPECT_FALSE(platform::SafeFile::write(path, "new", Sync::ToDisk, &failure, refuse));
+    EXPECT_EQ(seen, QByteArray("new"));
+    EXPECT_EQ(failure.errnum, 0);
+    EXPECT_EQ(failure.reason, QStringLiteral("not a package"));
+    EXPECT_EQ(contents(path), QByteArray("old"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"plan.xlsx"});
 }
 
 } // namespace

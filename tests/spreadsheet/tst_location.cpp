@@ -3,6 +3,8 @@
 
 #include "platform/spreadsheet/XlsxWriter.h"
 
+#include "PlatformTestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,14 +26,11 @@ void touch(const QString& path) {
 // HOME and the XDG user folders of a scratch user for the duration of a test.
 class ScratchHome {
 public:
-    ScratchHome() : m_oldHome(qgetenv("HOME")), m_oldConfig(qgetenv("XDG_CONFIG_HOME")) {
-        qputenv("HOME", m_dir.path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral(".config")).toUtf8());
+    ScratchHome() {
+        env.set("HOME", m_dir.path());
+        env.set("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral(".config")));
+        env.set("XDG_DOCUMENTS_DIR", QString());
         QDir(m_dir.path()).mkpath(QStringLiteral(".config"));
-    }
-    ~ScratchHome() {
-        qputenv("HOME", m_oldHome);
-        qputenv("XDG_CONFIG_HOME", m_oldConfig);
     }
     QString path(const QString& name = {}) const {
         return name.isEmpty() ? m_dir.path() : m_dir.filePath(name);
@@ -42,10 +41,10 @@ public:
         dirs.write("XDG_DOCUMENTS_DIR=\"$HOME/" + relative.toUtf8() + "\"\n");
     }
 
+    platformtest::EnvScope env;
+
 private:
     QTemporaryDir m_dir;
-    QByteArray m_oldHome;
-    QByteArray m_oldConfig;
 };
 
 TEST(WorkbookFolder, DocumentsWhenThereElseHome) {
@@ -59,12 +58,26 @@ TEST(WorkbookFolder, DocumentsWhenThereElseHome) {
     ASSERT_TRUE(QDir(home.path(QStringLiteral("書類"))).removeRecursively());
     touch(home.path(QStringLiteral("書類")));
     EXPECT_EQ(workbookFolder(), home.path());
+
+    // $XDG_DOCUMENTS_DIR from the environment comes before user-dirs.dirs.
+    ASSERT_TRUE(QFile::remove(home.path(QStringLiteral("書類"))));
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("書類")));
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("docs")));
+    home.env.set("XDG_DOCUMENTS_DIR", home.path(QStringLiteral("docs")));
+    EXPECT_EQ(workbookFolder(), home.path(QStringLiteral("docs")));
+    EXPECT_EQ(spreadsheet::workbookFolderCandidates(),
+              QStringList({home.path(QStringLiteral("docs")), home.path(QStringLiteral("書類")),
+                           home.path()}));
+    // One that is not there, or relative, is passed over.
+    home.env.set("XDG_DOCUMENTS_DIR", home.path(QStringLiteral("gone")));
+    EXPECT_EQ(workbookFolder(), home.path(QStringLiteral("書類")));
+    home.env.set("XDG_DOCUMENTS_DIR", QStringLiteral("docs"));
+    EXPECT_EQ(spreadsheet::workbookFolderCandidates().size(), 2);
 }
 
 TEST(WorkbookFolder, NothingWhenNoFolderCanBeWritten) {
     ScratchHome home;
-    const QString gone = home.path(QStringLiteral("no/such/home"));
-    qputenv("HOME", gone.toUtf8());
+    home.env.set("HOME", home.path(QStringLiteral("no/such/home")));
     EXPECT_EQ(workbookFolder(), QString());
 }
 

@@ -80,11 +80,20 @@ TEST(SheetName, AcceptedNameMendsWhatTheSpreadsheetRefuses) {
     EXPECT_EQ(acceptedSheetName(QStringLiteral("PLAN"), others), QStringLiteral("PLAN (2)"));
     EXPECT_EQ(acceptedSheetName(QStringLiteral("'quoted'"), others), QStringLiteral("quoted"));
     EXPECT_EQ(acceptedSheetName(QString(), others, QStringLiteral("画層")), QStringLiteral("画層"));
-    EXPECT_EQ(acceptedSheetName(QStringLiteral("history"), others), QStringLiteral("Sheet"));
+    // The spreadsheet keeps "History" for itself; the layer keeps its name, numbered.
+    EXPECT_EQ(acceptedSheetName(QStringLiteral("history"), others), QStringLiteral("history (2)"));
+    // Control characters, which the workbook's XML cannot hold.
+    EXPECT_EQ(acceptedSheetName(QStringLiteral("a\tb"), others), QStringLiteral("a_b (2)"));
+    EXPECT_EQ(acceptedSheetName(QStringLiteral("walls"),
+                                {QStringLiteral("WALLS"), QStringLiteral("Walls (2)")}),
+              QStringLiteral("walls (3)"));
     const QString longName = QString(40, u'L');
     EXPECT_EQ(acceptedSheetName(longName, others), QString(31, u'L'));
     const QString taken = acceptedSheetName(longName, others + QStringList{QString(31, u'L')});
     EXPECT_EQ(taken, QString(27, u'L') + QStringLiteral(" (2)"));
+    // A character outside the basic plane is not cut in half.
+    const QString wide = QString(30, u'x') + QString::fromUtf8("\U0001F600") + QStringLiteral("t");
+    EXPECT_EQ(acceptedSheetName(wide, others), QString(30, u'x'));
     for (const QString& mended : {taken, acceptedSheetName(QStringLiteral("[*?]"), others)})
         EXPECT_TRUE(isAcceptedSheetName(mended, others)) << mended.toStdString();
 }

@@ -69,7 +69,8 @@ struct Descriptor {
 // what is read. Opened without blocking: opening a pipe would otherwise wait for a
 // writer for ever, before any check could look at it. Read no further than the size
 // the file had when opened, so that a file something keeps writing to ends too.
-QByteArray readRegularFile(const QString& path, const QString& displayName, qint64 maxBytes) {
+QByteArray readRegularFile(const QString& path, const QString& displayName, qint64 maxBytes,
+                           platform::SafeFile::FileId& id) {
     const Descriptor file{
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     if (file.fd < 0)
@@ -79,6 +80,7 @@ QByteArray readRegularFile(const QString& path, const QString& displayName, qint
         fail(displayName, systemError());
     if (!S_ISREG(info.st_mode))
         fail(displayName, QStringLiteral("not a drawing file"));
+    id = platform::SafeFile::FileId{quint64(info.st_dev), quint64(info.st_ino)};
     if (info.st_size > maxBytes)
         fail(displayName, QStringLiteral("the file is larger than %1 bytes").arg(maxBytes));
     QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
@@ -101,7 +103,11 @@ QByteArray readRegularFile(const QString& path, const QString& displayName, qint
 
 std::unique_ptr<Drawing> DxfReader::readFile(const QString& path, const DxfReadLimits& limits) {
     const QString displayName = QFileInfo(path).fileName();
-    return readBytes(readRegularFile(path, displayName, limits.fileBytes), displayName, limits);
+    platform::SafeFile::FileId id;
+    auto drawing =
+        readBytes(readRegularFile(path, displayName, limits.fileBytes, id), displayName, limits);
+    drawing->setFileId(id);
+    return drawing;
 }
 
 std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QString& displayName,

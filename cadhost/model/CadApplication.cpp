@@ -88,9 +88,12 @@ Drawing* CadApplication::open(const QString& path) {
     if (!m_store)
         throwCadError(caderr::Failed, QStringLiteral("No file format is available to open"));
     const QFileInfo info(path);
-    const QString absolute = info.absoluteFilePath();
     // The same file reached by another spelling of its path is the same document.
     const QString canonical = info.canonicalFilePath();
+    // A drawing opened through a link is the file the link leads to, and that file is
+    // what Save replaces; the link stays as it is.
+    const QString absolute =
+        info.isSymLink() && !canonical.isEmpty() ? canonical : info.absoluteFilePath();
     for (const auto& doc : m_documents) {
         if (doc->fullName().isEmpty())
             continue;

@@ -2,6 +2,7 @@
 
 #include "cadhost/model/Entity.h"
 #include "cadhost/model/Layer.h"
+#include "platform/SafeFile.h"
 
 #include <QHash>
 #include <QList>
@@ -49,6 +50,10 @@ public:
     QString fullName() const { return m_fullName; } // empty until saved or opened
     void setName(const QString& name);              // for new drawings
     void setFullName(const QString& path);          // also sets name from the path
+    // The file the drawing was read from, as it was when read (set by the reader): Save
+    // writes over that file only.
+    void setFileId(platform::SafeFile::FileId id) { m_fileId = id; }
+    platform::SafeFile::FileId fileId() const { return m_fileId; }
 
     // --- layers ------------------------------------------------------------------
     QString getActiveLayer() const;
@@ -117,6 +122,13 @@ public:
 
     // Saving goes through a writer the application installs (the model knows no file
     // format). Save on a never-saved drawing fails: the CAD asks for a name first.
+    //
+    // Another process may change the folder while the drawing is open. A save replaces
+    // the drawing's own file (the one read or last saved, told by device and inode), a
+    // regular file SaveAs names, or makes a new one; it refuses a path that now names
+    // a symbolic link, a device, a pipe or a folder, and a drawing's path that now names
+    // another file: writing there would overwrite whatever the link or the new file
+    // leads to, not the drawing.
     using Writer = std::function<void(const Drawing&, const QString& path)>;
     void setWriter(Writer writer) { m_writer = std::move(writer); }
     void save();
@@ -149,6 +161,7 @@ private:
 
     QString m_name;
     QString m_fullName;
+    platform::SafeFile::FileId m_fileId;
     std::vector<Layer> m_layers;
     QHash<QString, int> m_layerIndex;
     QString m_activeLayer = QStringLiteral("0");

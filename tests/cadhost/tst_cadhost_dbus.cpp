@@ -149,6 +149,12 @@ TEST_F(CadhostBusTest, LayerCallsAndErrorNumbers) {
     EXPECT_EQ(r.type(), QDBusMessage::ReplyMessage) << r.errorMessage().toStdString();
     EXPECT_EQ(doc.property("Name").toString(), QStringLiteral("copy.dxf"));
     EXPECT_TRUE(QFile::exists(copy));
+    // A link put in the drawing's place: the client learns why the save was refused.
+    QFile::remove(copy);
+    ASSERT_TRUE(QFile::link(file, copy));
+    r = doc.call(QStringLiteral("Save"));
+    EXPECT_EQ(r.errorMessage(),
+              QStringLiteral("80004005: cannot save copy.dxf: the path is a symbolic link"));
 }
 
 TEST_F(CadhostBusTest, GdbusOpenWorksAsTheReadmeShowsIt) {

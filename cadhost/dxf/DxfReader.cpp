@@ -6,6 +6,7 @@
 #include "cadhost/dxf/DxfSource.h"
 #include "cadhost/dxf/DxfText.h"
 #include "cadhost/dxf/FastPathFeeder.h"
+#include "cadhost/dxf/LayerNameLimit.h"
 #include "cadhost/model/CadErrors.h"
 #include "cadhost/model/Drawing.h"
 
@@ -145,12 +146,25 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
     }
     builder.finish();
 
+    detail::LayerNameLimit names;
+    for (const Layer& l : builder.layers)
+        names.note(l.name);
+    for (const QString& name : builder.objectLayerNames())
+        names.note(name);
+    const QString headerLayer = builder.currentLayerName();
+    names.note(headerLayer);
+    names.settle();
+    if (names.any())
+        builder.limitLayerNames(names);
+
     auto drawing = std::make_unique<Drawing>();
+    for (const QString& warning : names.warnings())
+        drawing->addOpenWarning(warning);
     for (const Layer& l : builder.layers)
         drawing->putLayer(l);
     for (const QString& lt : builder.linetypes)
         drawing->addLinetype(lt);
-    makeHeaderLayerCurrent(*drawing, builder.currentLayerName());
+    makeHeaderLayerCurrent(*drawing, names(headerLayer));
 
     // Everything the drawing would hold is counted before any of it is made, so that a
     // drawing over the bound costs neither the memory nor the time of making it.
@@ -225,7 +239,7 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
         for (const RawEntity& e : block.entities)
             outside(e.layer);
 
-    drawing->setSource(DxfSource::read(bytes, scan.acadVersion, scan.codePage, *drawing));
+    drawing->setSource(DxfSource::read(bytes, scan.acadVersion, scan.codePage, *drawing, names));
     return drawing;
 }
 

@@ -1,6 +1,7 @@
 #include "cadhost/model/CadApplication.h"
 
 #include "cadhost/model/CadErrors.h"
+#include "cadhost/model/HostLog.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -109,6 +110,8 @@ Drawing* CadApplication::open(const QString& path) {
                       QStringLiteral("cannot open %1: file not found").arg(info.fileName()));
     std::unique_ptr<Drawing> drawing = m_store->load(absolute);
     drawing->setFullName(absolute);
+    for (const QString& warning : drawing->openWarnings())
+        qCWarning(lcCadhost).noquote() << drawing->name() + QStringLiteral(": ") + warning;
     return adopt(std::move(drawing));
 }
 

@@ -35,13 +35,22 @@ void Drawing::setFullName(const QString& path) {
 }
 
 bool Drawing::isValidLayerName(const QString& name) {
-    if (name.trimmed().isEmpty() || name.size() > 255)
+    if (name.trimmed().isEmpty() || name.size() > kMaxLayerNameLength)
         return false;
     for (const QChar c : name) {
         if (c.unicode() < 0x20 || QStringLiteral("<>/\\\":;?*|,=`").contains(c))
             return false;
     }
     return true;
+}
+
+void Drawing::refuseLayerName(const QString& name) {
+    // A name past the limit may be of any length: the message does not repeat it.
+    if (name.size() > kMaxLayerNameLength)
+        throwCadError(caderr::InvalidArgument,
+                      QStringLiteral("Invalid layer name: longer than %1 characters")
+                          .arg(kMaxLayerNameLength));
+    throwCadError(caderr::InvalidArgument, QStringLiteral("Invalid layer name \"%1\"").arg(name));
 }
 
 // --- linetypes -------------------------------------------------------------------

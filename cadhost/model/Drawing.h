@@ -54,8 +54,15 @@ public:
     // writes over that file only.
     void setFileId(platform::SafeFile::FileId id) { m_fileId = id; }
     platform::SafeFile::FileId fileId() const { return m_fileId; }
+    // What opening the file had to change or leave out (a name cut to the CAD's length,
+    // references nested too deep to draw), one line each; the host shows and logs them.
+    const QStringList& openWarnings() const { return m_openWarnings; }
+    void addOpenWarning(const QString& warning) { m_openWarnings << warning; }
 
     // --- layers ------------------------------------------------------------------
+    // The longest layer name a CAD keeps, in characters (UTF-16 code units).
+    static constexpr int kMaxLayerNameLength = 255;
+
     QString getActiveLayer() const;
     void setActiveLayer(const QString& name);
     // The CAD regenerates the display; here it counts and tells the views to repaint.
@@ -136,9 +143,10 @@ public:
 
     // Case-insensitive key for names (layers, linetypes, selection sets).
     static QString nameKey(const QString& name) { return name.toCaseFolded(); }
-    // A name the CAD lets a user give a layer (Layers.Add, renaming): not empty, none of
-    // <>/\":;?*|,=` and no control characters. Drawings read from files may hold other
-    // names; those are kept as they are.
+    // A name the CAD lets a user give a layer (Layers.Add, renaming): not empty, at most
+    // kMaxLayerNameLength characters, none of <>/\":;?*|,=` and no control characters.
+    // Drawings read from files may hold other names; those are kept as they are, cut to
+    // the length only.
     static bool isValidLayerName(const QString& name);
 
 signals:
@@ -149,6 +157,8 @@ signals:
     void nameChanged();
 
 private:
+    // InvalidArgument for a name isValidLayerName refuses, saying why.
+    [[noreturn]] static void refuseLayerName(const QString& name);
     Layer& layerRef(const QString& name); // KeyNotFound when absent
     const Layer& layerRef(const QString& name) const;
     void rebuildLayerIndex();
@@ -162,6 +172,7 @@ private:
     QString m_name;
     QString m_fullName;
     platform::SafeFile::FileId m_fileId;
+    QStringList m_openWarnings;
     std::vector<Layer> m_layers;
     QHash<QString, int> m_layerIndex;
     QString m_activeLayer = QStringLiteral("0");

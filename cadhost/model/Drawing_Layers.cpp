@@ -83,8 +83,7 @@ QString Drawing::layerName(int index) const {
 
 QString Drawing::addLayer(const QString& name) {
     if (!isValidLayerName(name))
-        throwCadError(caderr::InvalidArgument,
-                      QStringLiteral("Invalid layer name \"%1\"").arg(name));
+        refuseLayerName(name);
     if (const Layer* existing = findLayer(name))
         return existing->name;
     Layer layer;

@@ -9,6 +9,7 @@
 #include "cadhost/dxf/LayerNameLimit.h"
 #include "cadhost/model/CadErrors.h"
 #include "cadhost/model/Drawing.h"
+#include "platform/DxfSignature.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -86,16 +87,26 @@ QByteArray readRegularFile(const QString& path, const QString& displayName, qint
         fail(displayName, QStringLiteral("the file is larger than %1 bytes").arg(maxBytes));
     QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
     qsizetype got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(file.fd, bytes.data() + got, std::size_t(bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            fail(displayName, systemError());
-        if (n == 0)
-            break; // the file shrank meanwhile: what is there is read
-        got += n;
-    }
+    const auto readUpTo = [&](qsizetype end) {
+        while (got < end) {
+            const ssize_t n = ::read(file.fd, bytes.data() + got, std::size_t(end - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                fail(displayName, systemError());
+            if (n == 0)
+                break; // the file shrank meanwhile: what is there is read
+            got += n;
+        }
+    };
+    // A file of another kind is told from its first bytes, as a CAD's open tells it,
+    // before the rest of it (a gigabyte, maybe) is read. An empty file is left to the
+    // reader, which says so.
+    readUpTo(std::min(bytes.size(), DxfSignature::kHeadBytes));
+    if (got > 0 && DxfSignature::ofHead(QByteArray::fromRawData(bytes.constData(), got)) ==
+                       DxfSignature::Kind::NotDxf)
+        fail(displayName, QStringLiteral("not a DXF drawing"));
+    readUpTo(bytes.size());
     bytes.truncate(got);
     return bytes;
 }

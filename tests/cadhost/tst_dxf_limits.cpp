@@ -361,3 +361,24 @@ TEST(DxfHostileTest, LongLayerNamesAreCutToTheCadsLengthWithoutMerging) {
     EXPECT_EQ(back.drawing->layerCount(), d.layerCount());
     EXPECT_EQ(back.drawing->entityCountOnLayer(s(c1.left(253)) + "~2"), 1);
 }
+
+// A file of a gigabyte that is no drawing is refused from its first bytes, unread.
+TEST(DxfHostileTest, AFileThatIsNoDrawingIsToldFromItsFirstBytes) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("archive.dxf"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("PK\x03\x04 not a drawing\n");
+        ASSERT_TRUE(f.resize(qint64(256) << 20)); // sparse: costs the disk nothing
+    }
+    const QString error = within("refusing a large file", [&] {
+        try {
+            DxfReader::readFile(path);
+        } catch (const platform::AutomationError& e) {
+            return e.description();
+        }
+        return QString();
+    });
+    EXPECT_EQ(error, QStringLiteral("cannot open archive.dxf: not a DXF drawing"));
+}

@@ -193,6 +193,11 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
             if (budget.primitives < 0 || budget.points < 0)
                 throw detail::ExpansionTooLarge{};
         }
+        if (counter.tooDeep() > 0)
+            drawing->addOpenWarning(
+                QStringLiteral("%1 block references nested deeper than %2 levels are not drawn")
+                    .arg(counter.tooDeep())
+                    .arg(detail::kMaxBlockDepth));
     } catch (const detail::ExpansionTooLarge&) {
         fail(displayName,
              QStringLiteral("the drawing expands to more than %1 primitives or %2 points")

@@ -382,3 +382,23 @@ TEST(DxfHostileTest, AFileThatIsNoDrawingIsToldFromItsFirstBytes) {
     });
     EXPECT_EQ(error, QStringLiteral("cannot open archive.dxf: not a DXF drawing"));
 }
+
+// Arrays open as large as they are, under the primitive bound; references nested deeper
+// than the reader follows are left out and the drawing's user told so.
+TEST(DxfHostileTest, ArraysOpenWholeAndNestingTooDeepIsReported) {
+    Outcome out = readBytes(entities(insert("ONE", 3, 1500), block("ONE")));
+    ASSERT_TRUE(out.drawing) << out.error.toStdString();
+    EXPECT_EQ(out.drawing->entities()[0].primitives.size(), 3 * 1500);
+    EXPECT_TRUE(out.drawing->openWarnings().isEmpty());
+
+    out = readBytes(entities(insert("L17"), nestedBlocks(17, 1)));
+    ASSERT_TRUE(out.drawing) << out.error.toStdString();
+    EXPECT_EQ(out.drawing->entities()[0].primitives.size(), 1);
+    EXPECT_TRUE(out.drawing->openWarnings().isEmpty());
+    out = readBytes(entities(insert("L18"), nestedBlocks(18, 1)));
+    ASSERT_TRUE(out.drawing) << out.error.toStdString();
+    EXPECT_EQ(out.drawing->entities()[0].primitives.size(), 0);
+    ASSERT_EQ(out.drawing->openWarnings().size(), 1);
+    EXPECT_TRUE(out.drawing->openWarnings()[0].contains("nested deeper than 16"))
+        << out.drawing->openWarnings()[0].toStdString();
+}

@@ -58,6 +58,17 @@ TEST_F(CadhostBusTest, ActivationStartsAHiddenHostWithANewDrawing) {
     EXPECT_EQ(doc.property("FullName").toString(), QString());
     const QDBusReply<int> count = doc.call(QStringLiteral("LayerCount"));
     EXPECT_EQ(count.value(), 1);
+
+    // Introspection names every interface once.
+    for (const QString& object : {QStringLiteral("/Application"), path}) {
+        const QDBusReply<QString> xml = bus.connection().call(QDBusMessage::createMethodCall(
+            QStringLiteral("AutoCAD.Application"), object,
+            QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect")));
+        EXPECT_EQ(xml.value().count(
+                      QStringLiteral("<interface name=\"org.freedesktop.DBus.Properties\">")),
+                  1)
+            << xml.value().toStdString();
+    }
 }
 
 TEST_F(CadhostBusTest, LayerCallsAndErrorNumbers) {

@@ -1,7 +1,6 @@
 #include "platform/SafeFile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
@@ -10,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform::SafeFile {
 
@@ -24,6 +24,26 @@ bool fail(Failure* failure, int errnum, const QString& reason) {
 bool failWith(Failure* failure, int errnum) {
     return fail(failure, errnum, QString::fromLocal8Bit(std::strerror(errnum)));
 }
+
+QString systemError(int number = errno) {
+    return QString::fromLocal8Bit(std::strerror(number));
+}
+
+bool fail(QString* error, const QString& reason) {
+    if (error)
+        *error = reason;
+    return false;
+}
+
+// Closes the descriptor however writing ends.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    int take() { return std::exchange(fd, -1); }
+};
 
 QByteArray native(const QString& path) {
     return QFile::encodeName(path);
@@ -71,6 +91,25 @@ bool fill(int fd, const QByteArray& bytes, Sync sync, Failure* failure) {
     return true;
 }
 
+// A new file of our own under `name`: never an existing one, never through a link.
+int createNew(const QByteArray& name) {
+    return ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+}
+
+// The target may be replaced when it is a file or a link (which goes, its target
+// untouched) or nothing at all; the mode is that of a file being replaced, else 0.
+bool replaceable(const QString& target, mode_t& mode, Failure* failure) {
+    struct stat info {};
+    mode = 0;
+    if (::lstat(native(target).constData(), &info) != 0)
+        return errno == ENOENT || failWith(failure, errno);
+    if (S_ISREG(info.st_mode))
+        mode = info.st_mode & 07777;
+    else if (!S_ISLNK(info.st_mode))
+        return fail(failure, 0, QStringLiteral("not a regular file"));
+    return true;
+}
+
 // A new file beside `target` that no one else can have open, made as any new file is
 // (0666 less the umask) so that a new target gets the user's usual permissions.
 int createBeside(const QString& target, QString* name, Failure* failure) {
@@ -80,8 +119,7 @@ int createBeside(const QString& target, QString* name, Failure* failure) {
         const QString candidate =
             target + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(), 8, 16,
                                                QLatin1Char('0'));
-        const int fd =
-            ::open(native(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = createNew(native(candidate));
         if (fd >= 0) {
             *name = candidate;
             return fd;
@@ -116,24 +154,21 @@ bool write(const QString& path, const QByteArray& bytes, Sync sync, QString* err
 
 bool write(const QString& path, const QByteArray& bytes, Sync sync, Failure* failure,
            const Check& check) {
-    // A settings file kept as a link to elsewhere stays a link.
-    const QFileInfo info(path);
-    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-    struct stat old {};
-    const bool replacing = ::stat(native(target).constData(), &old) == 0 && S_ISREG(old.st_mode);
-
+    mode_t mode = 0;
+    if (!replaceable(path, mode, failure))
+        return false;
     QString temporary;
-    const int fd = createBeside(target, &temporary, failure);
+    const int fd = createBeside(path, &temporary, failure);
     if (fd < 0)
         return false;
-    if (replacing)
-        ::fchmod(fd, old.st_mode & 07777);
+    if (mode != 0)
+        ::fchmod(fd, mode);
     QString reason;
     bool written = fill(fd, bytes, sync, failure);
     if (written && check && !check(temporary, &reason))
         written = fail(failure, 0, reason);
     if (written)
-        written = renameOver(temporary, target, failure);
+        written = renameOver(temporary, path, failure);
     if (!written)
         ::unlink(native(temporary).constData());
     return written;
@@ -142,17 +177,66 @@ bool write(const QString& path, const QByteArray& bytes, Sync sync, Failure* fai
 bool writeVia(const QString& temporary, const QString& path, const QByteArray& bytes,
               QString* error) {
     Failure failure;
-    const int fd =
-        ::open(native(temporary).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // A file left by an earlier attempt, or something put in its place, goes first.
+    if (::unlink(native(temporary).constData()) != 0 && errno != ENOENT)
+        return toText(failWith(&failure, errno), failure, error);
+    const int fd = createNew(native(temporary));
     if (fd < 0)
         return toText(failWith(&failure, errno), failure, error);
+    mode_t mode = 0;
+    Failure refused;
+    const bool canReplace = replaceable(path, mode, &refused);
+    if (mode != 0)
+        ::fchmod(fd, mode);
     if (!fill(fd, bytes, Sync::ToDisk, &failure)) {
-        QFile::remove(temporary);
+        ::unlink(native(temporary).constData());
         return toText(false, failure, error);
     }
-    if (QFileInfo(path).isFile())
-        QFile::setPermissions(temporary, QFile::permissions(path));
+    // The data is kept under the temporary name however the last step goes.
+    if (!canReplace)
+        return toText(false, refused, error);
     return toText(renameOver(temporary, path, &failure), failure, error);
+}
+
+Entry entryAt(const QString& path) {
+    struct stat info {};
+    Entry entry;
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return entry;
+    entry.kind = S_ISREG(info.st_mode)   ? Entry::Kind::Regular
+                 : S_ISLNK(info.st_mode) ? Entry::Kind::Link
+                                         : Entry::Kind::Other;
+    entry.id = FileId{quint64(info.st_dev), quint64(info.st_ino)};
+    return entry;
+}
+
+int openToRewrite(const QString& path, QString* error) {
+    const QByteArray name = QFile::encodeName(path);
+    // Not blocking: a pipe under the name would otherwise wait for a reader for ever.
+    Descriptor file{::open(name.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    if (file.fd >= 0) {
+        struct stat info {};
+        if (::fstat(file.fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1 &&
+            info.st_uid == ::geteuid()) {
+            if (::ftruncate(file.fd, 0) != 0) {
+                fail(error, systemError());
+                return -1;
+            }
+            ::fcntl(file.fd, F_SETFL, ::fcntl(file.fd, F_GETFL) & ~O_NONBLOCK);
+            return file.take();
+        }
+        ::close(file.take());
+    }
+    // Whatever else holds the name loses it; removing a name never touches the file
+    // another name of it, or a link, leads to.
+    if (::unlink(name.constData()) != 0 && errno != ENOENT) {
+        fail(error, systemError());
+        return -1;
+    }
+    file.fd = createNew(name);
+    if (file.fd < 0)
+        fail(error, systemError());
+    return file.take();
 }
 
 } // namespace platform::SafeFile

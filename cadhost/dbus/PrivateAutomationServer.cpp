@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 
 namespace cadhost::dbus {
@@ -49,20 +50,29 @@ void PrivateAutomationServer::acceptClients() {
         acadwire::WireSocket client = m_listener.accept();
         if (!client.isValid())
             return;
-        if (m_connections >= m_limits.maxConnections) {
-            // Closed at once: the client learns it is turned away instead of waiting
-            // in the queue of a listener that will not take it.
-            qCWarning(lcCadhost) << "private automation socket: more than"
-                                 << m_limits.maxConnections << "clients, one turned away";
-            continue;
-        }
+        if (connectionCount() >= m_limits.maxConnections)
+            dropLongestIdle();
         auto* connection =
             new PrivateAutomationConnection(std::move(client), m_resolver, m_limits, this);
-        ++m_connections;
-        connect(connection, &QObject::destroyed, this, [this] { --m_connections; });
+        m_connections.push_back(connection);
+        connect(connection, &PrivateAutomationConnection::closing, this,
+                [this, connection] { std::erase(m_connections, connection); });
         connect(connection, &PrivateAutomationConnection::callsServed, this,
                 &PrivateAutomationServer::callsServed);
     }
+}
+
+void PrivateAutomationServer::dropLongestIdle() {
+    // The one whose client has gone longest without a word: a client at work now keeps
+    // its place, one that left its connection open and walked away loses it.
+    const auto longest = std::min_element(
+        m_connections.begin(), m_connections.end(),
+        [](const auto* a, const auto* b) { return a->lastActive() < b->lastActive(); });
+    if (longest == m_connections.end())
+        return;
+    qCWarning(lcCadhost) << "private automation socket:" << m_limits.maxConnections
+                         << "clients; the longest idle one makes room for a new one";
+    (*longest)->close();
 }
 
 PrivateAutomationConnection::PrivateAutomationConnection(
@@ -83,6 +93,25 @@ PrivateAutomationConnection::PrivateAutomationConnection(
                                 "replies and was dropped";
         close();
     });
+    // Armed for the whole span and, when it fires, again for what is left of it since the
+    // client last spoke: no timer is touched for each call.
+    m_lastActive = Clock::now();
+    m_idle = new QTimer(this);
+    m_idle->setSingleShot(true);
+    connect(m_idle, &QTimer::timeout, this, &PrivateAutomationConnection::idleCheck);
+    m_idle->start(m_limits.idleClient);
+}
+
+void PrivateAutomationConnection::idleCheck() {
+    const auto idle = Clock::now() - m_lastActive;
+    if (idle < m_limits.idleClient) {
+        m_idle->start(
+            std::chrono::duration_cast<std::chrono::milliseconds>(m_limits.idleClient - idle) +
+            std::chrono::milliseconds(1));
+        return;
+    }
+    qCInfo(lcCadhost) << "private automation socket: an idle client was let go";
+    close();
 }
 
 bool PrivateAutomationConnection::paused() const {
@@ -107,9 +136,12 @@ void PrivateAutomationConnection::serve() {
             received = m_socket.readAvailable(m_reader);
         if (received == acadwire::WireSocket::ReadResult::Closed)
             m_peerClosed = true;
-        if (received == acadwire::WireSocket::ReadResult::Data && m_awaitingNext) {
-            m_awaitingNext = false;
-            m_spin.answered(Clock::now() - m_answeredAt);
+        if (received == acadwire::WireSocket::ReadResult::Data) {
+            m_lastActive = Clock::now();
+            if (m_awaitingNext) {
+                m_awaitingNext = false;
+                m_spin.answered(m_lastActive - m_answeredAt);
+            }
         }
         const int servedBefore = served;
         const bool usable = serveReceived(served);
@@ -186,6 +218,7 @@ bool PrivateAutomationConnection::flush() {
         if (put == 0)
             break;
         m_outSent += put;
+        m_lastActive = Clock::now();
     }
     if (m_outSent == m_out.size()) {
         m_out.clear();
@@ -222,10 +255,16 @@ void PrivateAutomationConnection::updateNotifiers() {
 }
 
 void PrivateAutomationConnection::close() {
+    if (m_closing)
+        return;
     m_closing = true;
     m_notifier->setEnabled(false);
     m_writeNotifier->setEnabled(false);
     m_stall->stop();
+    m_idle->stop();
+    // The socket goes now, not with the object: the client learns at once.
+    m_socket = acadwire::WireSocket();
+    emit closing();
     deleteLater();
 }
 

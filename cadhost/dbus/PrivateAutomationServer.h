@@ -8,11 +8,14 @@
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <vector>
 
 class QSocketNotifier;
 class QTimer;
 
 namespace cadhost::dbus {
+
+class PrivateAutomationConnection;
 
 // The host's private automation socket (see automation/): the objects the bus serves,
 // answered without the bus daemon and the bus library's thread hand-offs in between.
@@ -30,8 +33,13 @@ public:
     struct Limits {
         // The viewer holds one connection per running session and a user runs a few;
         // this leaves room for scripts beside them, while a flood of connections cannot
-        // use up the host's descriptors and memory.
+        // use up the host's descriptors and memory. A client that comes when all are
+        // taken is let in all the same: the connection that has been idle longest makes
+        // room, so that connections left open can never lock a new client out.
         static constexpr int kMaxConnections = 32;
+        // A connection that has neither called nor taken a reply for this long is
+        // closed; its client connects anew, or takes the bus, when it next calls.
+        static constexpr std::chrono::milliseconds kIdleClient{30 * 60 * 1000};
         // A client with this much of its replies unread is not served further until it
         // reads: its requests wait in the socket, where they cost the host nothing.
         static constexpr qsizetype kPauseReadingAbove = 1024 * 1024;
@@ -47,6 +55,7 @@ public:
         qsizetype pauseReadingAbove = kPauseReadingAbove;
         qsizetype maxQueuedBytes = kMaxQueuedBytes;
         std::chrono::milliseconds stalledClient = kStalledClient;
+        std::chrono::milliseconds idleClient = kIdleClient;
     };
 
     explicit PrivateAutomationServer(Resolver resolver, QObject* parent = nullptr);
@@ -57,7 +66,7 @@ public:
     bool listen();
     QString address() const { return m_address; }
     QString errorString() const { return m_error; }
-    int connectionCount() const { return m_connections; }
+    int connectionCount() const { return int(m_connections.size()); }
 
 signals:
     // A client's batch of calls has been answered.
@@ -65,6 +74,7 @@ signals:
 
 private:
     void acceptClients();
+    void dropLongestIdle();
 
     Resolver m_resolver;
     Limits m_limits;
@@ -72,7 +82,7 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     QString m_address;
     QString m_error;
-    int m_connections = 0;
+    std::vector<PrivateAutomationConnection*> m_connections; // open ones, oldest first
 };
 
 // One client's conversation. Calls are served in the main thread, where the model
@@ -86,8 +96,15 @@ public:
                                 PrivateAutomationServer::Resolver resolver,
                                 const PrivateAutomationServer::Limits& limits, QObject* parent);
 
+    // When the client last called or took a reply.
+    std::chrono::steady_clock::time_point lastActive() const { return m_lastActive; }
+    // Ends the conversation; the object goes once control is back in the event loop.
+    void close();
+
 signals:
     void callsServed();
+    // Emitted once, when the connection starts to close.
+    void closing();
 
 private:
     void serve();
@@ -99,7 +116,7 @@ private:
     void writable();
     bool paused() const;
     void updateNotifiers();
-    void close();
+    void idleCheck();
 
     acadwire::WireSocket m_socket;
     PrivateAutomationServer::Resolver m_resolver;
@@ -108,6 +125,8 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
     QTimer* m_stall = nullptr;
+    QTimer* m_idle = nullptr;
+    std::chrono::steady_clock::time_point m_lastActive;
     QByteArray m_out;
     qsizetype m_outSent = 0;
     bool m_peerClosed = false;

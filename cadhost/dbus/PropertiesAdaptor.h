@@ -15,6 +15,9 @@ namespace cadhost::dbus {
 class PropertiesAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.DBus.Properties")
+    // The bus library lists this interface in every object's introspection itself; an
+    // adaptor's own description would list it a second time.
+    Q_CLASSINFO("D-Bus Introspection", "")
 public:
     // Serves the properties of parent, which owns the adaptor, on the connection.
     PropertiesAdaptor(QObject* parent, QDBusConnection connection);

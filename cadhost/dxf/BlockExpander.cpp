@@ -55,8 +55,12 @@ void BlockExpander::count(const RawInsert& ins, ExpansionBudget& left, int depth
         resolved = m_resolved.insert(&ins, it == m_blocks.constEnd() ? nullptr : &*it);
     }
     const Block* found = *resolved;
-    if (!found || depth > kMaxBlockDepth || m_counting.contains(found))
+    if (!found || m_counting.contains(found))
         return;
+    if (depth > kMaxBlockDepth) {
+        ++m_tooDeep;
+        return;
+    }
     m_counting.insert(found);
     const Block& block = *found;
     const auto spend = [&left](qint64 primitives, qint64 points) {
@@ -65,7 +69,9 @@ void BlockExpander::count(const RawInsert& ins, ExpansionBudget& left, int depth
         if (left.primitives < 0 || left.points < 0)
             throw ExpansionTooLarge{};
     };
-    for (int copy = 0; copy < ins.rows * ins.cols; ++copy) {
+    // An array may hold a billion copies: the budget, one primitive a copy, ends it.
+    const qint64 copies = qint64(ins.rows) * ins.cols;
+    for (qint64 copy = 0; copy < copies; ++copy) {
         spend(1, 0);
         for (const RawEntity& e : block.entities) {
             if (e.insert) {

@@ -32,6 +32,9 @@ public:
     // so that arrays of empty blocks cannot keep the walk going for ever either. The walk costs at
     // most about as many steps as the budget holds.
     void count(const RawInsert& ins, ExpansionBudget& left, int depth);
+    // How many placed references count() found nested deeper than kMaxBlockDepth: they
+    // are left out of the drawing, and its user is told.
+    qint64 tooDeep() const { return m_tooDeep; }
 
     static Primitive mapped(const Primitive& p, const QTransform& t, const QString& layer,
                             int color);
@@ -41,6 +44,7 @@ private:
     QSet<QString> m_active;
     QHash<const RawInsert*, const Block*> m_resolved;
     QSet<const Block*> m_counting;
+    qint64 m_tooDeep = 0;
 };
 
 } // namespace cadhost::dxf::detail

@@ -13,9 +13,35 @@ void DxfBuilder::finish() {
     flush();
 }
 
+void DxfBuilder::limitLayerNames(const LayerNameLimit& limit) {
+    const auto fix = [&](QString& name) {
+        if (name.size() > Drawing::kMaxLayerNameLength)
+            name = limit(name);
+    };
+    const auto fixEntity = [&](RawEntity& e) {
+        fix(e.layer);
+        for (Primitive& p : e.primitives)
+            fix(p.layer);
+    };
+    for (Layer& l : layers)
+        fix(l.name);
+    for (RawEntity& e : model)
+        fixEntity(e);
+    for (Block& b : blocks)
+        for (RawEntity& e : b.entities)
+            fixEntity(e);
+    QSet<QString> paperSpace;
+    for (QString name : std::as_const(paperSpaceLayers)) {
+        fix(name);
+        paperSpace.insert(name);
+    }
+    paperSpaceLayers = paperSpace;
+}
+
 void DxfBuilder::setText(const DxfText& text) {
     m_text = text;
     m_names.clear();
+    m_nameOrder.clear();
 }
 
 void DxfBuilder::processCodeValuePair(unsigned int code, const std::string& value) {
@@ -92,13 +118,16 @@ void DxfBuilder::endSection() {
         flush();
 }
 
-QString DxfBuilder::intern(std::string_view bytes) {
+QString DxfBuilder::intern(std::string_view value) {
+    // No more of a name than the reader ever uses is looked at, hashed or kept.
+    const std::string_view bytes = LayerNameLimit::nameBytes(value);
     const QByteArray key = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
     const auto it = m_names.constFind(key);
     if (it != m_names.constEnd())
         return *it;
     QString decoded = m_text.decode(std::string(bytes));
     m_names.insert(QByteArray(bytes.data(), qsizetype(bytes.size())), decoded);
+    m_nameOrder << decoded;
     return decoded;
 }
 

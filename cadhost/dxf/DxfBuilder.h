@@ -2,6 +2,7 @@
 
 #include "cadhost/dxf/DxfRawEntity.h"
 #include "cadhost/dxf/DxfText.h"
+#include "cadhost/dxf/LayerNameLimit.h"
 #include "cadhost/model/Layer.h"
 
 #include <QByteArray>
@@ -32,6 +33,12 @@ public:
     QSet<QString> paperSpaceLayers; // layers of paper-space entities outside blocks
 
     void finish();
+
+    // Every layer name objects gave (the table's are in `layers`), in the order met, for
+    // LayerNameLimit: the same file always gets the same names.
+    const QStringList& objectLayerNames() const { return m_nameOrder; }
+    // Puts the cut names in place of the long ones, everywhere they are held.
+    void limitLayerNames(const LayerNameLimit& limit);
 
     // The header names the encoding; names decoded before it are decoded again.
     void setText(const DxfText& text);
@@ -125,6 +132,7 @@ private:
     DL_Dxf& m_dxf;
     DxfText m_text;
     QHash<QByteArray, QString> m_names;
+    QStringList m_nameOrder;
     int m_fastDue = 0;
     std::size_t m_fastNext = 0;
     std::vector<std::pair<const char*, QString>> m_types;

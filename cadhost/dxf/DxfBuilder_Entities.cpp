@@ -167,8 +167,9 @@ void DxfBuilder::addInsert(const DL_InsertData& d) {
     ins.sx = d.sx == 0 ? 1 : d.sx;
     ins.sy = d.sy == 0 ? 1 : d.sy;
     ins.angleDeg = d.angle;
-    ins.cols = std::clamp(d.cols, 1, 1000);
-    ins.rows = std::clamp(d.rows, 1, 1000);
+    // As large as the file has it: the expansion budget bounds what an array makes.
+    ins.cols = std::max(d.cols, 1);
+    ins.rows = std::max(d.rows, 1);
     ins.colSpacing = d.colSp;
     ins.rowSpacing = d.rowSp;
     ins.mirrored = m_mirrored;

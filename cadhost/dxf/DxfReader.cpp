@@ -6,8 +6,10 @@
 #include "cadhost/dxf/DxfSource.h"
 #include "cadhost/dxf/DxfText.h"
 #include "cadhost/dxf/FastPathFeeder.h"
+#include "cadhost/dxf/LayerNameLimit.h"
 #include "cadhost/model/CadErrors.h"
 #include "cadhost/model/Drawing.h"
+#include "platform/DxfSignature.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -69,7 +71,8 @@ struct Descriptor {
 // what is read. Opened without blocking: opening a pipe would otherwise wait for a
 // writer for ever, before any check could look at it. Read no further than the size
 // the file had when opened, so that a file something keeps writing to ends too.
-QByteArray readRegularFile(const QString& path, const QString& displayName, qint64 maxBytes) {
+QByteArray readRegularFile(const QString& path, const QString& displayName, qint64 maxBytes,
+                           platform::SafeFile::FileId& id) {
     const Descriptor file{
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     if (file.fd < 0)
@@ -79,20 +82,31 @@ QByteArray readRegularFile(const QString& path, const QString& displayName, qint
         fail(displayName, systemError());
     if (!S_ISREG(info.st_mode))
         fail(displayName, QStringLiteral("not a drawing file"));
+    id = platform::SafeFile::FileId{quint64(info.st_dev), quint64(info.st_ino)};
     if (info.st_size > maxBytes)
         fail(displayName, QStringLiteral("the file is larger than %1 bytes").arg(maxBytes));
     QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
     qsizetype got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(file.fd, bytes.data() + got, std::size_t(bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            fail(displayName, systemError());
-        if (n == 0)
-            break; // the file shrank meanwhile: what is there is read
-        got += n;
-    }
+    const auto readUpTo = [&](qsizetype end) {
+        while (got < end) {
+            const ssize_t n = ::read(file.fd, bytes.data() + got, std::size_t(end - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                fail(displayName, systemError());
+            if (n == 0)
+                break; // the file shrank meanwhile: what is there is read
+            got += n;
+        }
+    };
+    // A file of another kind is told from its first bytes, as a CAD's open tells it,
+    // before the rest of it (a gigabyte, maybe) is read. An empty file is left to the
+    // reader, which says so.
+    readUpTo(std::min(bytes.size(), DxfSignature::kHeadBytes));
+    if (got > 0 && DxfSignature::ofHead(QByteArray::fromRawData(bytes.constData(), got)) ==
+                       DxfSignature::Kind::NotDxf)
+        fail(displayName, QStringLiteral("not a DXF drawing"));
+    readUpTo(bytes.size());
     bytes.truncate(got);
     return bytes;
 }
@@ -101,7 +115,11 @@ QByteArray readRegularFile(const QString& path, const QString& displayName, qint
 
 std::unique_ptr<Drawing> DxfReader::readFile(const QString& path, const DxfReadLimits& limits) {
     const QString displayName = QFileInfo(path).fileName();
-    return readBytes(readRegularFile(path, displayName, limits.fileBytes), displayName, limits);
+    platform::SafeFile::FileId id;
+    auto drawing =
+        readBytes(readRegularFile(path, displayName, limits.fileBytes, id), displayName, limits);
+    drawing->setFileId(id);
+    return drawing;
 }
 
 std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QString& displayName,
@@ -139,12 +157,25 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
     }
     builder.finish();
 
+    detail::LayerNameLimit names;
+    for (const Layer& l : builder.layers)
+        names.note(l.name);
+    for (const QString& name : builder.objectLayerNames())
+        names.note(name);
+    const QString headerLayer = builder.currentLayerName();
+    names.note(headerLayer);
+    names.settle();
+    if (names.any())
+        builder.limitLayerNames(names);
+
     auto drawing = std::make_unique<Drawing>();
+    for (const QString& warning : names.warnings())
+        drawing->addOpenWarning(warning);
     for (const Layer& l : builder.layers)
         drawing->putLayer(l);
     for (const QString& lt : builder.linetypes)
         drawing->addLinetype(lt);
-    makeHeaderLayerCurrent(*drawing, builder.currentLayerName());
+    makeHeaderLayerCurrent(*drawing, names(headerLayer));
 
     // Everything the drawing would hold is counted before any of it is made, so that a
     // drawing over the bound costs neither the memory nor the time of making it.
@@ -162,6 +193,11 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
             if (budget.primitives < 0 || budget.points < 0)
                 throw detail::ExpansionTooLarge{};
         }
+        if (counter.tooDeep() > 0)
+            drawing->addOpenWarning(
+                QStringLiteral("%1 block references nested deeper than %2 levels are not drawn")
+                    .arg(counter.tooDeep())
+                    .arg(detail::kMaxBlockDepth));
     } catch (const detail::ExpansionTooLarge&) {
         fail(displayName,
              QStringLiteral("the drawing expands to more than %1 primitives or %2 points")
@@ -219,7 +255,7 @@ std::unique_ptr<Drawing> DxfReader::readBytes(const QByteArray& bytes, const QSt
         for (const RawEntity& e : block.entities)
             outside(e.layer);
 
-    drawing->setSource(DxfSource::read(bytes, scan.acadVersion, scan.codePage, *drawing));
+    drawing->setSource(DxfSource::read(bytes, scan.acadVersion, scan.codePage, *drawing, names));
     return drawing;
 }
 

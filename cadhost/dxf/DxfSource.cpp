@@ -46,6 +46,10 @@ public:
     QByteArray value(const Pair& p) const {
         return QByteArray(m_data + p.valueBegin, p.valueEnd - p.valueBegin);
     }
+    // The same without a copy.
+    std::string_view view(const Pair& p) const {
+        return std::string_view(m_data + p.valueBegin, std::size_t(p.valueEnd - p.valueBegin));
+    }
     bool is(const Pair& p, int code, const char* value) const {
         const auto length = qsizetype(std::strlen(value));
         return p.code == code && p.valueEnd - p.valueBegin == length &&
@@ -103,11 +107,13 @@ struct Edit {
 } // namespace
 
 std::shared_ptr<DxfSource> DxfSource::read(QByteArray bytes, const QString& acadVersion,
-                                           const QString& codePage, const Drawing& drawing) {
+                                           const QString& codePage, const Drawing& drawing,
+                                           const detail::LayerNameLimit& names) {
     auto source = std::make_shared<DxfSource>();
     DxfSource& s = *source;
     s.m_bytes = std::move(bytes);
     s.m_text = DxfText(acadVersion, codePage);
+    s.m_names = names;
     bool ok = false;
     const int version = acadVersion.mid(2).toInt(&ok);
     if (ok)
@@ -203,9 +209,7 @@ std::shared_ptr<DxfSource> DxfSource::read(QByteArray bytes, const QString& acad
                     s.m_layerTableHandle = pairs.value(p).trimmed();
             } else if (record >= 0 && p.code == 2 && !recordNamed) {
                 recordNamed = true;
-                const QByteArray raw = pairs.value(p);
-                s.m_records[std::size_t(record)].name =
-                    s.m_text.decode(std::string(raw.constData(), std::size_t(raw.size())));
+                s.m_records[std::size_t(record)].name = s.layerName(pairs.view(p));
             }
         }
     }
@@ -512,10 +516,7 @@ QByteArray DxfSource::rewrite(const Drawing& drawing) const {
             if (p.code != 8 ||
                 !(section == "BLOCKS" || section == "ENTITIES" || section == "OBJECTS"))
                 continue;
-            const QByteArray raw = pairs.value(p);
-            const QString layer =
-                m_text.decode(std::string(raw.constData(), std::size_t(raw.size())));
-            const auto it = renamed.constFind(Drawing::nameKey(layer));
+            const auto it = renamed.constFind(Drawing::nameKey(layerName(pairs.view(p))));
             if (it != renamed.constEnd())
                 replace(Span{p.valueBegin, p.valueEnd}, name(*it));
         }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "cadhost/dxf/DxfText.h"
+#include "cadhost/dxf/LayerNameLimit.h"
 #include "cadhost/model/Drawing.h"
 #include "cadhost/model/Layer.h"
 
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace cadhost::dxf {
@@ -20,9 +22,11 @@ namespace cadhost::dxf {
 class DxfSource : public DrawingSource {
 public:
     // Finds the header variables and the layer table in a file that DxfPrescan passed,
-    // and takes the drawing's layers and current layer as they were read.
+    // and takes the drawing's layers and current layer as they were read; `names` are
+    // the names the drawing holds for the file's long ones.
     static std::shared_ptr<DxfSource> read(QByteArray bytes, const QString& acadVersion,
-                                           const QString& codePage, const Drawing& drawing);
+                                           const QString& codePage, const Drawing& drawing,
+                                           const detail::LayerNameLimit& names);
 
     // The file as the drawing now is.
     QByteArray rewrite(const Drawing& drawing) const;
@@ -49,12 +53,17 @@ private:
     QByteArray patchedRecord(const Record& record, const Layer& was, const Layer& now) const;
     QByteArray pair(int code, const QByteArray& value) const;
     QByteArray name(const QString& text) const { return m_text.encode(text); }
+    // The drawing's name for a layer name as the file holds it.
+    QString layerName(std::string_view value) const {
+        return m_names(detail::LayerNameLimit::decode(m_text, value));
+    }
     bool hasLineweights() const { return m_version >= 1015; }
     bool hasHandles() const { return m_version >= 1012; }
     quint64 highestHandle() const;
 
     QByteArray m_bytes;
     DxfText m_text;
+    detail::LayerNameLimit m_names;
     int m_version = 1009; // the number of $ACADVER, AC1009 (R12) when absent
     QByteArray m_eol = "\n";
     int m_codeWidth = 0; // group codes right-aligned to this width, as the file has them

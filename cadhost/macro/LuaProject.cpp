@@ -51,6 +51,29 @@ int safeXpcall(lua_State* L) {
     return finishProtected(L, status, 2);
 }
 
+// Lua runs every finaliser with the debug hooks off, at a collection during a macro and
+// when lua_close ends a project (every reload does), so no time limit can stop one that
+// loops: a few bytes of project would hang the host for ever. Running the close under the
+// limit would not help, the hook never fires there. A macro has no use for finalisers, so
+// none may be made: Lua marks an object for finalisation only when setmetatable gives it
+// a metatable that holds __gc at that moment (even false; the value is looked up when it
+// runs), a field added later marks nothing, and this is the macros' only way to set a
+// metatable (there is no debug library). To-be-closed variables' __close runs in the
+// macro's own call, hooks on, within its limit.
+int setmetatableWithoutFinaliser(lua_State* L) {
+    if (lua_type(L, 2) == LUA_TTABLE) {
+        lua_pushliteral(L, "__gc");
+        const bool finaliser = lua_rawget(L, 2) != LUA_TNIL;
+        lua_pop(L, 1);
+        if (finaliser)
+            return luaL_error(L, "finalisers (__gc) are not available to macros");
+    }
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, 1);
+    return 1;
+}
+
 int logPrint(lua_State* L) {
     QByteArray line;
     const int n = lua_gettop(L);
@@ -154,6 +177,9 @@ void LuaProject::openSandbox() {
     lua_pop(m_L, 1);
     installBoundedPatterns(m_L);
 
+    lua_getglobal(m_L, "setmetatable");
+    lua_pushcclosure(m_L, setmetatableWithoutFinaliser, 1);
+    lua_setglobal(m_L, "setmetatable");
     lua_register(m_L, "pcall", safePcall);
     lua_register(m_L, "xpcall", safeXpcall);
     lua_register(m_L, "print", logPrint);

@@ -1,6 +1,7 @@
 #include "cadhost/model/CadApplication.h"
 
 #include "cadhost/model/CadErrors.h"
+#include "cadhost/model/HostLog.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -88,9 +89,12 @@ Drawing* CadApplication::open(const QString& path) {
     if (!m_store)
         throwCadError(caderr::Failed, QStringLiteral("No file format is available to open"));
     const QFileInfo info(path);
-    const QString absolute = info.absoluteFilePath();
     // The same file reached by another spelling of its path is the same document.
     const QString canonical = info.canonicalFilePath();
+    // A drawing opened through a link is the file the link leads to, and that file is
+    // what Save replaces; the link stays as it is.
+    const QString absolute =
+        info.isSymLink() && !canonical.isEmpty() ? canonical : info.absoluteFilePath();
     for (const auto& doc : m_documents) {
         if (doc->fullName().isEmpty())
             continue;
@@ -106,6 +110,8 @@ Drawing* CadApplication::open(const QString& path) {
                       QStringLiteral("cannot open %1: file not found").arg(info.fileName()));
     std::unique_ptr<Drawing> drawing = m_store->load(absolute);
     drawing->setFullName(absolute);
+    for (const QString& warning : drawing->openWarnings())
+        qCWarning(lcCadhost).noquote() << drawing->name() + QStringLiteral(": ") + warning;
     return adopt(std::move(drawing));
 }
 

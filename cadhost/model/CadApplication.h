@@ -45,6 +45,7 @@ public:
 
     // Opens the drawing, or activates it when that file is open already, and makes it
     // the active document. A file that cannot be read leaves every document as it was.
+    // What the open had to change (Drawing::openWarnings) goes to the host's log.
     Drawing* open(const QString& path);
     // A new never-saved drawing "DrawingN.dxf", made active.
     Drawing* add();

@@ -35,13 +35,22 @@ void Drawing::setFullName(const QString& path) {
 }
 
 bool Drawing::isValidLayerName(const QString& name) {
-    if (name.trimmed().isEmpty() || name.size() > 255)
+    if (name.trimmed().isEmpty() || name.size() > kMaxLayerNameLength)
         return false;
     for (const QChar c : name) {
         if (c.unicode() < 0x20 || QStringLiteral("<>/\\\":;?*|,=`").contains(c))
             return false;
     }
     return true;
+}
+
+void Drawing::refuseLayerName(const QString& name) {
+    // A name past the limit may be of any length: the message does not repeat it.
+    if (name.size() > kMaxLayerNameLength)
+        throwCadError(caderr::InvalidArgument,
+                      QStringLiteral("Invalid layer name: longer than %1 characters")
+                          .arg(kMaxLayerNameLength));
+    throwCadError(caderr::InvalidArgument, QStringLiteral("Invalid layer name \"%1\"").arg(name));
 }
 
 // --- linetypes -------------------------------------------------------------------
@@ -111,7 +120,22 @@ void Drawing::saveAs(const QString& path) {
     if (path.isEmpty())
         throwCadError(caderr::InvalidArgument);
     const QString absolute = QFileInfo(path).absoluteFilePath();
+    using Kind = platform::SafeFile::Entry::Kind;
+    const platform::SafeFile::Entry there = platform::SafeFile::entryAt(absolute);
+    const QString file = QFileInfo(absolute).fileName();
+    if (there.kind == Kind::Link)
+        throwCadError(caderr::Failed,
+                      QStringLiteral("cannot save %1: the path is a symbolic link").arg(file));
+    if (there.kind == Kind::Other)
+        throwCadError(caderr::Failed,
+                      QStringLiteral("cannot save %1: the path is not a regular file").arg(file));
+    if (there.kind == Kind::Regular && absolute == m_fullName && there.id != m_fileId)
+        throwCadError(caderr::Failed,
+                      QStringLiteral("cannot save %1: another file has taken its place since it "
+                                     "was opened; save it under a new name")
+                          .arg(file));
     m_writer(*this, absolute);
+    m_fileId = platform::SafeFile::entryAt(absolute).id;
     if (absolute != m_fullName)
         setFullName(absolute);
 }

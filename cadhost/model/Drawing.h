@@ -2,6 +2,7 @@
 
 #include "cadhost/model/Entity.h"
 #include "cadhost/model/Layer.h"
+#include "platform/SafeFile.h"
 
 #include <QHash>
 #include <QList>
@@ -49,8 +50,19 @@ public:
     QString fullName() const { return m_fullName; } // empty until saved or opened
     void setName(const QString& name);              // for new drawings
     void setFullName(const QString& path);          // also sets name from the path
+    // The file the drawing was read from, as it was when read (set by the reader): Save
+    // writes over that file only.
+    void setFileId(platform::SafeFile::FileId id) { m_fileId = id; }
+    platform::SafeFile::FileId fileId() const { return m_fileId; }
+    // What opening the file had to change or leave out (a name cut to the CAD's length,
+    // references nested too deep to draw), one line each; the host shows and logs them.
+    const QStringList& openWarnings() const { return m_openWarnings; }
+    void addOpenWarning(const QString& warning) { m_openWarnings << warning; }
 
     // --- layers ------------------------------------------------------------------
+    // The longest layer name a CAD keeps, in characters (UTF-16 code units).
+    static constexpr int kMaxLayerNameLength = 255;
+
     QString getActiveLayer() const;
     void setActiveLayer(const QString& name);
     // The CAD regenerates the display; here it counts and tells the views to repaint.
@@ -117,6 +129,13 @@ public:
 
     // Saving goes through a writer the application installs (the model knows no file
     // format). Save on a never-saved drawing fails: the CAD asks for a name first.
+    //
+    // Another process may change the folder while the drawing is open. A save replaces
+    // the drawing's own file (the one read or last saved, told by device and inode), a
+    // regular file SaveAs names, or makes a new one; it refuses a path that now names
+    // a symbolic link, a device, a pipe or a folder, and a drawing's path that now names
+    // another file: writing there would overwrite whatever the link or the new file
+    // leads to, not the drawing.
     using Writer = std::function<void(const Drawing&, const QString& path)>;
     void setWriter(Writer writer) { m_writer = std::move(writer); }
     void save();
@@ -124,9 +143,10 @@ public:
 
     // Case-insensitive key for names (layers, linetypes, selection sets).
     static QString nameKey(const QString& name) { return name.toCaseFolded(); }
-    // A name the CAD lets a user give a layer (Layers.Add, renaming): not empty, none of
-    // <>/\":;?*|,=` and no control characters. Drawings read from files may hold other
-    // names; those are kept as they are.
+    // A name the CAD lets a user give a layer (Layers.Add, renaming): not empty, at most
+    // kMaxLayerNameLength characters, none of <>/\":;?*|,=` and no control characters.
+    // Drawings read from files may hold other names; those are kept as they are, cut to
+    // the length only.
     static bool isValidLayerName(const QString& name);
 
 signals:
@@ -137,6 +157,8 @@ signals:
     void nameChanged();
 
 private:
+    // InvalidArgument for a name isValidLayerName refuses, saying why.
+    [[noreturn]] static void refuseLayerName(const QString& name);
     Layer& layerRef(const QString& name); // KeyNotFound when absent
     const Layer& layerRef(const QString& name) const;
     void rebuildLayerIndex();
@@ -149,6 +171,8 @@ private:
 
     QString m_name;
     QString m_fullName;
+    platform::SafeFile::FileId m_fileId;
+    QStringList m_openWarnings;
     std::vector<Layer> m_layers;
     QHash<QString, int> m_layerIndex;
     QString m_activeLayer = QStringLiteral("0");

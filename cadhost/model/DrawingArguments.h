@@ -11,9 +11,10 @@
 
 namespace cadhost::detail {
 
-// Automation callers hand over whatever their language holds: VB's True is -1, a
-// D-Bus client may send an int or a bool. Texts are not taken as flags or numbers,
-// because "False" as a string would silently turn into True.
+// Automation callers hand over whatever their language holds. A Boolean property takes
+// a Boolean only, as the CAD's does (VB's True, -1, arrives as a Boolean there): a number
+// or a text is a type mismatch, since "False" as a string or 2 as a flag would silently
+// turn into True. Texts are not taken as numbers either.
 inline bool isWholeNumber(const QVariant& value) {
     switch (value.typeId()) {
     case QMetaType::Int:
@@ -32,11 +33,9 @@ inline bool isWholeNumber(const QVariant& value) {
 }
 
 inline bool toFlag(const QVariant& value) {
-    if (value.typeId() == QMetaType::Bool)
-        return value.toBool();
-    if (isWholeNumber(value))
-        return value.toLongLong() != 0;
-    throwCadError(caderr::TypeMismatch);
+    if (value.typeId() != QMetaType::Bool)
+        throwCadError(caderr::TypeMismatch);
+    return value.toBool();
 }
 
 inline int toInteger(const QVariant& value) {

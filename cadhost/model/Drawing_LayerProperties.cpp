@@ -90,7 +90,7 @@ void Drawing::setLayerProperty(const QString& layerName, const QString& property
     case Prop::Name: {
         const QString newName = toText(value);
         if (!isValidLayerName(newName))
-            throwCadError(caderr::InvalidArgument);
+            refuseLayerName(newName);
         if (l.name == QLatin1String("0"))
             throwCadError(caderr::InvalidArgument, QStringLiteral("Layer \"0\" cannot be renamed"));
         const int other = layerIndex(newName);

@@ -83,8 +83,7 @@ QString Drawing::layerName(int index) const {
 
 QString Drawing::addLayer(const QString& name) {
     if (!isValidLayerName(name))
-        throwCadError(caderr::InvalidArgument,
-                      QStringLiteral("Invalid layer name \"%1\"").arg(name));
+        refuseLayerName(name);
     if (const Layer* existing = findLayer(name))
         return existing->name;
     Layer layer;
@@ -98,8 +97,15 @@ void Drawing::deleteLayer(const QString& name) {
     if (i < 0)
         throwCadError(KeyNotFound);
     const QString key = nameKey(name);
-    if (key == QLatin1String("0") || key == nameKey(m_activeLayer) ||
-        m_outsideReferences.contains(key) || entityCountOnLayer(name) > 0)
+    // "0" and "Defpoints" belong to the CAD itself (Defpoints holds the definition
+    // points of dimensions): a CAD never lets them go, used or not.
+    if (key == QLatin1String("0") || key == QLatin1String("defpoints"))
+        throwCadError(caderr::ObjectReferenced,
+                      QStringLiteral("Layer \"%1\" cannot be deleted").arg(layerName(i)));
+    if (key == nameKey(m_activeLayer))
+        throwCadError(caderr::ObjectReferenced,
+                      QStringLiteral("The current layer cannot be deleted"));
+    if (m_outsideReferences.contains(key) || entityCountOnLayer(name) > 0)
         throwCadError(caderr::ObjectReferenced);
     m_layers.erase(m_layers.begin() + i);
     rebuildLayerIndex();

@@ -4,17 +4,39 @@
 #include "cadhost/model/AciPalette.h"
 #include "cadhost/model/Drawing.h"
 #include "metafile/WmfWriter.h"
+#include "platform/SafeFile.h"
 #include "platform/VbError.h"
 
+#include <QFile>
 #include <QHash>
 #include <QPolygonF>
 #include <cmath>
 #include <cstdlib>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace cadhost {
 
 namespace {
+
+// The work folder may be one others can write (a portable copy in a shared folder), and
+// what they put under a picture's name is not ours to write into: the picture goes into
+// a file checked to be this user's alone. The metafile writer takes a path; it is given
+// the descriptor's own name, which stays that checked file whatever is put under the
+// picture's name meanwhile. A failed write leaves no picture, as the writer promises.
+bool savePicture(const metafile::WmfWriter& writer, const QString& path, QString& why) {
+    const int fd = platform::SafeFile::openToRewrite(path, &why);
+    if (fd < 0)
+        return false;
+    bool written = writer.save(QStringLiteral("/proc/self/fd/%1").arg(fd));
+    written = ::close(fd) == 0 && written;
+    if (!written) {
+        ::unlink(QFile::encodeName(path).constData());
+        if (why.isEmpty())
+            why = QStringLiteral("the picture could not be written");
+    }
+    return written;
+}
 
 Qt::Alignment alignmentOf(int halign) {
     switch (halign) {
@@ -140,9 +162,11 @@ void DrawingMetafileExporter::write(const QString& path, Accept accept,
         writer.polyline(QPolygonF({m_window.topLeft()}));
         writer.polyline(QPolygonF({m_window.bottomRight()}));
     }
-    if (!writer.save(path)) {
-        throw platform::AutomationError(platform::vberr::PathFileAccess,
-                                        QStringLiteral("Cannot write picture %1").arg(path));
+    QString why;
+    if (!savePicture(writer, path, why)) {
+        throw platform::AutomationError(
+            platform::vberr::PathFileAccess,
+            QStringLiteral("Cannot write picture %1: %2").arg(path, why));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "cadhost/ui/MainWindow.h"
 
 #include "cadhost/model/CadApplication.h"
+#include "cadhost/model/Drawing.h"
 #include "cadhost/ui/DrawingView.h"
 #include "platform/VbError.h"
 
@@ -9,6 +10,7 @@
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStatusBar>
 
 namespace cadhost {
 
@@ -29,6 +31,13 @@ MainWindow::MainWindow(CadApplication* application, QWidget* parent)
     connect(m_application, &CadApplication::captionChanged, this, &QWidget::setWindowTitle);
     connect(m_application, &CadApplication::activeDocumentChanged, this, &MainWindow::showActive);
     connect(m_application, &CadApplication::visibleChanged, this, &QWidget::setVisible);
+    // However the drawing was opened (this window, the bus, the command line), its user
+    // learns here what the open had to change, as a CAD says it in its command line.
+    connect(m_application, &CadApplication::documentAdded, this, [this](Drawing* drawing) {
+        if (!drawing->openWarnings().isEmpty())
+            statusBar()->showMessage(drawing->name() + QStringLiteral(": ") +
+                                     drawing->openWarnings().join(QStringLiteral("; ")));
+    });
     if (m_application->documentCount() > 0)
         showActive(m_application->activeDocument());
 }

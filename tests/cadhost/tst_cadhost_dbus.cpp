@@ -58,6 +58,17 @@ TEST_F(CadhostBusTest, ActivationStartsAHiddenHostWithANewDrawing) {
     EXPECT_EQ(doc.property("FullName").toString(), QString());
     const QDBusReply<int> count = doc.call(QStringLiteral("LayerCount"));
     EXPECT_EQ(count.value(), 1);
+
+    // Introspection names every interface once.
+    for (const QString& object : {QStringLiteral("/Application"), path}) {
+        const QDBusReply<QString> xml = bus.connection().call(QDBusMessage::createMethodCall(
+            QStringLiteral("AutoCAD.Application"), object,
+            QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect")));
+        EXPECT_EQ(xml.value().count(
+                      QStringLiteral("<interface name=\"org.freedesktop.DBus.Properties\">")),
+                  1)
+            << xml.value().toStdString();
+    }
 }
 
 TEST_F(CadhostBusTest, LayerCallsAndErrorNumbers) {
@@ -149,6 +160,12 @@ TEST_F(CadhostBusTest, LayerCallsAndErrorNumbers) {
     EXPECT_EQ(r.type(), QDBusMessage::ReplyMessage) << r.errorMessage().toStdString();
     EXPECT_EQ(doc.property("Name").toString(), QStringLiteral("copy.dxf"));
     EXPECT_TRUE(QFile::exists(copy));
+    // A link put in the drawing's place: the client learns why the save was refused.
+    QFile::remove(copy);
+    ASSERT_TRUE(QFile::link(file, copy));
+    r = doc.call(QStringLiteral("Save"));
+    EXPECT_EQ(r.errorMessage(),
+              QStringLiteral("80004005: cannot save copy.dxf: the path is a symbolic link"));
 }
 
 TEST_F(CadhostBusTest, GdbusOpenWorksAsTheReadmeShowsIt) {

@@ -69,7 +69,7 @@ TEST_F(DrawingTest, LayersKeepTheirOrderAndAnswerToAnyCase) {
 TEST_F(DrawingTest, PropertiesReadAndWriteWithTheirTypes) {
     const QString wall = QStringLiteral("wall");
     d.setLayerProperty(wall, QStringLiteral("LayerOn"), false);
-    d.setLayerProperty(wall, QStringLiteral("Lock"), -1); // VB's True
+    d.setLayerProperty(wall, QStringLiteral("Lock"), true);
     d.setLayerProperty(wall, QStringLiteral("Color"), 3);
     d.setLayerProperty(wall, QStringLiteral("Lineweight"), 25);
     EXPECT_EQ(d.getLayerProperty(wall, QStringLiteral("LayerOn")), QVariant(false));
@@ -87,6 +87,13 @@ TEST_F(DrawingTest, PropertiesReadAndWriteWithTheirTypes) {
               }),
               0);
     EXPECT_EQ(d.getLayerProperty(wall, QStringLiteral("LayerOn")), QVariant(false));
+    // Nor is a number a Boolean, whatever its value.
+    for (const char* flag : {"Plottable", "LayerOn", "Lock", "Freeze", "ViewportDefault"})
+        for (const QVariant& number : {QVariant(0), QVariant(-1), QVariant(2.0)})
+            EXPECT_EQ(errorOf([&] { d.setLayerProperty(wall, QLatin1String(flag), number); }),
+                      caderr::TypeMismatch)
+                << flag << " took " << number.toString().toStdString();
+    EXPECT_EQ(d.getLayerProperty(wall, QStringLiteral("Plottable")), QVariant(true));
     EXPECT_NE(errorOf([&] { d.setLayerProperty(wall, QStringLiteral("Color"), 0); }), 0);
     EXPECT_NE(errorOf([&] { d.setLayerProperty(wall, QStringLiteral("Color"), 256); }), 0);
     EXPECT_NE(errorOf([&] { d.setLayerProperty(wall, QStringLiteral("Lineweight"), 7); }), 0);
@@ -180,6 +187,14 @@ TEST_F(DrawingTest, DeletingSelectionSetsFromTheFrontLeavesNone) {
 
 TEST_F(DrawingTest, LayerDeletionKeepsTheDrawingConsistent) {
     EXPECT_NE(errorOf([&] { d.deleteLayer(QStringLiteral("0")); }), 0);
+    // The CAD's own layer goes no more than "0" does, even empty.
+    d.addLayer(QStringLiteral("Defpoints"));
+    EXPECT_EQ(errorOf([&] { d.deleteLayer(QStringLiteral("DEFPOINTS")); }),
+              caderr::ObjectReferenced);
+    EXPECT_EQ(d.layerIndex(QStringLiteral("defpoints")), 4);
+    d.setLayerProperty(QStringLiteral("Defpoints"), QStringLiteral("Name"),
+                       QStringLiteral("Spare"));
+    d.deleteLayer(QStringLiteral("Spare"));
     EXPECT_NE(errorOf([&] { d.deleteLayer(QStringLiteral("Wall")); }), 0); // has entities
     d.setActiveLayer(QStringLiteral("Grid"));
     EXPECT_NE(errorOf([&] { d.deleteLayer(QStringLiteral("grid")); }), 0); // current

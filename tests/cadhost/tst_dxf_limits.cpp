@@ -3,6 +3,7 @@
 // or open within moments, and leave the host and its other drawings as they were.
 #include "cadhost/dxf/DxfReader.h"
 #include "cadhost/dxf/DxfStore.h"
+#include "cadhost/dxf/DxfWriter.h"
 #include "cadhost/model/CadApplication.h"
 #include "cadhost/model/CadErrors.h"
 #include "cadhost/model/Drawing.h"
@@ -317,4 +318,87 @@ TEST(DxfHostileTest, FilesOverTheSizeBoundAreRefusedUnread) {
     EXPECT_NO_THROW(DxfReader::readFile(path, limits));
     limits.fileBytes -= 1;
     EXPECT_THROW(DxfReader::readFile(path, limits), platform::AutomationError);
+}
+
+// A layer name of a megabyte made every call naming the layer slow. The drawing holds
+// names cut to a CAD's 255 characters, says so, and keeps layers apart that the cut would
+// make one; a save leaves the file's own names alone and follows a rename.
+TEST(DxfHostileTest, LongLayerNamesAreCutToTheCadsLengthWithoutMerging) {
+    const QByteArray huge(1 << 20, 'B');
+    const QByteArray a300(300, 'A'), a255(255, 'A');
+    const QByteArray c1 = QByteArray(299, 'C') + "1", c2 = QByteArray(299, 'C') + "2";
+    const auto line = [](const QByteArray& layer) {
+        return "0\nLINE\n8\n" + layer + "\n10\n0\n20\n0\n11\n1\n21\n1\n";
+    };
+    const QByteArray tables = "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLAYER\n70\n2\n0\nLAYER\n2\n" +
+                              a300 + "\n70\n0\n62\n1\n6\nCONTINUOUS\n0\nLAYER\n2\n" + a255 +
+                              "\n70\n0\n62\n2\n6\nCONTINUOUS\n0\nENDTAB\n0\nENDSEC\n";
+    // Lines are read past dxflib, texts through it: both name the same layer.
+    const QByteArray body = line(huge) + line(huge) + "0\nTEXT\n8\n" + huge +
+                            "\n10\n0\n20\n0\n40\n1\n1\nx\n" + line(c1) + line(c2) + line(a300);
+    const Outcome out = readBytes(tables + entities(body));
+    ASSERT_TRUE(out.drawing) << out.error.toStdString();
+    const Drawing& d = *out.drawing;
+    QStringList names;
+    for (int i = 0; i < d.layerCount(); ++i)
+        names << d.layerName(i);
+    const auto s = [](const QByteArray& b) { return QString::fromLatin1(b); };
+    EXPECT_EQ(names, (QStringList{"0", s(a300.left(253)) + "~2", s(a255), s(huge.left(255)),
+                                  s(c1.left(255)), s(c1.left(253)) + "~2"}));
+    EXPECT_EQ(d.entityCountOnLayer(s(huge.left(255))), 3);
+    EXPECT_EQ(d.entityCountOnLayer(s(c1.left(253)) + "~2"), 1);
+    EXPECT_EQ(d.entityCountOnLayer(s(a300.left(253)) + "~2"), 1);
+    EXPECT_EQ(d.openWarnings().size(), 4);
+    EXPECT_TRUE(d.openWarnings().value(0).contains("cut"))
+        << d.openWarnings().value(0).toStdString();
+
+    out.drawing->setLayerProperty(s(huge.left(255)), "Name", "BIG");
+    const QByteArray saved = cadhost::dxf::DxfWriter::toBytes(d);
+    EXPECT_TRUE(saved.contains("\n" + a300 + "\n")) << "the file's own name is kept";
+    const Outcome back = readBytes(saved);
+    ASSERT_TRUE(back.drawing) << back.error.toStdString();
+    EXPECT_EQ(back.drawing->entityCountOnLayer("BIG"), 3);
+    EXPECT_EQ(back.drawing->layerCount(), d.layerCount());
+    EXPECT_EQ(back.drawing->entityCountOnLayer(s(c1.left(253)) + "~2"), 1);
+}
+
+// A file of a gigabyte that is no drawing is refused from its first bytes, unread.
+TEST(DxfHostileTest, AFileThatIsNoDrawingIsToldFromItsFirstBytes) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("archive.dxf"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("PK\x03\x04 not a drawing\n");
+        ASSERT_TRUE(f.resize(qint64(256) << 20)); // sparse: costs the disk nothing
+    }
+    const QString error = within("refusing a large file", [&] {
+        try {
+            DxfReader::readFile(path);
+        } catch (const platform::AutomationError& e) {
+            return e.description();
+        }
+        return QString();
+    });
+    EXPECT_EQ(error, QStringLiteral("cannot open archive.dxf: not a DXF drawing"));
+}
+
+// Arrays open as large as they are, under the primitive bound; references nested deeper
+// than the reader follows are left out and the drawing's user told so.
+TEST(DxfHostileTest, ArraysOpenWholeAndNestingTooDeepIsReported) {
+    Outcome out = readBytes(entities(insert("ONE", 3, 1500), block("ONE")));
+    ASSERT_TRUE(out.drawing) << out.error.toStdString();
+    EXPECT_EQ(out.drawing->entities()[0].primitives.size(), 3 * 1500);
+    EXPECT_TRUE(out.drawing->openWarnings().isEmpty());
+
+    out = readBytes(entities(insert("L17"), nestedBlocks(17, 1)));
+    ASSERT_TRUE(out.drawing) << out.error.toStdString();
+    EXPECT_EQ(out.drawing->entities()[0].primitives.size(), 1);
+    EXPECT_TRUE(out.drawing->openWarnings().isEmpty());
+    out = readBytes(entities(insert("L18"), nestedBlocks(18, 1)));
+    ASSERT_TRUE(out.drawing) << out.error.toStdString();
+    EXPECT_EQ(out.drawing->entities()[0].primitives.size(), 0);
+    ASSERT_EQ(out.drawing->openWarnings().size(), 1);
+    EXPECT_TRUE(out.drawing->openWarnings()[0].contains("nested deeper than 16"))
+        << out.drawing->openWarnings()[0].toStdString();
 }

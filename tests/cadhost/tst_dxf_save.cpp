@@ -10,12 +10,14 @@
 #include "platform/VbError.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 void PrintTo(const QString& s, std::ostream* os) {
     *os << s.toStdString();
@@ -350,4 +352,67 @@ TEST(DxfSaveMinimalTest, AFileWithoutHeaderOrTablesGetsThemOnlyForWhatChanged) {
     EXPECT_EQ(after.value(QStringLiteral("entities")).toArray().size(), 2);
     EXPECT_TRUE(after.value(QStringLiteral("audit")).toArray().isEmpty())
         << QJsonDocument(after.value(QStringLiteral("audit")).toArray()).toJson().toStdString();
+}
+
+// While a drawing is open, whoever can write its folder may put something else at its
+// path. Save writes over the file it opened, or makes a new one, and nothing else.
+TEST(DxfSaveTargetTest, ASaveNeverWritesThroughWhatWasPutAtTheDrawingsPath) {
+    QTemporaryDir dir, home;
+    const QString path = dir.filePath(QStringLiteral("plan.dxf"));
+    const QString victim = home.filePath(QStringLiteral(".bashrc"));
+    for (const QString& file : {path, victim}) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n");
+    }
+    const QByteArray before = bytesOf(victim);
+    cadhost::CadApplication app;
+    app.setDrawingStore(std::make_unique<cadhost::dxf::DxfStore>());
+    Drawing* d = app.open(path);
+    d->addLayer(QStringLiteral("NEW"));
+    const auto refusal = [&](const std::function<void()>& save) {
+        QString why;
+        EXPECT_EQ(errorOf(save, &why), caderr::Failed);
+        EXPECT_TRUE(why.startsWith(QStringLiteral("cannot save plan.dxf: "))) << why.toStdString();
+        return why;
+    };
+
+    const QString aside = dir.filePath(QStringLiteral("aside.dxf"));
+    ASSERT_TRUE(QFile::rename(path, aside));
+    ASSERT_TRUE(QFile::link(victim, path));
+    refusal([&] { d->save(); });
+    refusal([&] { d->saveAs(path); });
+    EXPECT_EQ(bytesOf(victim), before);
+
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::copy(victim, path)); // another file, not the one opened
+    EXPECT_TRUE(refusal([&] { d->save(); }).contains(QStringLiteral("another file")));
+    EXPECT_EQ(bytesOf(path), before);
+
+    QFile::remove(path);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    refusal([&] { d->save(); });
+    EXPECT_FALSE(QFileInfo(path).isFile()); // the pipe is still there, not replaced
+
+    // The file it opened is still the one to save to; gone, a new file takes its place.
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::rename(aside, path));
+    d->save();
+    d->save();
+    EXPECT_TRUE(bytesOf(path).contains("NEW"));
+    QFile::remove(path);
+    d->save();
+    EXPECT_TRUE(bytesOf(path).contains("NEW"));
+
+    // Opened through a link, a drawing is the file the link leads to.
+    const QString link = home.filePath(QStringLiteral("current.dxf"));
+    ASSERT_TRUE(QFile::link(path, link));
+    cadhost::CadApplication other;
+    other.setDrawingStore(std::make_unique<cadhost::dxf::DxfStore>());
+    Drawing* linked = other.open(link);
+    EXPECT_EQ(linked->fullName(), path);
+    linked->addLayer(QStringLiteral("LINKED"));
+    linked->save();
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(bytesOf(path).contains("LINKED"));
 }

@@ -295,24 +295,13 @@ TEST_F(PrivateServerTest, AClientThatPausesBetweenCallsCostsTheHostNoPolling) {
                               << " ms";
 }
 
-TEST_F(PrivateServerTest, ConnectionsBeyondTheBoundAreTurnedAway) {
+// Connections left open, however many, never lock a new client out: when every place is
+// taken the longest idle one makes room; and an idle connection is let go in time.
+TEST_F(PrivateServerTest, AFullHostMakesRoomByLettingTheLongestIdleConnectionGo) {
     PrivateAutomationServer::Limits limits;
     limits.maxConnections = 3;
     start(limits);
-    std::vector<acadwire::WireSocket> held;
-    for (int i = 0; i < limits.maxConnections; ++i)
-        held.push_back(connect());
-    ASSERT_TRUE(spinUntil([&] { return server->connectionCount() == limits.maxConnections; }, 5s));
-
-    acadwire::WireSocket extra = connect();
-    std::atomic<int> turnedAway{-1};
-    std::thread watcher([&] { turnedAway = hungUp(extra, Clock::now() + 5s) ? 1 : 0; });
-    spinUntil([&] { return turnedAway >= 0; }, 6s);
-    watcher.join();
-    EXPECT_EQ(turnedAway, 1);
-    EXPECT_EQ(server->connectionCount(), limits.maxConnections);
-
-    // The ones let in are served; when one leaves, its place is free again.
+    // One call on the socket, served while the host's loop runs.
     auto callOn = [&](acadwire::WireSocket& socket) {
         std::optional<acadwire::Reply> reply;
         std::atomic<bool> returned{false};
@@ -326,12 +315,38 @@ TEST_F(PrivateServerTest, ConnectionsBeyondTheBoundAreTurnedAway) {
         t.join();
         return reply && reply->ok;
     };
-    EXPECT_TRUE(callOn(held[0]));
-    held.pop_back();
-    ASSERT_TRUE(
-        spinUntil([&] { return server->connectionCount() == limits.maxConnections - 1; }, 5s));
+    auto closedByHost = [&](acadwire::WireSocket& socket) {
+        std::atomic<int> closed{-1};
+        std::thread watcher([&] { closed = hungUp(socket, Clock::now() + 2s) ? 1 : 0; });
+        spinUntil([&] { return closed >= 0; }, 3s);
+        watcher.join();
+        return closed == 1;
+    };
+    std::vector<acadwire::WireSocket> held;
+    for (int i = 0; i < limits.maxConnections; ++i)
+        held.push_back(connect());
+    ASSERT_TRUE(spinUntil([&] { return server->connectionCount() == limits.maxConnections; }, 5s));
+    EXPECT_TRUE(callOn(held[0])); // at work: the second has been idle longest now
+
     acadwire::WireSocket late = connect();
     EXPECT_TRUE(callOn(late));
+    EXPECT_TRUE(closedByHost(held[1]));
+    EXPECT_EQ(server->connectionCount(), limits.maxConnections);
+    EXPECT_TRUE(callOn(held[0]));
+    EXPECT_TRUE(callOn(held[2]));
+
+    limits.idleClient = 300ms;
+    start(limits);
+    acadwire::WireSocket idle = connect();
+    acadwire::WireSocket busy = connect();
+    const auto until = Clock::now() + 900ms;
+    while (Clock::now() < until) {
+        EXPECT_TRUE(callOn(busy));
+        spinUntil([] { return false; }, 100ms);
+    }
+    EXPECT_TRUE(closedByHost(idle));
+    EXPECT_TRUE(callOn(busy));
+    EXPECT_EQ(server->connectionCount(), 1);
 }
 
 #include "tst_private_server.moc"

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -157,6 +159,65 @@ TEST(SafeFile, ACheckOfTheNewFileCanRefuseIt) {
     EXPECT_EQ(failure.reason, QStringLiteral("not a package"));
     EXPECT_EQ(contents(path), QByteArray("old"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"plan.xlsx"});
+}
+
+// Someone who can write the folder puts a link, a hard link or a pipe where a file is
+// about to be written: the file they lead to is never written, the pipe never waited on.
+TEST(SafeFile, NeverWritesThroughANameIntoAnotherFile) {
+    QTemporaryDir dir, elsewhere;
+    const QString victim = elsewhere.filePath(QStringLiteral(".bashrc"));
+    ASSERT_TRUE(platform::SafeFile::write(victim, "mine"));
+    const auto plantLink = [&](const QString& at) {
+        QFile::remove(at);
+        ASSERT_TRUE(QFile::link(victim, at));
+    };
+    const QString path = dir.filePath(QStringLiteral("TARNIX.ini"));
+    for (const Sync sync : {Sync::ToDisk, Sync::NotToDisk}) {
+        plantLink(path);
+        ASSERT_TRUE(platform::SafeFile::write(path, "new", sync));
+        EXPECT_EQ(contents(victim), QByteArray("mine"));
+        EXPECT_EQ(platform::SafeFile::entryAt(path).kind, platform::SafeFile::Entry::Kind::Regular);
+        EXPECT_EQ(contents(path), QByteArray("new"));
+    }
+    const QString temp = dir.filePath(QStringLiteral("buff_out.csv"));
+    plantLink(temp);
+    ASSERT_TRUE(platform::SafeFile::writeVia(temp, path, "a,b"));
+    EXPECT_EQ(contents(victim), QByteArray("mine"));
+    EXPECT_EQ(contents(path), QByteArray("a,b"));
+
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QString why;
+    EXPECT_FALSE(platform::SafeFile::write(fifo, "x", Sync::NotToDisk, &why));
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_EQ(platform::SafeFile::entryAt(fifo).kind, platform::SafeFile::Entry::Kind::Other);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 2);
+
+    // A picture is rewritten in its own file, and only there.
+    const QString picture = dir.filePath(QStringLiteral("A-WALL.wmf"));
+    ASSERT_TRUE(platform::SafeFile::write(picture, "old picture"));
+    const auto own = platform::SafeFile::entryAt(picture).id;
+    const auto rewrite = [&](const QString& at) {
+        const int fd = platform::SafeFile::openToRewrite(at);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(::write(fd, "pic", 3), 3);
+        ::close(fd);
+    };
+    rewrite(picture);
+    EXPECT_EQ(platform::SafeFile::entryAt(picture).id, own);
+    EXPECT_EQ(contents(picture), QByteArray("pic"));
+    plantLink(picture);
+    rewrite(picture);
+    EXPECT_EQ(contents(victim), QByteArray("mine"));
+    QFile::remove(picture);
+    if (::link(QFile::encodeName(victim).constData(), QFile::encodeName(picture).constData()) ==
+        0) {
+        rewrite(picture);
+        EXPECT_EQ(contents(victim), QByteArray("mine"));
+        EXPECT_EQ(contents(picture), QByteArray("pic"));
+    }
+    rewrite(fifo);
+    EXPECT_EQ(contents(fifo), QByteArray("pic"));
 }
 
 } // namespace

@@ -416,3 +416,35 @@ TEST_F(LuaMacroEngineTest, PatternMatchingKeepsToTheTimeLimit) {
     }
     EXPECT_NO_THROW(quick.runMacro("T.M.ok"));
 }
+
+// A finaliser runs with the debug hooks off, so one that loops would hang the host at the
+// next reload (lua_close runs them all) beyond any time limit. A project cannot make one,
+// also not by a __gc of false filled in later; a field added after setmetatable makes
+// none, as Lua has it.
+TEST_F(LuaMacroEngineTest, AProjectCannotLeaveAFinaliserThatNeverEnds) {
+    const QByteArray loop = "function() while true do end end";
+    const QString direct = write("G.dvb", "keep = setmetatable({}, {__gc = " + loop + "})");
+    const QString filledIn = write("F.dvb", "local mt = {__gc = false}\nkeep = setmetatable({}, mt)"
+                                            "\nmt.__gc = " +
+                                                loop);
+    const QString later =
+        write("L.dvb", "local mt = {}\nkeep = setmetatable({}, mt)\nmt.__gc = " + loop +
+                           "\nM = {}\nfunction M.ok() return 1 end\n");
+    within("reloading projects that tried to leave a looping finaliser", std::chrono::seconds(30),
+           [&] {
+               for (int round = 0; round < 2; ++round) {
+                   for (const QString& project : {direct, filledIn}) {
+                       try {
+                           engine.loadProject(project);
+                           ADD_FAILURE() << "a finaliser was accepted";
+                       } catch (const AutomationError& e) {
+                           EXPECT_EQ(e.number(), LuaMacroEngine::ProjectLoadFailed);
+                           EXPECT_TRUE(e.description().contains("__gc"))
+                               << e.description().toStdString();
+                       }
+                   }
+                   engine.loadProject(later);
+                   engine.runMacro("L.M.ok");
+               }
+           });
+}

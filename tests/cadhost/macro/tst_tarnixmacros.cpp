@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -390,6 +391,32 @@ TEST(DrawingMetafileExporter, WindowHasAMarginAndSurvivesDegenerateDrawings) {
     EXPECT_TRUE(metafile::MetafilePicture::load(dir.filePath("e.wmf")));
     EXPECT_THROW(exporter.writeLayer("nosuch", dir.filePath("n.wmf")), platform::AutomationError);
     EXPECT_FALSE(QFile::exists(dir.filePath("n.wmf")));
+}
+
+// Whoever can write the work folder may put a link where a picture is about to go: the
+// file it leads to is left alone and the picture is written all the same.
+TEST(DrawingMetafileExporter, APictureIsNeverWrittenThroughALinkPutInItsPlace) {
+    Drawing drawing;
+    drawing.putLayer(layer("A", 1));
+    add(drawing, "LINE", "A", {box("A", aci::ByLayer, QRectF(0, 0, 10, 10))});
+    QTemporaryDir dir, home;
+    const QString victim = home.filePath(".bashrc");
+    {
+        QFile f(victim);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("mine");
+    }
+    DrawingMetafileExporter exporter(drawing);
+    for (const QString name : {"A.wmf", "all.wmf"}) {
+        ASSERT_TRUE(QFile::link(victim, dir.filePath(name)));
+        if (name == QLatin1String("A.wmf"))
+            exporter.writeLayer("A", dir.filePath(name));
+        else
+            exporter.writeVisible(dir.filePath(name));
+        EXPECT_EQ(readAll(victim), QByteArray("mine"));
+        EXPECT_FALSE(QFileInfo(dir.filePath(name)).isSymLink());
+        EXPECT_TRUE(metafile::MetafilePicture::load(dir.filePath(name)));
+    }
 }
 
 // The overview of a drawing of many small circles on layers that alternate from entity to

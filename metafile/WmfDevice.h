@@ -7,6 +7,7 @@
 
 #include "metafile/DisplayList.h"
 #include "metafile/MetafilePicture.h"
+#include "metafile/TextCodec.h"
 
 #include <QBrush>
 #include <QColor>
@@ -53,6 +54,7 @@ struct WmfDevice {
         double ascent = 0, descent = 0;
     };
     QHash<QString, Font> fonts;
+    TextCodec codec;
     // libwmf measures each text with our stringWidth before placing it; while playing
     // (as opposed to scanning the extent) that width is 0, so that its own placement,
     // which misreads the alignment flags, moves no text sideways (see drawText).

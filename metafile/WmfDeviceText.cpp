@@ -3,7 +3,6 @@
 #include "metafile/WmfDeviceCallbacks.h"
 
 #include <QFontMetricsF>
-#include <QStringDecoder>
 #include <QTransform>
 
 #include <cmath>
@@ -12,17 +11,6 @@
 namespace metafile::detail {
 
 namespace {
-
-QString decodeText(const char* str, const wmfFont* font) {
-    const QByteArray bytes(str);
-    if (font && font->lfCharSet == 128) { // SHIFTJIS_CHARSET
-        QStringDecoder decoder("Shift_JIS");
-        if (decoder.isValid())
-            return decoder.decode(bytes);
-    }
-    QStringDecoder decoder("windows-1252");
-    return decoder.isValid() ? QString(decoder.decode(bytes)) : QString::fromLatin1(bytes);
-}
 
 // GDI aligns a text sideways by TA_LEFT 0, TA_RIGHT 2 or TA_CENTER 6 and upright by
 // TA_TOP 0, TA_BOTTOM 8 or TA_BASELINE 24. libwmf tests these bit by bit, so it takes
@@ -69,7 +57,7 @@ void drawText(wmfAPI* api, wmfDrawText_t* t) {
     if (!t->str || !*t->str)
         return;
     wmfFont* font = WMF_DC_FONT(t->dc);
-    const QString text = decodeText(t->str, font);
+    const QString text = d->codec.decode(QByteArrayView(t->str), font ? font->lfCharSet : 0);
     const double height = std::abs(t->font_height);
     if (height <= 0 || !std::isfinite(height)) {
         d->texts.append(text);

@@ -77,14 +77,13 @@ public:
     }
 
     // A text as the converter places it: the matrix that takes its text space (x along
-    // the baseline, the origin on it) to the SVG's, and its bytes as written.
+    // the baseline, the origin on it) to the SVG's.
     struct Text {
         double a, b, c, d, e, f;
-        QByteArray bytes;
     };
     static std::vector<Text> texts(const QByteArray& svg) {
         std::vector<Text> out;
-        // The bytes of a text are the metafile's own, whatever their encoding.
+        // A text's bytes are the metafile's own, whatever their encoding.
         static const QRegularExpression element(QStringLiteral(
             R"re(<text[^>]*transform="matrix\(([^)]*)\)"[^>]*>\s*([^<]*)</text>)re"));
         const QString latin = QString::fromLatin1(svg);
@@ -94,7 +93,7 @@ public:
             if (v.size() != 6)
                 continue;
             out.push_back({v[0].toDouble(), v[1].toDouble(), v[2].toDouble(), v[3].toDouble(),
-                           v[4].toDouble(), v[5].toDouble(), m.captured(2).toLatin1()});
+                           v[4].toDouble(), v[5].toDouble()});
         }
         return out;
     }

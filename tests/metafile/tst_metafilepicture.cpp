@@ -354,6 +354,60 @@ TEST(MetafilePicture, TextWrittenInPiecesIsPlacedAndReadAsOne) {
     }
 }
 
+// Characters outside Japanese come back as they were written, in whichever character
+// set the writer found for them; a symbol font's bytes read as that font draws them.
+TEST(MetafilePicture, EveryCharacterOfATextComesBack) {
+    const QStringList texts = {QString::fromUtf8("配管Ø50"),
+                               QString::fromUtf8("ÄÖÜ äöü éçñ"),
+                               QString::fromUtf8("αβγ ΔΩ ά"),
+                               QString::fromUtf8("∅100 ≤ ≈ ±0.5°"),
+                               QString::fromUtf8("⌀50"),
+                               QString::fromUtf8("Łódź Привет"),
+                               QString::fromUtf8("한국어 们 繁體"),
+                               QString::fromUtf8("𠮟る 🙂"),
+                               QString::fromUtf8("通り芯Ø ά∅⌀𠮟 end"),
+                               QString(20000, QChar(0x3042))};
+    WmfWriter w(QRectF(0, 0, 100, 100));
+    const Qt::Alignment aligns[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
+    for (int i = 0; i < texts.size(); ++i)
+        w.text(QPointF(50, 50), texts[i], 3, i % 2 ? 90 : 0, aligns[i % 3] | Qt::AlignBaseline);
+    const auto p = roundTrip(w);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->texts(), texts);
+
+    // The symbol font's encoding, as the X fonts' tables give it.
+    QProcess unzip;
+    unzip.start("zcat", {"/usr/share/fonts/X11/encodings/adobe-symbol.enc.gz"});
+    if (!unzip.waitForFinished(10000) || unzip.exitCode() != 0)
+        GTEST_SKIP() << "no table of the symbol encoding (xfonts-encodings)";
+    const QString table = QString::fromLatin1(unzip.readAllStandardOutput());
+    const QString mapping = table.mid(table.indexOf("STARTMAPPING unicode"));
+    static const QRegularExpression entry(QStringLiteral("^0x([0-9A-F]{2}) 0x([0-9A-F]{4})"),
+                                          QRegularExpression::MultilineOption);
+    std::map<int, std::set<uint>> meanings; // a few bytes have two names
+    for (auto it = entry.globalMatch(mapping); it.hasNext();) {
+        const auto m = it.next();
+        meanings[m.captured(1).toInt(nullptr, 16)].insert(m.captured(2).toUInt(nullptr, 16));
+    }
+    QList<quint16> text = {0x0521, 0xE0};
+    for (int b = 0x20; b < 0x100; b += 2)
+        text << quint16(b | (b + 1) << 8);
+    text << 100 << 100;
+    const auto symbol = MetafilePicture::fromBytes(bareMetafile(
+        {{0x020C, 1000, 1000},
+         {0x02FB, quint16(-100), 0, 0, 0, 400, 0, 2 << 8, 0, 0, 0x7953, 0x626D, 0x6C6F, 0},
+         {0x012D, 0},
+         text}));
+    ASSERT_TRUE(symbol);
+    ASSERT_EQ(symbol->texts().size(), 1);
+    const QString decoded = symbol->texts()[0];
+    ASSERT_EQ(decoded.size(), 0xE0);
+    for (const auto& [byte, unicode] : meanings)
+        EXPECT_TRUE(unicode.count(decoded[byte - 0x20].unicode())) << "byte " << std::hex << byte;
+    const std::size_t checked = meanings.size();
+    EXPECT_GT(checked, 150u);
+}
+
 TEST(MetafilePicture, ReadsFilesOtherProgramsWrite) {
     auto p = MetafilePicture::load(QStringLiteral(KORVEL_TEST_DATA_DIR "/metafile/foreign.wmf"));
     ASSERT_TRUE(p);

@@ -35,7 +35,8 @@ void drawSample(WmfWriter& w, int entities) {
         if (i % 5 == 0)
             w.filledPolygon(QPolygonF({QPointF(10, 10), QPointF(20, 10), QPointF(15, 20)}));
         if (i % 7 == 0)
-            w.text(QPointF(50, 25), QString::fromUtf8("画層 %1").arg(i), 2.5, i * 15.0);
+            w.text(QPointF(50, 25), QString::fromUtf8("画層 Ø%1 ∅ ⌀").arg(i), 2.5, i * 15.0,
+                   i % 3 ? Qt::AlignLeft : Qt::AlignRight);
     }
 }
 
@@ -226,6 +227,80 @@ TEST(WmfWriter, TextCarriesCp932FontHeightAndRotation) {
     ASSERT_EQ(colors.size(), 1u);
     EXPECT_EQ(colors[0]->params[0], 10 | (20 << 8));
     EXPECT_EQ(colors[0]->params[1], 30);
+}
+
+// The font each text record is drawn with: its character set and face, and the bytes.
+struct WrittenRun {
+    uint8_t charset;
+    QByteArray face;
+    QByteArray bytes;
+    bool operator==(const WrittenRun&) const = default;
+};
+std::vector<WrittenRun> runsOf(const WalkedFile& f) {
+    std::vector<WrittenRun> out;
+    WrittenRun font{};
+    for (const WalkedRecord& r : f.records) {
+        if (r.function == META_CREATEFONTINDIRECT) {
+            font.charset = uint8_t(r.params[6] >> 8);
+            font.face.clear();
+            for (std::size_t i = 9; i < r.params.size(); ++i)
+                font.face.append(char(r.params[i] & 0xFF)).append(char(r.params[i] >> 8));
+            font.face.truncate(font.face.indexOf('\0'));
+        } else if (r.function == META_EXTTEXTOUT) {
+            WrittenRun run = font;
+            run.bytes.clear();
+            for (int i = 0; i < r.params[2]; ++i)
+                run.bytes.append(
+                    char(i % 2 ? r.params[4 + i / 2] >> 8 : r.params[4 + i / 2] & 0xFF));
+            out.push_back(run);
+        }
+    }
+    return out;
+}
+
+// What Japanese cannot hold goes out in a font whose character set holds it, a run each,
+// every run starting where the one before it ended: from the end when the text is
+// right-aligned, as each run then ends where the one after it starts.
+TEST(WmfWriter, TextsNoOneCharacterSetHoldsGoOutAsRunsFromTheCurrentPosition) {
+    const QString mixed = QString::fromUtf8("配管Ø50∅⌀");
+    const WrittenRun japanese{SHIFTJIS_CHARSET, "MS Gothic",
+                              QStringEncoder("Shift_JIS").encode(QString::fromUtf8("配管"))};
+    const WrittenRun western{ANSI_CHARSET, "MS Gothic",
+                             "\xD8"
+                             "50"};
+    const WrittenRun symbol{SYMBOL_CHARSET, "Symbol", "\xC6"};
+    const WrittenRun unicode{UTF8_CHARSET, "MS Gothic", "\xE2\x8C\x80"};
+
+    WmfWriter w(QRectF(0, 0, 300, 100));
+    w.text(QPointF(150, 50), mixed, 3.0, 0.0, Qt::AlignRight | Qt::AlignBaseline);
+    w.text(QPointF(150, 50), mixed, 3.0, 0.0, Qt::AlignLeft | Qt::AlignTop);
+    w.text(QPointF(100, 20), QString::fromUtf8("Ø50"), 3.0, 0.0);
+    const WalkedFile f = walk(w.toBytes());
+    ASSERT_TRUE(f.header.ok);
+    EXPECT_EQ(runsOf(f), (std::vector<WrittenRun>{unicode, symbol, western, japanese, japanese,
+                                                  western, symbol, unicode,
+                                                  WrittenRun{ANSI_CHARSET, "MS Gothic",
+                                                             "\xD8"
+                                                             "50"}}));
+    const auto moves = f.all(META_MOVETO);
+    ASSERT_EQ(moves.size(), 2u) << "a text of one run is drawn at its point";
+    for (const auto* move : moves)
+        EXPECT_EQ(move->params, (std::vector<uint16_t>{5000, 15000}));
+    const auto aligns = f.all(META_SETTEXTALIGN);
+    ASSERT_EQ(aligns.size(), 3u);
+    EXPECT_EQ(aligns[0]->params[0], TA_RIGHT | TA_BASELINE | TA_UPDATECP);
+    EXPECT_EQ(aligns[1]->params[0], TA_LEFT | TA_TOP | TA_UPDATECP);
+    EXPECT_EQ(aligns[2]->params[0], TA_LEFT | TA_BASELINE);
+
+    // A text too long for one record goes on in the next, cut between characters.
+    WmfWriter l(QRectF(0, 0, 300, 100));
+    l.text(QPointF(0, 50), QString(20000, QChar(0x3042)), 3.0, 0.0);
+    const std::vector<WrittenRun> pieces = runsOf(walk(l.toBytes()));
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_EQ(pieces[0].bytes + pieces[1].bytes,
+              QStringEncoder("Shift_JIS").encode(QString(20000, QChar(0x3042))));
+    EXPECT_EQ(pieces[0].bytes.size() % 2, 0);
+    EXPECT_LE(pieces[0].bytes.size(), 32766);
 }
 
 TEST(WmfWriter, SaveWritesTheBytesOrFailsCleanly) {
@@ -436,6 +511,7 @@ TEST(WmfWriter, LibwmfConverterAcceptsOurFiles) {
             EXPECT_TRUE(content.contains("<polyline"));
             EXPECT_TRUE(content.contains("<polygon"));
             EXPECT_TRUE(content.contains("<text"));
+            EXPECT_TRUE(content.contains("\xE2\x8C\x80")) << "UTF-8 passes through untouched";
         }
     }
 }

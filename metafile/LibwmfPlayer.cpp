@@ -91,6 +91,7 @@ bool LibwmfPlayer::play(WmfValidator::Result& checked, MetafilePicture::Recordin
     dev.clock.start();
     // Twice the drawing records: most drawings change the pen as often as they draw.
     dev.list.reserve(2 * std::size_t(checked.drawingRecords) + 8, std::size_t(checked.polyPoints));
+    dev.textsMoved = std::move(checked.textsMoved);
     api->device_data = &dev;
     auto* fonts = static_cast<wmfFontData*>(wmf_malloc(api, sizeof(wmfFontData)));
     if (!fonts) {
@@ -111,6 +112,7 @@ bool LibwmfPlayer::play(WmfValidator::Result& checked, MetafilePicture::Recordin
     bool ok = wmf_mem_open(api, reinterpret_cast<unsigned char*>(bytes.data()), bytes.size()) ==
               wmf_E_None;
     ok = ok && wmf_scan(api, 0, &bbox) == wmf_E_None;
+    dev.playing = true;
     ok = ok && wmf_play(api, 0, &bbox) == wmf_E_None;
     wmf_mem_close(api);
     wmf_lite_destroy(api);

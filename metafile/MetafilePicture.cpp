@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QThreadPool>
@@ -393,7 +394,17 @@ void MetafilePicture::paintRecording(QPainter& painter, const QRectF& targetRect
             painter.setTransform(item.transform * toDevice);
             painter.setFont(item.font);
             painter.setPen(item.color);
-            painter.drawText(QPointF(0, 0), item.text);
+            double x = 0;
+            if (item.advanceShare != 0) {
+                // Painters on other threads may measure it too: they find the same.
+                float advance = item.measured.advance.load(std::memory_order_relaxed);
+                if (advance < 0) {
+                    advance = float(QFontMetricsF(item.font).horizontalAdvance(item.text));
+                    item.measured.advance.store(advance, std::memory_order_relaxed);
+                }
+                x = -item.advanceShare * advance;
+            }
+            painter.drawText(QPointF(x, 0), item.text);
         }
     }
     painter.restore();

@@ -43,10 +43,25 @@ public:
     // geometry, only where it falls inside the painter's clip.
     struct TextItem {
         QString text;
-        QTransform transform; // design-size text space to the picture's frame
+        // Design-size text space, the baseline's start at its origin, to the frame.
+        QTransform transform;
         QFont font;
         QColor color;
         QRectF bounds; // in the frame, for skipping invisible text
+        // How much of its advance the text lies before its origin: 0.5 when it is
+        // centred there, 1 when it ends there. The advance is measured in the font it
+        // is painted in when it is first painted, and kept: most of a drawing's text
+        // is never seen, and what is seen is painted again and again.
+        double advanceShare = 0;
+        struct Measured {
+            mutable std::atomic<float> advance{-1}; // design units; -1 until measured
+            Measured() = default;
+            Measured(const Measured& o) : advance(o.advance.load(std::memory_order_relaxed)) {}
+            Measured& operator=(const Measured& o) {
+                advance.store(o.advance.load(std::memory_order_relaxed), std::memory_order_relaxed);
+                return *this;
+            }
+        } measured;
     };
 
     // When the records are played into drawing commands. A tile grid loads a picture
@@ -111,8 +126,11 @@ public:
     // as a stretched picture box does).
     void paint(QPainter& painter, const QRectF& targetRect) const;
 
-    // Texts drawn, decoded to Unicode in drawing order.
+    // Texts drawn, decoded to Unicode in drawing order; the pieces of a line drawn one
+    // after another from the current position, or a character at a time, make one text.
     QStringList texts() const { return recording().texts; }
+    // How they are drawn, run by run.
+    const std::vector<TextItem>& textItems() const { return recording().textItems; }
 
     int primitiveCount() const { return recording().primitives; }
 

@@ -7,7 +7,7 @@
 
 namespace metafile::detail {
 
-QFont WmfDevice::fontFor(const wmfFont* font) {
+WmfDevice::Font& WmfDevice::fontFor(const wmfFont* font) {
     const QString face =
         font && font->lfFaceName ? QString::fromLatin1(font->lfFaceName) : QString();
     const int style = font ? ((font->lfWeight >= 600) | (font->lfItalic ? 2 : 0) |
@@ -23,7 +23,7 @@ QFont WmfDevice::fontFor(const wmfFont* font) {
     qf.setItalic(style & 2);
     qf.setUnderline(style & 4);
     qf.setStrikeOut(style & 8);
-    return *fonts.insert(key, qf);
+    return *fonts.insert(key, Font{qf});
 }
 
 void track(WmfDevice* d, const wmfDC* dc) {

@@ -7,6 +7,7 @@
 
 #include "metafile/DisplayList.h"
 #include "metafile/MetafilePicture.h"
+#include "metafile/TextCodec.h"
 
 #include <QBrush>
 #include <QColor>
@@ -45,12 +46,40 @@ struct WmfDevice {
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     QStringList texts;
     std::vector<MetafilePicture::TextItem> textItems;
-    QHash<QString, QFont> fonts; // one QFont per face and style: resolving a font is costly
+    // One QFont per face and style: resolving a font is costly. Its ascent and descent
+    // at the design size are measured when a text is first aligned by them.
+    struct Font {
+        QFont font;
+        bool measured = false;
+        double ascent = 0, descent = 0;
+    };
+    QHash<QString, Font> fonts;
+    TextCodec codec;
+    // libwmf measures each text with our stringWidth before placing it; while playing
+    // (as opposed to scanning the extent) that width is 0, so that its own placement,
+    // which misreads the alignment flags, moves no text sideways (see drawText).
+    bool playing = false;
+    // The current position as texts drawn from it (TA_UPDATECP) move it, which libwmf
+    // does not do: where libwmf will report the next such text if nothing moved the
+    // position meanwhile, and where it really is then; in device units.
+    struct TextPosition {
+        bool valid = false;
+        QPointF reported;
+        QPointF actual;
+        qsizetype text = -1; // the entry of texts that a following run continues
+    } position;
+    // From the checked records (see WmfValidator::Result::textsMoved), and how many of
+    // them the texts drawn so far have taken.
+    std::vector<bool> textsMoved;
+    std::size_t textsTaken = 0;
+    // A text with a spacing array reaches us a character at a time: how far every
+    // character of the text being drawn is moved from where libwmf puts it.
+    QPointF spacedShift;
     // Face names libwmf's fonts point at, one copy per distinct name, alive
     // until the player is gone (see fontMap).
     std::unordered_set<std::string> faceNames;
 
-    QFont fontFor(const wmfFont* font);
+    Font& fontFor(const wmfFont* font);
     // The state last recorded. A metafile typically creates, selects and
     // deletes a pen around every single line; recording each one would
     // store a pen, a brush and a background per line, and set all three

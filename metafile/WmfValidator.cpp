@@ -400,6 +400,7 @@ WmfValidator::Result WmfValidator::check(QByteArray bytes, const RecordVisitor& 
     int maxSlots = 0;
     uint32_t maxRecord = 3;
     bool sawEnd = false;
+    bool moved = true;
 
     while (pos + 6 <= size) {
         const uint32_t words = u32(data + pos);
@@ -440,6 +441,13 @@ WmfValidator::Result WmfValidator::check(QByteArray bytes, const RecordVisitor& 
             table.restore(static_cast<int16_t>(u16(params)));
         } else if (function == META_DELETEOBJECT && !table.remove(u16(params))) {
             skippedDeletes.push_back(pos);
+        }
+        if (function == 0x0214 /* MOVETO */ || function == 0x0213 /* LINETO */) {
+            moved = true;
+        } else if ((function == META_TEXTOUT && u16(params) > 0) ||
+                   (function == META_EXTTEXTOUT && u16(params + 4) > 0)) {
+            r.textsMoved.push_back(moved);
+            moved = false;
         }
         if (draws(function)) {
             ++r.drawingRecords;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace metafile {
 
@@ -40,6 +41,11 @@ public:
         // what the player needs to size its lists once rather than grow them.
         qint64 drawingRecords = 0;
         qint64 polyPoints = 0;
+        // For every text the player draws (each text record with characters), whether
+        // the current position was set since the text before it: the player does not
+        // say, and a text drawn from the current position goes on from the one before
+        // only if it was not.
+        std::vector<bool> textsMoved;
         QByteArray playable;
         // Why the file is no picture, when `ok` is false: a fixed English text, for logs
         // and tests.

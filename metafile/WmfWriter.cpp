@@ -3,7 +3,6 @@
 #include "metafile/WmfRecords.h"
 
 #include <QFile>
-#include <QStringEncoder>
 #include <QtEndian>
 
 #include <algorithm>
@@ -241,28 +240,31 @@ void WmfWriter::ensureTextColor() {
     word(static_cast<uint16_t>(cr >> 16));
 }
 
-void WmfWriter::ensureFont(int height, int escapement) {
-    if (m_font >= 0 && m_fontHeight == height && m_fontEscapement == escapement)
+void WmfWriter::ensureFont(int height, int escapement, uint8_t charset) {
+    if (m_font >= 0 && m_fontHeight == height && m_fontEscapement == escapement &&
+        m_fontCharset == charset)
         return;
     const int old = m_font;
     m_font = allocateObject();
     m_fontHeight = height;
     m_fontEscapement = escapement;
+    m_fontCharset = charset;
     // LOGFONT16: 9 words of metrics and flags, then a 32-byte face name.
-    static const char kFace[32] = "MS Gothic";
+    char face[32] = {};
+    std::strncpy(face, TextCodec::faceFor(charset), sizeof face - 1);
     beginRecord(META_CREATEFONTINDIRECT, 3 + 9 + 16);
     word(static_cast<uint16_t>(-height)); // negative: character height, not cell height
     word(0);                              // width: the font's own proportions
     word(static_cast<uint16_t>(escapement));
-    word(static_cast<uint16_t>(escapement));                  // orientation follows the escapement
-    word(400);                                                // normal weight
-    word(0);                                                  // italic, underline
-    word(static_cast<uint16_t>(0 | (SHIFTJIS_CHARSET << 8))); // strike-out, charset
-    word(0);                                                  // out and clip precision
-    word(0);                                                  // quality, pitch and family
+    word(static_cast<uint16_t>(escapement));         // orientation follows the escapement
+    word(400);                                       // normal weight
+    word(0);                                         // italic, underline
+    word(static_cast<uint16_t>(0 | (charset << 8))); // strike-out, charset
+    word(0);                                         // out and clip precision
+    word(0);                                         // quality, pitch and family
     for (int i = 0; i < 32; i += 2)
-        word(static_cast<uint16_t>(static_cast<uint8_t>(kFace[i]) |
-                                   (static_cast<uint8_t>(kFace[i + 1]) << 8)));
+        word(static_cast<uint16_t>(static_cast<uint8_t>(face[i]) |
+                                   (static_cast<uint8_t>(face[i + 1]) << 8)));
     beginRecord(META_SELECTOBJECT, 4);
     word(static_cast<uint16_t>(m_font));
     deleteObject(old);
@@ -386,45 +388,64 @@ void WmfWriter::text(const QPointF& world, const QString& str, double heightWorl
                      double rotationDegrees, Qt::Alignment align) {
     if (str.isEmpty() || !std::isfinite(world.x()) || !std::isfinite(world.y()))
         return;
-    QStringEncoder encoder("Shift_JIS");
-    QByteArray bytes = encoder.encode(str);
-    // Characters CP932 lacks come out as substitutes rather than losing the whole text.
-    if (bytes.isEmpty())
+    // The byte count is a signed 16-bit field: a longer text goes on in further runs.
+    const std::vector<TextCodec::Run> runs = m_codec.encode(str, 32766);
+    if (runs.empty())
         return;
-    // The byte count is a signed 16-bit field; cut at a character boundary.
-    if (bytes.size() > 32766) {
-        int cut = 0;
-        for (int i = 0; i < bytes.size() && i < 32766;) {
-            const uint8_t b = static_cast<uint8_t>(bytes[i]);
-            const int len = ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) ? 2 : 1;
-            if (i + len > 32766)
-                break;
-            i += len;
-            cut = i;
-        }
-        bytes.truncate(cut);
-    }
     const double h = std::abs(heightWorld) * m_scale;
     const int height = static_cast<int>(std::clamp(std::lround(h), 1L, 32767L));
     double rot = std::isfinite(rotationDegrees) ? std::fmod(rotationDegrees, 360.0) : 0.0;
     if (rot < 0)
         rot += 360.0;
     const int escapement = static_cast<int>(std::lround(rot * 10.0)) % 3600;
+    const double rad = rot * M_PI / 180.0;
 
     QPointF anchor = world;
     if ((align & Qt::AlignVCenter) && !(align & (Qt::AlignTop | Qt::AlignBottom))) {
         // No vertical-centre alignment exists in the format: put the baseline
         // half a character height below the point, along the text's own up direction.
-        const double rad = rot * M_PI / 180.0;
         const double half = std::abs(heightWorld) * 0.5;
         anchor -= QPointF(-std::sin(rad) * half, std::cos(rad) * half);
     }
 
-    ensureFont(height, escapement);
+    const uint16_t ta = textAlignFor(align);
+    if (runs.size() == 1) {
+        ensureFont(height, escapement, runs.front().charset);
+        ensureTextColor();
+        ensureTextAlign(ta);
+        textOut(toLogical(anchor), runs.front().bytes);
+        return;
+    }
+    // Each run starts where the one before it ended, as every reader measures it in
+    // its own fonts. A right-aligned text is written from its end: each run then ends
+    // where the one after it starts. Text centred on the current position leaves it
+    // where it was, so a centred text starts half its width before its point, by the
+    // widths of the face it names.
+    const uint16_t horizontal = ta & TA_CENTER;
+    QPointF start = anchor;
+    if (horizontal == TA_CENTER) {
+        double ems = 0;
+        for (const TextCodec::Run& run : runs)
+            ems += run.ems;
+        const double half = ems * std::abs(heightWorld) / 2;
+        start -= QPointF(std::cos(rad) * half, std::sin(rad) * half);
+    }
+    const QPointF l = toLogical(start);
+    beginRecord(META_MOVETO, 5);
+    word(static_cast<uint16_t>(clamp16(l.y())));
+    word(static_cast<uint16_t>(clamp16(l.x())));
     ensureTextColor();
-    ensureTextAlign(textAlignFor(align));
+    ensureTextAlign(static_cast<uint16_t>((horizontal == TA_RIGHT ? TA_RIGHT : TA_LEFT) |
+                                          (ta & TA_BASELINE) | TA_UPDATECP));
+    const bool fromEnd = horizontal == TA_RIGHT;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const TextCodec::Run& run = runs[fromEnd ? runs.size() - 1 - i : i];
+        ensureFont(height, escapement, run.charset);
+        textOut(l, run.bytes);
+    }
+}
 
-    const QPointF l = toLogical(anchor);
+void WmfWriter::textOut(const QPointF& l, const QByteArray& bytes) {
     const int count = static_cast<int>(bytes.size());
     const uint32_t strWords = static_cast<uint32_t>((count + 1) / 2);
     beginRecord(META_EXTTEXTOUT, 3 + 4 + strWords);

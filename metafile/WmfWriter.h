@@ -1,5 +1,7 @@
 #pragma once
 
+#include "metafile/TextCodec.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QPointF>
@@ -50,7 +52,9 @@ public:
 
     void polyline(const QPolygonF& world, bool closed = false);
     void filledPolygon(const QPolygonF& world);
-    // heightWorld is the character height; rotation counter-clockwise in degrees.
+    // heightWorld is the character height; rotation counter-clockwise in degrees. A text
+    // that no one character set holds goes out as runs, one font each (see TextCodec),
+    // that follow one another from the current position.
     void text(const QPointF& world, const QString& text, double heightWorld, double rotationDegrees,
               Qt::Alignment align = Qt::AlignLeft | Qt::AlignBaseline);
 
@@ -84,8 +88,9 @@ private:
     void ensurePen();
     void ensureBrush();
     void ensureTextColor();
-    void ensureFont(int height, int escapement);
+    void ensureFont(int height, int escapement, uint8_t charset);
     void ensureTextAlign(uint16_t align);
+    void textOut(const QPointF& logical, const QByteArray& bytes);
     int allocateObject();
     void deleteObject(int index);
     void emitPoints(uint16_t function, const Point16* points, int count);
@@ -123,9 +128,11 @@ private:
     int m_font = -1;
     int m_fontHeight = 0;
     int m_fontEscapement = 0;
+    uint8_t m_fontCharset = 0;
     bool m_textColorSet = false;
     QRgb m_textColor = 0;
     int m_textAlign = -1;
+    TextCodec m_codec;
 };
 
 } // namespace metafile

@@ -1,3 +1,4 @@
+#include "Wmf2Svg.h"
 #include "WmfTestWalker.h"
 #include "metafile/DisplayList.h"
 #include "metafile/MetafilePicture.h"
@@ -6,8 +7,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLineF>
 #include <QPainter>
 #include <QPicture>
 #include <QRandomGenerator>
@@ -20,8 +23,11 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <future>
+#include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -102,6 +108,304 @@ TEST(MetafilePicture, JapaneseTextRoundTrips) {
     auto p = roundTrip(w);
     ASSERT_TRUE(p);
     EXPECT_EQ(p->texts(), texts);
+}
+
+QByteArray bareMetafile(const QList<QList<quint16>>& records);
+
+namespace {
+
+// Where the dark pixels of a picture lie in a text's own frame: u along the baseline
+// from the point, v across it towards the text's feet (device pixels).
+struct Ink {
+    double uMin = 1e9, uMax = -1e9, vMin = 1e9, vMax = -1e9;
+    int pixels = 0;
+};
+Ink inkAround(const QImage& img, QPointF point, double degrees) {
+    const double rad = degrees * M_PI / 180.0;
+    const QPointF along(std::cos(rad), -std::sin(rad)), down(std::sin(rad), std::cos(rad));
+    Ink ink;
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            if (qGray(row[x]) >= 128)
+                continue;
+            const QPointF d = QPointF(x + 0.5, y + 0.5) - point;
+            const double u = QPointF::dotProduct(d, along), v = QPointF::dotProduct(d, down);
+            ink.uMin = std::min(ink.uMin, u), ink.uMax = std::max(ink.uMax, u);
+            ink.vMin = std::min(ink.vMin, v), ink.vMax = std::max(ink.vMax, v);
+            ++ink.pixels;
+        }
+    }
+    return ink;
+}
+
+QImage rendered(const MetafilePicture& p, QSize size) {
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::white);
+    QPainter painter(&img);
+    p.paint(painter, QRectF(img.rect()));
+    return img;
+}
+
+} // namespace
+
+// A text lies along its font's escapement, from its point as its alignment says: every
+// dimension text is centred on its line, and leant once by the estimated box libwmf
+// gives centred text; right-aligned text ended half its width past its point.
+TEST(MetafilePicture, TextLiesAlongItsEscapementFromItsAlignedPoint) {
+    QFont font(QStringLiteral("MS Gothic"));
+    font.setPixelSize(100);
+    const QFontMetricsF metrics(font);
+    const double px = 40; // a height of 10 in a window of 350 drawn 1400 pixels wide
+    const double ascent = metrics.ascent() * px / 100, descent = metrics.descent() * px / 100;
+    const double cap = metrics.capHeight() * px / 100;
+    const QPointF point(700, 700);
+    for (const double degrees : {0.0, 90.0}) {
+        for (const Qt::Alignment across : {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight}) {
+            for (const Qt::Alignment upright : {Qt::AlignBaseline, Qt::AlignTop, Qt::AlignBottom}) {
+                for (const int n : {1, 2, 3, 16}) {
+                    SCOPED_TRACE(testing::Message() << degrees << "° across " << across
+                                                    << " upright " << upright << ", " << n);
+                    WmfWriter w(QRectF(0, 0, 350, 350));
+                    w.text(QPointF(175, 175), QString(n, QChar('H')), 10, degrees,
+                           across | upright);
+                    const auto p = roundTrip(w);
+                    ASSERT_TRUE(p);
+                    ASSERT_EQ(p->textItems().size(), 1u);
+                    const QTransform& t = p->textItems()[0].transform;
+                    EXPECT_NEAR(QLineF(t.map(QPointF(0, 0)), t.map(QPointF(100, 0))).angle(),
+                                degrees, 0.01);
+
+                    const Ink ink = inkAround(rendered(*p, QSize(1400, 1400)), point, degrees);
+                    ASSERT_GT(ink.pixels, 100);
+                    // Level: no more across the baseline than a capital's height.
+                    EXPECT_LE(ink.vMax - ink.vMin, cap + 2);
+                    const double feet = upright == Qt::AlignTop      ? ascent
+                                        : upright == Qt::AlignBottom ? -descent
+                                                                     : 0.0;
+                    EXPECT_NEAR(ink.vMax, feet, 1.5) << "the capitals stand on the baseline";
+                    if (across == Qt::AlignLeft) {
+                        EXPECT_GE(ink.uMin, 0);
+                        EXPECT_LE(ink.uMin, 0.15 * px);
+                    } else if (across == Qt::AlignRight) {
+                        EXPECT_LE(ink.uMax, 1);
+                        EXPECT_GE(ink.uMax, -0.15 * px);
+                    } else {
+                        EXPECT_NEAR(ink.uMin + ink.uMax, 0, 3);
+                    }
+                }
+            }
+        }
+    }
+}
+
+// libwmf's converter turns a text by the font's escapement and starts it, when it is on
+// its baseline, on the line through the text's point: a left-aligned one at the point.
+TEST(MetafilePicture, TextsTurnAndStandAsLibwmfsConverterDrawsThem) {
+    Wmf2Svg converter;
+    if (!converter.missing().isEmpty())
+        GTEST_SKIP() << converter.missing().toStdString();
+    WmfWriter w(QRectF(0, 0, 400, 400));
+    struct Case {
+        Qt::Alignment align;
+        double degrees;
+    };
+    std::vector<Case> cases;
+    int i = 0;
+    for (const double degrees : {0.0, 90.0, 30.0})
+        for (const Qt::Alignment across : {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight})
+            for (const int n : {1, 2, 3, 16}) {
+                cases.push_back({across | Qt::AlignBaseline, degrees});
+                w.text(QPointF(40 + 80 * (i % 4), 40 + 30 * (i / 4)), QString(n, QChar('E')), 5,
+                       degrees, across | Qt::AlignBaseline);
+                ++i;
+            }
+    const QByteArray bytes = w.toBytes();
+    const QByteArray svg = converter.convert(bytes);
+    const std::vector<Wmf2Svg::Text> theirs = Wmf2Svg::texts(svg);
+    const QSizeF box = Wmf2Svg::size(svg);
+    const auto p = MetafilePicture::fromBytes(bytes);
+    ASSERT_TRUE(p);
+    const std::vector<MetafilePicture::TextItem>& ours = p->textItems();
+    ASSERT_EQ(theirs.size(), cases.size());
+    ASSERT_EQ(ours.size(), cases.size());
+    ASSERT_FALSE(box.isEmpty());
+    const QRectF frame = p->frame();
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        SCOPED_TRACE(k);
+        const Wmf2Svg::Text& t = theirs[k];
+        const double theirAngle = std::atan2(-t.b, t.a) * 180.0 / M_PI;
+        const QLineF baseline(ours[k].transform.map(QPointF(0, 0)),
+                              ours[k].transform.map(QPointF(100, 0)));
+        EXPECT_NEAR(std::remainder(baseline.angle() - theirAngle, 360.0), 0.0, 0.05);
+        EXPECT_NEAR(baseline.angle(), cases[k].degrees, 0.05);
+        // Both in the converter's picture units.
+        const auto toSvg = [&](QPointF q) {
+            return QPointF((q.x() - frame.left()) / frame.width() * box.width(),
+                           (q.y() - frame.top()) / frame.height() * box.height());
+        };
+        const QPointF start = toSvg(baseline.p1());
+        const QPointF direction = toSvg(baseline.p2()) - start;
+        const QPointF theirStart(t.e, t.f);
+        const double across = (direction.x() * (theirStart.y() - start.y()) -
+                               direction.y() * (theirStart.x() - start.x())) /
+                              std::hypot(direction.x(), direction.y());
+        EXPECT_NEAR(across, 0.0, 0.05) << "their text starts on our baseline";
+        if (cases[k].align & Qt::AlignLeft) {
+            EXPECT_NEAR(QLineF(start, theirStart).length(), 0.0, 0.05);
+        }
+    }
+}
+
+// Text drawn from the current position moves it on, so a line written in pieces is drawn
+// as the whole line would be, and reads as one text; a move starts the next line anew,
+// even to where libwmf's own position was left. A text with a spacing array, which
+// libwmf hands over a character at a time, is aligned as a whole and reads as one.
+TEST(MetafilePicture, TextWrittenInPiecesIsPlacedAndReadAsOne) {
+    const QList<quint16> window = {0x020C, 4000, 4000};
+    const QList<quint16> nullPen = {0x02FA, 5, 0, 0, 0, 0};
+    const auto font = [](qint16 escapement) {
+        return QList<quint16>{
+            0x02FB, quint16(-300), 0, quint16(escapement), quint16(escapement), 400, 0, 0, 0,
+            0,      0x4D,          0}; // "M"
+    };
+    const auto textOut = [](const char* s, quint16 x, quint16 y) {
+        QList<quint16> r{0x0521, quint16(std::strlen(s))};
+        for (std::size_t i = 0; i < std::strlen(s); i += 2)
+            r << quint16(quint8(s[i]) | (i + 1 < std::strlen(s) ? quint8(s[i + 1]) << 8 : 0));
+        return r << y << x;
+    };
+    const auto picture = [&](quint16 align, qint16 escapement, const QList<QList<quint16>>& texts) {
+        QList<QList<quint16>> records = {
+            window,           nullPen,     {0x012D, 0},    {0x0325, 2, 0, 0, 4000, 4000},
+            font(escapement), {0x012D, 1}, {0x012E, align}};
+        records += texts;
+        return MetafilePicture::fromBytes(bareMetafile(records));
+    };
+    const quint16 updateCp = 1;
+    struct Case {
+        quint16 align;
+        qint16 escapement;
+        QList<QList<quint16>> pieces; // drawn from the current position
+        QStringList texts;
+        QList<QList<quint16>> whole; // the same drawn from their points
+    };
+    const std::vector<Case> cases = {
+        {24,
+         0,
+         {{0x0214, 2000, 1000}, textOut("AB", 0, 0), textOut("CD", 0, 0)},
+         {"ABCD"},
+         {textOut("ABCD", 1000, 2000)}},
+        // Right-aligned pieces are written from the end of the line.
+        {24 | 2,
+         0,
+         {{0x0214, 2000, 3000}, textOut("CD", 0, 0), textOut("AB", 0, 0)},
+         {"ABCD"},
+         {textOut("ABCD", 3000, 2000)}},
+        // libwmf moves its position down a line for every piece aligned by its top.
+        {0,
+         900,
+         {{0x0214, 3000, 2000}, textOut("AB", 0, 0), textOut("C", 0, 0), textOut("D", 0, 0)},
+         {"ABCD"},
+         {textOut("ABCD", 2000, 3000)}},
+        {24,
+         0,
+         {{0x0214, 1000, 1000}, textOut("AB", 0, 0), {0x0214, 3000, 1000}, textOut("CD", 0, 0)},
+         {"AB", "CD"},
+         {textOut("AB", 1000, 1000), textOut("CD", 1000, 3000)}},
+        {24,
+         0,
+         {{0x0214, 1000, 1000}, textOut("AB", 0, 0), {0x0214, 1000, 1000}, textOut("CD", 0, 0)},
+         {"AB", "CD"},
+         {textOut("AB", 1000, 1000), textOut("CD", 1000, 1000)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.align << " " << c.escapement);
+        const auto pieces = picture(c.align | updateCp, c.escapement, c.pieces);
+        const auto whole = picture(c.align, c.escapement, c.whole);
+        ASSERT_TRUE(pieces && whole);
+        EXPECT_EQ(pieces->texts(), c.texts);
+        const Ink drawn = inkAround(rendered(*pieces, QSize(800, 800)), QPointF(0, 0), 0);
+        const Ink expected = inkAround(rendered(*whole, QSize(800, 800)), QPointF(0, 0), 0);
+        ASSERT_GT(expected.pixels, 50);
+        EXPECT_NEAR(drawn.uMin, expected.uMin, 1.5);
+        EXPECT_NEAR(drawn.uMax, expected.uMax, 1.5);
+        EXPECT_NEAR(drawn.vMin, expected.vMin, 1.5);
+        EXPECT_NEAR(drawn.vMax, expected.vMax, 1.5);
+        EXPECT_NEAR(drawn.pixels, expected.pixels, expected.pixels / 20);
+    }
+
+    // "HH" a character's width and a half apart (600 units, 120 pixels), from x 2000.
+    const QList<quint16> spaced = {0x0A32, 2000, 2000, 2, 0, 0x4848, 600, 600};
+    for (const quint16 across : {quint16(0), quint16(2)}) {
+        SCOPED_TRACE(across);
+        const auto p = picture(24 | across, 0, {spaced});
+        ASSERT_TRUE(p);
+        EXPECT_EQ(p->texts(), QStringList{"HH"});
+        const Ink ink = inkAround(rendered(*p, QSize(800, 800)), QPointF(400, 0), 0);
+        if (across == 0) {
+            EXPECT_GE(ink.uMin, 0);
+            EXPECT_LE(ink.uMin, 10);
+            EXPECT_GT(ink.uMax, 120);
+        } else {
+            EXPECT_LE(ink.uMax, 1) << "ends at its point";
+            EXPECT_LT(ink.uMin, -200);
+        }
+    }
+}
+
+// Characters outside Japanese come back as they were written, in whichever character
+// set the writer found for them; a symbol font's bytes read as that font draws them.
+TEST(MetafilePicture, EveryCharacterOfATextComesBack) {
+    const QStringList texts = {QString::fromUtf8("配管Ø50"),
+                               QString::fromUtf8("ÄÖÜ äöü éçñ"),
+                               QString::fromUtf8("αβγ ΔΩ ά"),
+                               QString::fromUtf8("∅100 ≤ ≈ ±0.5°"),
+                               QString::fromUtf8("⌀50"),
+                               QString::fromUtf8("Łódź Привет"),
+                               QString::fromUtf8("한국어 们 繁體"),
+                               QString::fromUtf8("𠮟る 🙂"),
+                               QString::fromUtf8("通り芯Ø ά∅⌀𠮟 end"),
+                               QString(20000, QChar(0x3042))};
+    WmfWriter w(QRectF(0, 0, 100, 100));
+    const Qt::Alignment aligns[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
+    for (int i = 0; i < texts.size(); ++i)
+        w.text(QPointF(50, 50), texts[i], 3, i % 2 ? 90 : 0, aligns[i % 3] | Qt::AlignBaseline);
+    const auto p = roundTrip(w);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->texts(), texts);
+
+    // The symbol font's encoding, as the X fonts' tables give it.
+    QProcess unzip;
+    unzip.start("zcat", {"/usr/share/fonts/X11/encodings/adobe-symbol.enc.gz"});
+    if (!unzip.waitForFinished(10000) || unzip.exitCode() != 0)
+        GTEST_SKIP() << "no table of the symbol encoding (xfonts-encodings)";
+    const QString table = QString::fromLatin1(unzip.readAllStandardOutput());
+    const QString mapping = table.mid(table.indexOf("STARTMAPPING unicode"));
+    static const QRegularExpression entry(QStringLiteral("^0x([0-9A-F]{2}) 0x([0-9A-F]{4})"),
+                                          QRegularExpression::MultilineOption);
+    std::map<int, std::set<uint>> meanings; // a few bytes have two names
+    for (auto it = entry.globalMatch(mapping); it.hasNext();) {
+        const auto m = it.next();
+        meanings[m.captured(1).toInt(nullptr, 16)].insert(m.captured(2).toUInt(nullptr, 16));
+    }
+    QList<quint16> text = {0x0521, 0xE0};
+    for (int b = 0x20; b < 0x100; b += 2)
+        text << quint16(b | (b + 1) << 8);
+    text << 100 << 100;
+    const auto symbol = MetafilePicture::fromBytes(bareMetafile(
+        {{0x020C, 1000, 1000},
+         {0x02FB, quint16(-100), 0, 0, 0, 400, 0, 2 << 8, 0, 0, 0x7953, 0x626D, 0x6C6F, 0},
+         {0x012D, 0},
+         text}));
+    ASSERT_TRUE(symbol);
+    ASSERT_EQ(symbol->texts().size(), 1);
+    const QString decoded = symbol->texts()[0];
+    ASSERT_EQ(decoded.size(), 0xE0);
+    for (const auto& [byte, unicode] : meanings)
+        EXPECT_TRUE(unicode.count(decoded[byte - 0x20].unicode())) << "byte " << std::hex << byte;
+    const std::size_t checked = meanings.size();
+    EXPECT_GT(checked, 150u);
 }
 
 TEST(MetafilePicture, ReadsFilesOtherProgramsWrite) {

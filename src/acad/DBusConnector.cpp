@@ -44,8 +44,12 @@ QString DBusConnector::ownerOrThrow() {
 std::shared_ptr<AutomationChannel> DBusConnector::channelTo(const QString& owner) {
     // A road that failed stays failed for the backends that hold it; a new session (the
     // next refresh) takes a new one, so a CAD that answers again is reached again.
-    if (auto reused = m_channels.value(owner).lock(); reused && !reused->hasFailed()) {
-        if (auto direct = m_direct.value(owner).lock())
+    // A direct road the host closed while it was idle is taken anew, before a call
+    // fails on it.
+    auto direct = m_direct.value(owner).lock();
+    auto reused = m_channels.value(owner).lock();
+    if (reused && !reused->hasFailed() && !(direct && direct->peerGone())) {
+        if (direct)
             direct->setStallLimit(std::chrono::milliseconds(m_timeouts.callMs));
         return reused;
     }

@@ -14,6 +14,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 } // namespace
 
+bool PrivateChannel::peerGone() {
+    if (!m_gone && m_socket.readAvailable(m_reader) == acadwire::WireSocket::ReadResult::Closed)
+        m_gone = true;
+    return m_gone;
+}
+
 std::shared_ptr<PrivateChannel> PrivateChannel::open(const QString& address, QString* error) {
     acadwire::WireSocket socket = acadwire::WireSocket::connect(address, error);
     if (!socket.isValid())

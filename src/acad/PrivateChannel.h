@@ -21,6 +21,9 @@ public:
     QVariantList call(const QString& path, const QString& interface, const QString& member,
                       const QVariantList& arguments, int timeoutMs) override;
     bool isDirect() const override { return true; }
+    // Whether the host has closed its end while no call was made (it lets connections
+    // that stay idle go, and the longest idle one when it is full), without waiting.
+    bool peerGone();
 
     // How long a stopped host is waited for, whatever the call's own timeout: the
     // ordinary call timeout, as a host that does not answer a small call is given up on.

@@ -23,9 +23,11 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <csignal>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 
@@ -182,6 +184,30 @@ TEST_F(CadHostTest, NonsenseOnThePrivateSocketHarmsNobodyElse) {
     // ...and still answers the well-behaved client.
     EXPECT_EQ(app->caption(), QStringLiteral("CAD Host - [Drawing1.dxf]"));
     EXPECT_TRUE(app->channel().isDirect());
+}
+
+TEST_F(CadHostTest, AConnectionTheHostLetGoWhileIdleIsTakenAnewAtTheNextSession) {
+    auto app = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(connector->create());
+    ASSERT_TRUE(app);
+    ASSERT_TRUE(app->channel().isDirect());
+    const QString address =
+        acad::BusChannel(bus.connection(), kCad)
+            .call(QStringLiteral("/Application"), QStringLiteral("org.freedesktop.DBus.Properties"),
+                  QStringLiteral("Get"),
+                  {QStringLiteral("AutoCAD.Application"), QStringLiteral("PeerAddress")}, 5000)
+            .value(0)
+            .toString();
+    // Other clients fill every place the host has: it lets the longest idle one go, ours.
+    std::vector<acadwire::WireSocket> others;
+    for (int i = 0; i < 40; ++i) {
+        others.push_back(acadwire::WireSocket::connect(address));
+        QThread::msleep(5);
+    }
+    QThread::msleep(300);
+    auto again = std::dynamic_pointer_cast<acad::DBusApplicationBackend>(connector->attach());
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->caption(), QStringLiteral("CAD Host - [Drawing1.dxf]"));
+    EXPECT_TRUE(again->channel().isDirect());
 }
 
 TEST_F(CadHostTest, ConnectionOutcomesAgainstTheRealHost) {

@@ -3,6 +3,7 @@
 #include "acad/AcadDocument.h"
 #include "csv/clsCSV_Function2.h"
 #include "platform/ErrorTrap.h"
+#include "platform/SafeFile.h"
 #include "tiles/LayerStateRecorder.h"
 
 #include <QCryptographicHash>
@@ -161,10 +162,11 @@ bool LayerStateStore::save(const QString& sDrawingFullName, const QString& sSetN
                            const LayerStateSet& set) const {
     if (sSetName.isEmpty() || !QDir().mkpath(folderFor(sDrawingFullName)))
         return false;
-    // Which drawing the folder belongs to, for a person looking into it.
-    QFile note(folderFor(sDrawingFullName) + QStringLiteral("/drawing.txt"));
-    if (note.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        note.write(sDrawingFullName.toUtf8() + '\n');
+    // Which drawing the folder belongs to, for a person looking into it; written as every
+    // file is, never through a link someone put in its place.
+    platform::SafeFile::write(folderFor(sDrawingFullName) + QStringLiteral("/drawing.txt"),
+                              sDrawingFullName.toUtf8() + '\n',
+                              platform::SafeFile::Sync::NotToDisk);
     return set.write(fileFor(sDrawingFullName, sSetName));
 }
 

@@ -260,6 +260,24 @@ TEST(LayerStateSetFile, RoundTripsThroughTheCsvWriterAndReader) {
     EXPECT_EQ(store.load(QStringLiteral("/d/a.dwg"), QStringLiteral("x/y 案"))->layers, set.layers);
     EXPECT_FALSE(store.load(QStringLiteral("/d/a.dwg"), QStringLiteral("other")));
 
+    // Links planted in the store's folder are replaced, never written through.
+    QTemporaryDir elsewhere;
+    const QString victim = elsewhere.filePath(QStringLiteral(".bashrc"));
+    QFile v(victim);
+    ASSERT_TRUE(v.open(QIODevice::WriteOnly));
+    v.write("mine");
+    v.close();
+    const QString drawing = QStringLiteral("/d/a.dwg");
+    for (const QString& planted : {store.folderFor(drawing) + QStringLiteral("/drawing.txt"),
+                                   store.fileFor(drawing, QStringLiteral("x"))}) {
+        QFile::remove(planted);
+        ASSERT_TRUE(QFile::link(victim, planted));
+    }
+    ASSERT_TRUE(store.save(drawing, QStringLiteral("x"), set));
+    EXPECT_EQ(store.load(drawing, QStringLiteral("x"))->layers, set.layers);
+    ASSERT_TRUE(v.open(QIODevice::ReadOnly));
+    EXPECT_EQ(v.readAll(), QByteArray("mine"));
+
     // A quote before a comma cannot be read back as written: nothing is written.
     LayerStateSet bad = set;
     bad.layers[1].name = QStringLiteral("a\",b");

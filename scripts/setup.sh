@@ -51,7 +51,10 @@ korvel_build_fuzz() {
 }
 
 korvel_build() {
-  cmake -S "$KORVEL_ROOT" -B "$KORVEL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  # Optimised as a user runs the programs, without the debug information that took a
+  # fifth of every compile and most of every link of the tests.
+  cmake -S "$KORVEL_ROOT" -B "$KORVEL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
   # One job per core; the machine has memory to spare for that.
   cmake --build "$KORVEL_BUILD" -j "$(nproc)"
 }

@@ -9,6 +9,18 @@
 namespace cadhost::dxf::detail {
 
 void FastPathFeeder::pair(int code, std::string_view value, double number) {
+    if (code == 0) {
+        m_inMText = value == "MTEXT";
+        m_inEmbeddedObject = false;
+    } else if (m_inMText && code == 101) {
+        // Current CADs follow an MTEXT's own groups with an embedded object (its column
+        // data) that uses the same codes for other things: dxflib would take its points
+        // and sizes for the text's own, and one far-away, huge text would stretch the
+        // frame every picture of the drawing shares.
+        m_inEmbeddedObject = true;
+    }
+    if (m_inEmbeddedObject)
+        return;
     if (code == 0 || code == 9) { // dxflib ends an object at either
         finishFast();
         const FastKind kind = code == 0 ? fastKind(value) : FastKind::None;

@@ -45,6 +45,9 @@ private:
     QByteArray m_forDxflib;
     FastEntity m_fast;
     int m_count = -1;
+    // Within an MTEXT, and within the embedded object that ends its own groups.
+    bool m_inMText = false;
+    bool m_inEmbeddedObject = false;
 };
 
 } // namespace cadhost::dxf::detail

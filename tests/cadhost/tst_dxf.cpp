@@ -152,6 +152,44 @@ TEST(DxfReadTest, ReadsWhatEzdxfWrites) {
     EXPECT_GE(ext.right(), 20.0);
 }
 
+// An MTEXT in columns as current CADs write it: its own groups, then an embedded object
+// of column data whose codes 10, 11 and 40 are a direction, the insertion point and the
+// column width. The drawing keeps the frame of its geometry, and the text stands where
+// an independent reader reads it.
+TEST(DxfReadTest, AnMTextsEmbeddedObjectIsNotTakenForTheTextItself) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("columns.dxf"));
+    const QStringList ref = runPython(QStringLiteral(R"(
+import sys, ezdxf
+d = ezdxf.new('R2018')
+m = d.modelspace()
+m.add_line((0, 0), (100, 50))
+m.add_mtext_static_columns(['Room', 'Hall'], width=30, gutter_width=5, height=20,
+                           dxfattribs={'insert': (10, 10), 'char_height': 2.5})
+d.saveas(sys.argv[1])
+assert 'Embedded Object' in open(sys.argv[1]).read()
+t = ezdxf.readfile(sys.argv[1]).modelspace().query('MTEXT')[0]
+print(t.dxf.insert.x, t.dxf.insert.y, t.dxf.char_height))"),
+                                      {path})
+                                .split(QLatin1Char(' '));
+    ASSERT_EQ(ref.size(), 3);
+    auto d = DxfReader::readFile(path);
+    const QRectF ext = d->extents();
+    EXPECT_NEAR(ext.left(), 0, 1e-6);
+    EXPECT_LT(ext.right(), 110);
+    EXPECT_LT(ext.height(), 60);
+    bool sawText = false;
+    for (const cadhost::Entity& e : d->entities())
+        for (const cadhost::Primitive& p : e.primitives)
+            if (p.kind == cadhost::Primitive::Kind::Text &&
+                p.text.startsWith(QStringLiteral("Room"))) {
+                sawText = true;
+                EXPECT_NEAR(p.position.x(), ref[0].toDouble(), 1e-6);
+                EXPECT_NEAR(p.height, ref[2].toDouble(), 1e-6);
+            }
+    EXPECT_TRUE(sawText);
+}
+
 TEST(DxfReadTest, OldFilesDecodeByCodePageAndEscapes) {
     QByteArray bytes =
         "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1015\n9\n$DWGCODEPAGE\n3\nANSI_932\n"
